@@ -1,0 +1,125 @@
+#include "virtual_sound.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+using orvane::testing::measureWav;
+using orvane::testing::VirtualSoundDevice;
+
+namespace {
+
+void put32(QByteArray& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b.append(char((v >> (8 * i)) & 0xff));
+    }
+}
+void put16(QByteArray& b, std::uint16_t v) {
+    b.append(char(v & 0xff));
+    b.append(char(v >> 8));
+}
+
+// A 16-bit mono sine WAV; `extraChunk` puts a LIST chunk before "data", and
+// `unfinished` leaves the data size 0 as a killed recorder does.
+QByteArray sineWav(int rate, double seconds, double amplitude, bool extraChunk = false,
+                   bool unfinished = false) {
+    QByteArray pcm;
+    const int frames = int(rate * seconds);
+    for (int i = 0; i < frames; ++i) {
+        put16(pcm, std::uint16_t(
+                       std::int16_t(amplitude * 32767 * std::sin(2 * M_PI * 440.0 * i / rate))));
+    }
+    QByteArray w("RIFF");
+    put32(w, 0);
+    w += "WAVEfmt ";
+    put32(w, 16);
+    put16(w, 1);
+    put16(w, 1);
+    put32(w, rate);
+    put32(w, rate * 2);
+    put16(w, 2);
+    put16(w, 16);
+    if (extraChunk) {
+        w += "LIST";
+        put32(w, 5);
+        w += "abcde";
+        w.append('\0');  // pad byte of an odd chunk
+    }
+    w += "data";
+    put32(w, unfinished ? 0 : pcm.size());
+    w += pcm;
+    return w;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return f.fileName();
+}
+
+}  // namespace
+
+TEST(MeasureWav, ReadsChunksWherever) {
+    QTemporaryDir dir;
+    struct Row {
+        const char* name;
+        bool extraChunk;
+        bool unfinished;
+    };
+    for (const Row& row : {Row{"plain", false, false}, Row{"list chunk first", true, false},
+                           Row{"size never filled in", false, true}}) {
+        SCOPED_TRACE(row.name);
+        const auto stats = measureWav(
+            writeFile(dir, "a.wav", sineWav(8000, 0.5, 0.5, row.extraChunk, row.unfinished)));
+        ASSERT_TRUE(stats);
+        EXPECT_EQ(stats->sampleRate, 8000);
+        EXPECT_NEAR(stats->seconds, 0.5, 0.001);
+        EXPECT_NEAR(stats->peak, 0.5, 0.01);
+        EXPECT_NEAR(stats->rms, 0.5 / std::sqrt(2.0), 0.01);
+        EXPECT_NEAR(stats->audibleSeconds, 0.5, 0.02);
+    }
+    EXPECT_FALSE(measureWav(writeFile(dir, "b.wav", "RIFF\0\0\0\0WAVEjunk")));
+    EXPECT_FALSE(measureWav(dir.filePath("missing.wav")));
+}
+
+TEST(VirtualSoundDevice, PlayedAndAlsaAudioReachesTheMonitor) {
+    VirtualSoundDevice device;
+    if (!device.available()) {
+        GTEST_SKIP() << "no private PulseAudio: " << device.whyNot().toStdString();
+    }
+    EXPECT_EQ(qgetenv("PULSE_SERVER"), device.serverAddress().toLocal8Bit());
+    QTemporaryDir dir;
+    const QString tone = writeFile(dir, "tone.wav", sineWav(22050, 1.0, 0.5));
+
+    const QString recording = dir.filePath("rec.wav");
+    QString error;
+    ASSERT_TRUE(device.startRecordingMonitor(recording, &error)) << error.toStdString();
+    ASSERT_TRUE(device.playFile(tone, &error)) << error.toStdString();
+    // The same through ALSA's default device, as PortAudio plays.
+    const bool haveAplay = !QStandardPaths::findExecutable("aplay").isEmpty();
+    if (haveAplay) {
+        QProcess aplay;
+        aplay.start("aplay", {"-q", tone});
+        ASSERT_TRUE(aplay.waitForFinished(30000));
+        EXPECT_EQ(aplay.exitCode(), 0) << aplay.readAllStandardError().toStdString();
+    }
+    ASSERT_TRUE(device.stopRecording());
+
+    const auto stats = measureWav(recording);
+    ASSERT_TRUE(stats);
+    EXPECT_GT(stats->peak, 0.3);
+    EXPECT_NEAR(stats->audibleSeconds, haveAplay ? 2.0 : 1.0, 0.3);
+}
+
+TEST(VirtualSoundDevice, RestoresTheEnvironment) {
+    qunsetenv("PULSE_SERVER");
+    { VirtualSoundDevice device; }
+    EXPECT_FALSE(qEnvironmentVariableIsSet("PULSE_SERVER"));
+}
