@@ -1,0 +1,12 @@
+#pragma once
+
+#include "encoder.h"
+
+namespace orvane::recorder {
+
+// WMA (version 2) in an ASF file, through libavcodec and libavformat. Fails with a
+// clear message when the libraries at hand have no WMA encoder.
+Result<std::unique_ptr<Encoder>> openWmaEncoder(const EncoderSettings& settings,
+                                                const AudioFormat& input, const std::string& path);
+
+}  // namespace orvane::recorder
