@@ -1,0 +1,139 @@
+#include "message_composer.h"
+
+#include "gmime_handles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <fcntl.h>
+
+namespace orvane::mail {
+namespace {
+
+void addAddresses(GMimeMessage* message, GMimeAddressType type, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    InternetAddressList* parsed = internet_address_list_parse(nullptr, utf8.constData());
+    InternetAddressList* target = g_mime_message_get_addresses(message, type);
+    if (parsed) {
+        for (int i = 0; i < internet_address_list_length(parsed); ++i)
+            internet_address_set_charset(internet_address_list_get_address(parsed, i), "utf-8");
+        internet_address_list_append(target, parsed);
+        g_object_unref(parsed);
+    }
+}
+
+QByteArray domainOf(const QString& address) {
+    QString text = address;
+    if (const qsizetype open = text.lastIndexOf(u'<'); open >= 0)
+        text = text.mid(open + 1).section(u'>', 0, 0);
+    const QString domain = text.section(u'@', 1).trimmed();
+    return domain.isEmpty() ? QByteArray("localhost") : domain.toUtf8();
+}
+
+GDateTime* toGDateTime(const QDateTime& when) {
+    const QDateTime local = when.isValid() ? when : QDateTime::currentDateTime();
+    GTimeZone* zone = g_time_zone_new_offset(local.offsetFromUtc());
+    GDateTime* date = g_date_time_new(zone, local.date().year(), local.date().month(),
+                                      local.date().day(), local.time().hour(),
+                                      local.time().minute(), local.time().second());
+    g_time_zone_unref(zone);
+    return date;
+}
+
+QByteArray mimeTypeFor(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"mp3")
+        return "audio/mpeg";
+    if (suffix == u"wav")
+        return "audio/wav";
+    return "application/octet-stream";
+}
+
+GMimePart* textPart(const QString& body) {
+    QString canonical = body;
+    canonical.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    canonical.replace(u'\n', QStringLiteral("\r\n"));
+    const QByteArray utf8 = canonical.toUtf8();
+
+    GMimePart* part = g_mime_part_new_with_type("text", "plain");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", "utf-8");
+    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(utf8.constData(),
+                                                                     static_cast<size_t>(utf8.size())));
+    GObjectPtr<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, content.get());
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    return part;
+}
+
+GMimePart* attachmentPart(const QString& path, QString* error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = QStringLiteral("添付ファイルを開けません: ") + path;
+        return nullptr;
+    }
+    const QByteArray type = mimeTypeFor(path);
+    const qsizetype slash = type.indexOf('/');
+    GMimePart* part =
+        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
+    GObjectPtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
+    GObjectPtr<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, content.get());
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    g_mime_part_set_filename(part, QFileInfo(path).fileName().toUtf8().constData());
+    return part;
+}
+
+}  // namespace
+
+QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
+    ensureGMimeInitialised();
+    GObjectPtr<GMimeMessage> mail(g_mime_message_new(TRUE));
+    addAddresses(mail.get(), GMIME_ADDRESS_TYPE_FROM, message.from);
+    addAddresses(mail.get(), GMIME_ADDRESS_TYPE_TO, message.to);
+    g_mime_message_set_subject(mail.get(), message.subject.toUtf8().constData(), "utf-8");
+
+    GDateTime* date = toGDateTime(message.date);
+    g_mime_message_set_date(mail.get(), date);
+    g_date_time_unref(date);
+
+    const QByteArray messageId =
+        message.messageId.isEmpty()
+            ? QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1() + "@" +
+                  domainOf(message.from)
+            : message.messageId.toUtf8();
+    g_mime_message_set_message_id(mail.get(), messageId.constData());
+
+    GObjectPtr<GMimePart> text(textPart(message.body));
+    if (message.attachmentPath.isEmpty()) {
+        g_mime_message_set_mime_part(mail.get(), GMIME_OBJECT(text.get()));
+    } else {
+        GObjectPtr<GMimePart> attachment(attachmentPart(message.attachmentPath, error));
+        if (!attachment)
+            return {};
+        GObjectPtr<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+        if (!message.boundary.isEmpty())
+            g_mime_multipart_set_boundary(mixed.get(), message.boundary.toLatin1().constData());
+        g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
+        g_mime_multipart_add(mixed.get(), GMIME_OBJECT(attachment.get()));
+        g_mime_message_set_mime_part(mail.get(), GMIME_OBJECT(mixed.get()));
+    }
+
+    GMimeFormatOptions* format = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
+    GObjectPtr<GMimeStream> out(g_mime_stream_mem_new());
+    const ssize_t written = g_mime_object_write_to_stream(GMIME_OBJECT(mail.get()), format, out.get());
+    g_mime_format_options_free(format);
+    if (written < 0) {
+        if (error)
+            *error = QStringLiteral("送信するメールを組み立てられません");
+        return {};
+    }
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
+}
+
+}  // namespace orvane::mail
