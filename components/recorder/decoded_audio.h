@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace orvane::recorder::testing {
+
+// What an independent decoder makes of a recorded file.
+struct DecodedAudio {
+    int sampleRate = 0;
+    int channels = 0;
+    double seconds = 0;
+    double peak = 0;  // 0 to 1 of full scale
+};
+
+// Decodes an MP3 file with libmpg123 (gapless, so encoder padding is not counted).
+std::optional<DecodedAudio> decodeMp3(const std::string& path);
+// Decodes any file libavformat/libavcodec read (used for WMA).
+std::optional<DecodedAudio> decodeWithLibav(const std::string& path);
+// Reads a WAV file with libsndfile.
+std::optional<DecodedAudio> decodeWav(const std::string& path);
+
+}  // namespace orvane::recorder::testing

@@ -1,0 +1,197 @@
+#include "recording.h"
+#include "decoded_audio.h"
+#include "encoder.h"
+#include "sample_processing.h"
+#include "tone_source.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace orvane::recorder {
+namespace {
+
+constexpr AudioFormat kCd{44100, 2, 16};
+
+// Keeps what it is given.
+class CollectingEncoder final : public Encoder {
+  public:
+    Status write(std::span<const std::int16_t> samples) override {
+        samples_.insert(samples_.end(), samples.begin(), samples.end());
+        return success();
+    }
+    Status finish() override { return success(); }
+    std::string description() const override { return "collected"; }
+
+    std::vector<std::int16_t> samples_;
+};
+
+class FailingSource final : public AudioSource {
+  public:
+    AudioFormat format() const override { return kCd; }
+    std::string description() const override { return "broken"; }
+    Result<std::size_t> read(std::span<std::int16_t>) override {
+        return failure("the device went away");
+    }
+};
+
+std::atomic<bool> notInterrupted{false};
+
+TEST(ApplyGain, ClipsInsteadOfWrapping) {
+    std::vector<std::int16_t> samples{1000, -1000, 20000, -20000, 32767, -32768, 0};
+    applyGain(samples, 2);
+    EXPECT_EQ(samples, (std::vector<std::int16_t>{2000, -2000, 32767, -32768, 32767, -32768, 0}));
+    std::vector<std::int16_t> quarter{9000, -9000};
+    applyGain(quarter, 4);
+    EXPECT_EQ(quarter, (std::vector<std::int16_t>{32767, -32768}));
+}
+
+TEST(Record, BoostedLoudToneSaturatesWithoutChangingSign) {
+    ToneSource plain(kCd, {{0.5, 0.6, 440}});
+    ToneSource boosted(kCd, {{0.5, 0.6, 440}});
+    CollectingEncoder plainOut;
+    CollectingEncoder boostedOut;
+    RecordingPlan plan;
+    ASSERT_TRUE(record(plain, plainOut, plan, notInterrupted).ok());
+    plan.gain = gainForBoost(2);
+    ASSERT_TRUE(record(boosted, boostedOut, plan, notInterrupted).ok());
+
+    ASSERT_EQ(plainOut.samples_.size(), boostedOut.samples_.size());
+    int clipped = 0;
+    for (std::size_t i = 0; i < plainOut.samples_.size(); ++i) {
+        const int in = plainOut.samples_[i];
+        const int out = boostedOut.samples_[i];
+        ASSERT_EQ(out, std::clamp(in * 4, -32768, 32767)) << "sample " << i;
+        clipped += (out == 32767 || out == -32768) ? 1 : 0;
+    }
+    EXPECT_GT(clipped, 0);
+}
+
+TEST(Record, StopsAtTheTimeLimitExactly) {
+    ToneSource source(kCd, {{5, 0.5}});
+    CollectingEncoder out;
+    RecordingPlan plan;
+    plan.maxFrames = 44100 + 123;
+    const auto outcome = record(source, out, plan, notInterrupted);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome->reason, StopReason::TimeUp);
+    EXPECT_EQ(outcome->frames, 44100 + 123);
+    EXPECT_EQ(out.samples_.size(), std::size_t{(44100 + 123) * 2});
+}
+
+struct SilenceRow {
+    const char* name;
+    std::vector<ToneSource::Segment> input;
+    SilenceRule rule;
+    StopReason reason;
+    double seconds;  // recorded when it stopped
+};
+
+class SilenceStop : public ::testing::TestWithParam<SilenceRow> {};
+
+TEST_P(SilenceStop, EndsAfterThePeriodBelowTheLevel) {
+    const auto& row = GetParam();
+    ToneSource source(kCd, row.input);
+    CollectingEncoder out;
+    RecordingPlan plan;
+    plan.silence = row.rule;
+    const auto outcome = record(source, out, plan, notInterrupted);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome->reason, row.reason);
+    EXPECT_NEAR(static_cast<double>(outcome->frames) / kCd.sampleRate, row.seconds, 0.11);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SilenceStop,
+    ::testing::Values(
+        SilenceRow{"TalkThenQuiet", {{1, 0.5}, {10, 0}}, {10, 2}, StopReason::Silence, 3},
+        SilenceRow{"HissBelowTheLevel", {{1, 0.5}, {10, 0.005}}, {10, 2}, StopReason::Silence, 3},
+        SilenceRow{"PauseShorterThanPeriod",
+                   {{1, 0.5}, {1.5, 0}, {1, 0.5}},
+                   {10, 2},
+                   StopReason::EndOfInput,
+                   3.5},
+        SilenceRow{"QuietSpeechAboveTheLevel", {{4, 0.05}}, {10, 2}, StopReason::EndOfInput, 4},
+        SilenceRow{"SilentFromTheStart", {{10, 0}}, {10, 3}, StopReason::Silence, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Record, InterruptEndsBetweenBlocks) {
+    ToneSource source(kCd, {{10, 0.5}});
+    CollectingEncoder out;
+    std::atomic<bool> interrupted{false};
+    const auto outcome = record(source, out, {}, interrupted, [&](const Progress& progress) {
+        if (progress.seconds >= 1.0) {
+            interrupted = true;
+        }
+    });
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome->reason, StopReason::Interrupted);
+    EXPECT_NEAR(static_cast<double>(outcome->frames) / kCd.sampleRate, 1.0, 0.01);
+}
+
+TEST(Record, SourceFailureIsReported) {
+    FailingSource source;
+    CollectingEncoder out;
+    const auto outcome = record(source, out, {}, notInterrupted);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().message, "the device went away");
+}
+
+// Encodes 2 s of tone in-process and decodes it with a decoder of its own.
+struct EncodeRow {
+    const char* name;
+    EncoderSettings settings;
+    AudioFormat input;
+    int outputRate;
+    std::string file;
+};
+
+class EncodeAndDecode : public ::testing::TestWithParam<EncodeRow> {};
+
+TEST_P(EncodeAndDecode, KeepsLengthRateAndLevel) {
+    const auto& row = GetParam();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QString::fromStdString(row.file)).toStdString();
+    AudioFormat encoded = row.input;
+    encoded.sampleRate = row.outputRate;
+    auto encoder = openEncoder(row.settings, encoded, path);
+    ASSERT_TRUE(encoder.ok()) << encoder.error().message;
+    auto chain = withResampling(std::move(*encoder), row.input.channels, row.input.sampleRate,
+                                row.outputRate);
+    ASSERT_TRUE(chain.ok()) << chain.error().message;
+    ToneSource source(row.input, {{2, 0.5, 440}});
+    ASSERT_TRUE(record(source, **chain, {}, notInterrupted).ok());
+    ASSERT_TRUE((*chain)->finish().ok());
+
+    const auto decoded = row.settings.format == OutputFormat::Mp3 ? testing::decodeMp3(path)
+                         : row.settings.format == OutputFormat::Wav
+                             ? testing::decodeWav(path)
+                             : testing::decodeWithLibav(path);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->sampleRate, row.outputRate);
+    EXPECT_EQ(decoded->channels, row.input.channels);
+    // WMA pads its last frame (2048 samples at most); an MP3 frame too small for LAME's
+    // info tag (32 kbps at 32 kHz) loses the gapless length, adding up to ~60 ms.
+    const double tolerance = row.settings.format == OutputFormat::Wav   ? 0.001
+                             : row.settings.format == OutputFormat::Wma ? 0.1
+                                                                        : 0.06;
+    EXPECT_NEAR(decoded->seconds, 2.0, tolerance);
+    EXPECT_NEAR(decoded->peak, 0.5, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EncodeAndDecode,
+    ::testing::Values(
+        EncodeRow{"Mp3Cbr", {OutputFormat::Mp3, 128, {}}, kCd, 44100, "a.mp3"},
+        EncodeRow{"Mp3VbrMono", {OutputFormat::Mp3, 128, 2}, {22050, 1, 16}, 22050, "b.mp3"},
+        EncodeRow{"Mp3Converted", {OutputFormat::Mp3, 32, {}}, kCd, 32000, "c.mp3"},
+        EncodeRow{"Wav8BitMono", {OutputFormat::Wav, 128, {}}, {11025, 1, 8}, 11025, "d.wav"},
+        EncodeRow{"WavConverted", {OutputFormat::Wav, 128, {}}, {48000, 2, 16}, 44100, "e.wav"},
+        EncodeRow{"Wma", {OutputFormat::Wma, 64, {}}, kCd, 44100, "f.wma"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvane::recorder
