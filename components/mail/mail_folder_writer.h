@@ -1,0 +1,51 @@
+#pragma once
+
+#include "pop3_session.h"
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace orvane::mail {
+
+// Stores retrieved messages as files in a mail folder. Each message is
+// written to a hidden temporary file, flushed to disk and only then renamed
+// to a unique final name, so a final name never holds a partial message and
+// no existing file is ever replaced.
+class MailFolderWriter : public MessageSink {
+  public:
+    explicit MailFolderWriter(QString folder);
+    ~MailFolderWriter() override;
+
+    // Creates the folder when missing and clears temporary files that an
+    // interrupted earlier run left behind.
+    Status prepare();
+
+    Status begin(int number) override;
+    Status write(QByteArrayView data) override;
+    Status finish(int number) override;
+    void abandon() override;
+
+    // Makes the renames themselves durable (fsync of the folder).
+    Status syncFolder();
+    // Removes every file stored so far (when the server keeps the mail).
+    void removeStored();
+
+    // Full paths of the stored files, in the order of storing.
+    const QStringList& stored() const { return stored_; }
+
+    static constexpr const char* kTemporaryPrefix = ".incoming-";
+
+  private:
+    Failure localFailure(const QString& detail) const;
+    QString uniqueName();
+
+    QString folder_;
+    std::unique_ptr<QFile> current_;
+    QStringList stored_;
+    int sequence_ = 0;
+};
+
+}  // namespace orvane::mail

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "mail_component.h"
+#include "transport_options.h"
+
+#include <QString>
+
+namespace orvane::mail {
+
+// RcvMail: one POP3 session that carries out `command`.
+//  "STAT"      element 0 "count size" ("0 0" for an empty mailbox).
+//  "LIST"      element 0 as for STAT, then "number size" per mail.
+//  "SAVEALLD"  every mail saved as a file in mailDir, then deleted on the
+//              server; element 0 as for STAT, then the full path of each file.
+//              When the session fails before the server confirmed the end,
+//              the files of this session are removed again: every mail is
+//              then still on the server and nothing is reported twice.
+//  "SAVEALL"   the mails not reported before (by UIDL, remembered in
+//              mailDir) are saved; nothing is deleted. The elements are the
+//              full paths of the new files; no new mail gives no array.
+// Every failure carries a Japanese reason.
+ArrayResult receiveMail(const QString& server, const QString& user, const QString& password,
+                        const QString& command, const QString& mailDir,
+                        const TransportOptions& options);
+
+}  // namespace orvane::mail

@@ -1,0 +1,32 @@
+#include "transport_options.h"
+
+#include <QFile>
+
+namespace orvane::mail {
+
+TransportOptions TransportOptions::fromEnvironment() {
+    TransportOptions options;
+    const QString extra = qEnvironmentVariable("ORVANE_EXTRA_CA");
+    if (!extra.isEmpty()) {
+        options.extraCaFiles << extra;
+    }
+    return options;
+}
+
+QList<QSslCertificate> TransportOptions::extraCaCertificates() const {
+    QList<QSslCertificate> certificates;
+    for (const QString& file : extraCaFiles) {
+        certificates += QSslCertificate::fromPath(file, QSsl::Pem);
+    }
+    return certificates;
+}
+
+QByteArray TransportOptions::extraCaPem() const {
+    QByteArray pem;
+    for (const QSslCertificate& certificate : extraCaCertificates()) {
+        pem += certificate.toPem();
+    }
+    return pem;
+}
+
+}  // namespace orvane::mail

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace orvane::testing {
+
+// The receiving SMTP server of smtp_sink.py (aiosmtpd) on 127.0.0.1, on free
+// ports; stopped by the destructor.
+class SmtpSinkServer {
+  public:
+    struct Options {
+        QString certFile;  // with a certificate: STARTTLS and an implicit-TLS port
+        QString keyFile;
+        bool offerAuth = true;  // false: AUTH is never offered
+    };
+    struct Captured {
+        QByteArray message;
+        QJsonObject envelope;  // mail_from, rcpt_tos, login, tls
+    };
+
+    explicit SmtpSinkServer(Options options);
+    ~SmtpSinkServer();
+    SmtpSinkServer(const SmtpSinkServer&) = delete;
+    SmtpSinkServer& operator=(const SmtpSinkServer&) = delete;
+
+    bool start();
+    const QString& error() const { return error_; }
+
+    quint16 port() const { return port_; }
+    quint16 smtpsPort() const { return smtpsPort_; }
+    static QString user() { return QStringLiteral("testuser"); }
+    static QString password() { return QStringLiteral("testpass"); }
+
+    // The messages accepted so far, in order.
+    QList<Captured> captured() const;
+
+  private:
+    Options options_;
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+    quint16 smtpsPort_ = 0;
+    QString error_;
+};
+
+}  // namespace orvane::testing
