@@ -1,0 +1,74 @@
+#include "terminal_screen.h"
+
+#include <gtest/gtest.h>
+
+namespace trelcapg {
+namespace {
+
+QString Screen(std::initializer_list<const char*> chunks) {
+    TerminalScreen screen;
+    for (const char* chunk : chunks) {
+        screen.feed(QByteArray(chunk));
+    }
+    return screen.text();
+}
+
+TEST(TerminalScreenTest, ShowsWhatATerminalWould) {
+    struct Row {
+        const char* name;
+        std::initializer_list<const char*> chunks;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"lines", {"one\r\ntwo\r\n"}, "one\ntwo\n"},
+        {"progress line redraws itself", {"\r1 sec", "\r2 sec", "\r10 sec\r\n"}, "10 sec\n"},
+        {"carriage return overwrites only what it writes", {"abcdef\rXY"}, "XYcdef"},
+        {"erase to end of line", {"abcdef\rXY\x1b[K"}, "XY"},
+        {"erase whole line", {"abcdef\x1b[2K\rZ"}, "Z"},
+        {"colours dropped", {"\x1b[1;31mred\x1b[0m plain"}, "red plain"},
+        {"title sequence dropped", {"\x1b]0;title\x07text"}, "text"},
+        {"backspace", {"abc\b\bX"}, "aXc"},
+        {"tab stops", {"a\tb"}, "a       b"},
+        {"escape split across chunks", {"ab\x1b[", "1;3", "2mc"}, "abc"},
+        {"character split across chunks", {"\xe9\x8c", "\xb2\xe9\x9f\xb3"}, "録音"},
+        {"echoed Ctrl+C", {"^C\r\n"}, "^C\n"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Screen(row.chunks), QString::fromUtf8(row.expected)) << row.name;
+    }
+}
+
+TEST(TerminalScreenTest, CountsBellsWithoutShowingThem) {
+    TerminalScreen screen;
+    screen.feed("a\ab\a");
+    EXPECT_EQ(screen.text(), QStringLiteral("ab"));
+    EXPECT_EQ(screen.takeBells(), 2);
+    EXPECT_EQ(screen.takeBells(), 0);
+}
+
+TEST(TerminalScreenTest, KeepsTheNewestLinesAndReportsChanges) {
+    TerminalScreen screen(3);
+    screen.feed("1\n2\n");
+    auto changes = screen.takeChanges();
+    EXPECT_EQ(changes.droppedLines, 0);
+    EXPECT_EQ(changes.firstChangedLine, 0);
+
+    screen.feed("\rxx");
+    changes = screen.takeChanges();
+    EXPECT_EQ(changes.droppedLines, 0);
+    EXPECT_EQ(changes.firstChangedLine, 2);
+
+    screen.feed("\n3\n4");
+    EXPECT_EQ(screen.lines(),
+              (QStringList{QStringLiteral("xx"), QStringLiteral("3"), QStringLiteral("4")}));
+    changes = screen.takeChanges();
+    EXPECT_EQ(changes.droppedLines, 2);
+    EXPECT_EQ(changes.firstChangedLine, 1) << "\"xx\" stands as it stood";
+
+    changes = screen.takeChanges();
+    EXPECT_EQ(changes.droppedLines, 0);
+    EXPECT_GE(changes.firstChangedLine, 3) << "nothing changed";
+}
+
+}  // namespace
+}  // namespace trelcapg
