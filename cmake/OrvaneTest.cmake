@@ -2,7 +2,7 @@
 # Registers one GoogleTest executable with CTest. Every test runs offscreen, in a
 # UTF-8 locale, and finds the source tree through ORVANE_SOURCE_DIR.
 add_library(orvane_test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/test_main.cpp)
-target_link_libraries(orvane_test_main PUBLIC Qt6::Widgets GTest::gtest GTest::gmock)
+target_link_libraries(orvane_test_main PUBLIC Qt6::Widgets Qt6::Test GTest::gtest GTest::gmock)
 
 function(orvane_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})

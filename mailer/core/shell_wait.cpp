@@ -1,0 +1,56 @@
+#include "shell_wait.h"
+
+#include "input_hold.h"
+
+#include <QEventLoop>
+#include <QProcess>
+
+namespace orvane::mailer {
+
+ShellWait::ShellWait(ShowMessage showMessage, QObject* parent)
+    : QObject(parent), showMessage_(std::move(showMessage)) {
+    connect(&Timer1_, &QTimer::timeout, this, &ShellWait::Timer1_Timer);
+}
+
+void ShellWait::Timer1_Timer() {
+    --countdown_;
+    showMessage_(QString::number(countdown_));
+}
+
+std::optional<QString> ShellWait::shell_and_wait(const QString& commandLine, int windowStyle,
+                                                 int seconds, const QString& workingFolder) {
+    Q_UNUSED(windowStyle);
+    QStringList args = QProcess::splitCommand(commandLine);
+    if (args.isEmpty()) {
+        return QStringLiteral("コマンドがありません");
+    }
+    const QString program = args.takeFirst();
+
+    countdown_ = seconds;
+    Timer1_.setInterval(1000);
+    Timer1_.start();
+
+    InputHold hold;
+    QProcess process;
+    process.setWorkingDirectory(workingFolder);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    QEventLoop loop;
+    std::optional<QString> failure;
+    connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            failure =
+                QStringLiteral("%1 を起動できません（%2）").arg(program, process.errorString());
+            loop.quit();
+        }
+    });
+    process.start(program, args);
+    if (process.state() != QProcess::NotRunning || !failure) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    Timer1_.stop();
+    return failure;
+}
+
+}  // namespace orvane::mailer
