@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -212,6 +213,10 @@ void MainWindow::Form_Load() {
         QStringLiteral("[ctrl-A:メール一覧　ctrl-N:メール作成 CTRL-R:返信 CTRL-P:件名"));
     announcer_.shortcut(QStringLiteral(
         "[矢印:選択 ENTER:読む INS:送信者をアドレス帳へ登録 DEL:削除 ESC:返信 SPACE:移動]"));
+    // Without a window manager the maximised state alone changes nothing.
+    if (const QScreen* screen = this->screen()) {
+        setGeometry(screen->availableGeometry());
+    }
     setWindowState(Qt::WindowMaximized);
     panesHeight_ = bodytext->height() + MSFlexGrid1->height();
     // focus_color and normal_color are constants; mic repaints by itself.
