@@ -1,35 +1,54 @@
 #include "agent.h"
 
 #include "character.h"
+#include "character_file.h"
 #include "speech_output.h"
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 namespace orvane::speech {
+namespace {
 
-Agent::Agent(Options options)
-    : options_(std::move(options)),
-      output_(std::make_shared<SpeechOutput>(options_.transcriptPath)) {}
+std::shared_ptr<SpeechOutput> makeOutput(const Agent::Options& options) {
+    SpeechOutput::Options o;
+    o.transcriptPath = options.transcriptPath;
+    if (options.engineFactory) {
+        o.engine = options.engineFactory();
+    }
+    o.sink = options.sink;
+    return std::make_shared<SpeechOutput>(std::move(o));
+}
 
-Agent::~Agent() = default;
+}  // namespace
 
-void Agent::setConnected(bool connected) { connected_ = connected; }
+Agent::Agent(Options options) : options_(std::move(options)), output_(makeOutput(options_)) {
+    if (options_.characterDirs.isEmpty()) {
+        options_.characterDirs
+            << QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("characters"));
+    }
+}
+
+Agent::~Agent() {
+    characters_.clear();
+}
+
+void Agent::setConnected(bool connected) {
+    connected_ = connected;
+}
 
 std::optional<QString> Agent::load(const QString& id, const QString& file) {
-    for (const QString& dir : options_.characterDirs) {
-        const QDir d(dir);
-        const QStringList entries = d.entryList(QDir::Files);
-        for (const QString& entry : entries) {
-            if (entry.compare(file, Qt::CaseInsensitive) == 0) {
-                CharacterProfile profile;
-                profile.name = QFileInfo(entry).completeBaseName();
-                characters_[id] = std::make_unique<Character>(profile, output_);
-                return std::nullopt;
-            }
-        }
+    const QString path = findCharacterFile(options_.characterDirs, file);
+    if (path.isEmpty()) {
+        return QStringLiteral("キャラクターファイル %1 が見つかりません").arg(file);
     }
-    return QStringLiteral("キャラクターファイル %1 が見つかりません").arg(file);
+    auto read = readCharacterFile(path);
+    if (auto* error = std::get_if<CharacterFileError>(&read)) {
+        return error->reason;
+    }
+    characters_[id] =
+        std::make_unique<Character>(std::move(std::get<CharacterProfile>(read)), output_);
+    return std::nullopt;
 }
 
 Character* Agent::character(const QString& id) const {
@@ -37,6 +56,16 @@ Character* Agent::character(const QString& id) const {
     return it == characters_.end() ? nullptr : it->second.get();
 }
 
-void Agent::unload(const QString& id) { characters_.erase(id); }
+void Agent::unload(const QString& id) {
+    characters_.erase(id);
+}
+
+bool Agent::waitUntilIdle(int timeoutMs) {
+    return output_->waitUntilIdle(timeoutMs);
+}
+
+QString Agent::engineName() const {
+    return output_->engineName();
+}
 
 }  // namespace orvane::speech

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "audio_sink.h"
+#include "engine.h"
+
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,16 +21,26 @@ class SpeechOutput;
 //
 // Contract the callers rely on: Character::speak returns at once; texts are
 // queued and spoken in call order, each whole, and speech goes on while the
-// calling thread is blocked.
+// calling thread is blocked. All characters of one Agent share one queue.
+//
+// At construction the engine is chosen (ORVANE_SPEECH=auto|jtalk|espeak|none) and
+// the choice and voice are written once to standard error. Audio goes to
+// PortAudio's default output device; without one, one line on standard error says
+// so and the program goes on silently (the transcript still gets every text).
 class Agent {
-public:
+  public:
     struct Options {
         // Appended with every text handed to Character::speak (see Transcript).
         // Empty: ORVANE_TRANSCRIPT from the environment.
         std::optional<QString> transcriptPath;
         // Folders searched for NAME.acs, in order (the program folder's
-        // characters/ first, then the one beside the executable).
+        // characters/ first, then the one beside the executable). Empty: the
+        // characters/ folder beside the executable.
         QStringList characterDirs;
+        // Makes the engine; unset: chosen from ORVANE_SPEECH (tests inject fakes).
+        std::function<std::unique_ptr<Engine>()> engineFactory;
+        // Where audio goes; unset: PortAudio's default output device.
+        std::shared_ptr<AudioSink> sink;
     };
 
     explicit Agent(Options options);
@@ -37,14 +51,21 @@ public:
     void setConnected(bool connected);
     bool connected() const { return connected_; }
 
-    // Loads `file` (for example "genie.acs") under `id`. Returns the reason on
-    // failure, in Japanese, fit to be shown and spoken.
+    // Loads `file` (for example "genie.acs"; the name is matched without regard to
+    // case) under `id`, replacing a character loaded under it before. Returns the
+    // reason on failure, in Japanese, fit to be shown and spoken.
     std::optional<QString> load(const QString& id, const QString& file);
     // The character loaded under `id`, or nullptr.
     Character* character(const QString& id) const;
     void unload(const QString& id);
 
-private:
+    // Blocks until every queued text has been played, or `timeoutMs` passed;
+    // returns whether the queue is empty (for tests and for an orderly end).
+    bool waitUntilIdle(int timeoutMs);
+    // "jtalk", "espeak" or "none".
+    QString engineName() const;
+
+  private:
     Options options_;
     bool connected_ = false;
     std::shared_ptr<SpeechOutput> output_;

@@ -1,13 +1,181 @@
 #include "speech_output.h"
 
+#include "engine_choice.h"
+#include "portaudio_sink.h"
+#include "text_normalizer.h"
+
+#include <QDeadlineTimer>
+
+#include <cstdio>
+
 namespace orvane::speech {
+namespace {
 
-SpeechOutput::SpeechOutput(std::optional<QString> transcriptPath)
-    : transcript_(transcriptPath ? *transcriptPath : qEnvironmentVariable("ORVANE_TRANSCRIPT")) {}
+void printLine(const QString& line) {
+    std::fprintf(stderr, "orvane: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
 
-void SpeechOutput::speak(const QString& text, const CharacterProfile&) {
+}  // namespace
+
+SpeechOutput::SpeechOutput(Options options)
+    : transcript_(options.transcriptPath ? *options.transcriptPath
+                                         : qEnvironmentVariable("ORVANE_TRANSCRIPT")),
+      engine_(std::move(options.engine)),
+      sink_(std::move(options.sink)) {
+    if (!engine_) {
+        EngineChoice choice = chooseEngine();
+        engine_ = std::move(choice.engine);
+        printLine(choice.summary);
+    }
+    engineName_ = engine_->name();
+    if (!sink_) {
+        sink_ = std::make_shared<PortAudioSink>();
+    }
+    synthesisThread_.reset(QThread::create([this] { synthesisLoop(); }));
+    playerThread_.reset(QThread::create([this] { playerLoop(); }));
+    synthesisThread_->start();
+    playerThread_->start();
+}
+
+SpeechOutput::~SpeechOutput() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    synthesisThread_->wait();
+    // The player stops between blocks of audio; a device that never returns must
+    // not keep the program from ending.
+    if (!playerThread_->wait(QDeadlineTimer(5000))) {
+        printLine(QStringLiteral("the sound output does not respond; stopping it"));
+        playerThread_->terminate();
+        playerThread_->wait();
+    }
+}
+
+quint64 SpeechOutput::speak(const QString& text, const VoiceSettings& voice) {
     transcript_.append(text);
-    // The silent engine: nothing audible yet.
+    if (text.isEmpty()) {
+        return 0;
+    }
+    quint64 id;
+    {
+        std::lock_guard lock(mutex_);
+        id = ++lastQueued_;
+        texts_.push_back({id, text, voice});
+    }
+    changed_.notify_all();
+    return id;
+}
+
+quint64 SpeechOutput::lastFinished() const {
+    std::lock_guard lock(mutex_);
+    return lastFinished_;
+}
+
+bool SpeechOutput::isIdle() const {
+    std::lock_guard lock(mutex_);
+    return lastFinished_ == lastQueued_;
+}
+
+bool SpeechOutput::waitUntilIdle(int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [this] { return lastFinished_ == lastQueued_; });
+}
+
+void SpeechOutput::synthesisLoop() {
+    for (;;) {
+        Pending next;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || !texts_.empty(); });
+            if (stopping_) {
+                break;
+            }
+            next = std::move(texts_.front());
+            texts_.pop_front();
+        }
+        const QStringList parts = splitForSynthesis(normalizeForSpeech(next.text));
+        bool reported = false;
+        for (qsizetype i = 0; i <= parts.size(); ++i) {
+            Piece piece{next.id, {}, {}, i == 0, i == parts.size()};
+            if (piece.first) {
+                piece.text = next.text;
+            }
+            if (i < parts.size()) {
+                Synthesis result = engine_->synthesize(parts[i], next.voice);
+                if (auto* audio = std::get_if<Audio>(&result)) {
+                    piece.audio = std::move(*audio);
+                } else if (!reported) {
+                    reported = true;
+                    printLine(
+                        QStringLiteral("%1 could not speak \"%2\": %3")
+                            .arg(engine_->name(), next.text, std::get<EngineError>(result).reason));
+                }
+            }
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || pieces_.size() < kAheadPieces; });
+            if (stopping_) {
+                break;
+            }
+            pieces_.push_back(std::move(piece));
+            changed_.notify_all();
+        }
+    }
+    // The engine may own processes and objects of this thread.
+    engine_.reset();
+}
+
+void SpeechOutput::playerLoop() {
+    bool reported = false;
+    for (;;) {
+        Piece piece;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || !pieces_.empty(); });
+            if (stopping_) {
+                break;
+            }
+            piece = std::move(pieces_.front());
+            pieces_.pop_front();
+        }
+        changed_.notify_all();  // room for the synthesis thread
+        if (piece.first) {
+            emit started(piece.id, piece.text);
+        }
+        if (!sinkFailed_ && !piece.audio.samples.empty()) {
+            if (auto error = sink_->play(piece.audio, stopping_)) {
+                sinkFailed_ = true;
+                reportOnce(reported, *error + QStringLiteral("; going on without sound"));
+            }
+        }
+        if (!piece.last) {
+            continue;
+        }
+        bool queueEmpty;
+        {
+            std::lock_guard lock(mutex_);
+            queueEmpty = pieces_.empty() && texts_.empty();
+        }
+        if (queueEmpty && !sinkFailed_) {
+            sink_->drain();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            lastFinished_ = piece.id;
+        }
+        changed_.notify_all();
+        emit finished(piece.id);
+    }
+}
+
+void SpeechOutput::reportOnce(bool& reported, const QString& line) {
+    if (!reported) {
+        reported = true;
+        printLine(line);
+    }
 }
 
 }  // namespace orvane::speech

@@ -22,8 +22,8 @@ QString Transcript::formatLine(const QDateTime& when, const QString& text) {
     escaped.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
     escaped.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     escaped.replace(QLatin1Char('\r'), QLatin1String("\\n"));
-    return when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char('\t') +
-           escaped + QLatin1Char('\n');
+    return when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char('\t') + escaped +
+           QLatin1Char('\n');
 }
 
 void Transcript::append(const QString& text) {

@@ -11,13 +11,13 @@ namespace orvane::speech {
 // milliseconds<TAB>text", line breaks inside the text written as "\n".
 // The format is a supported interface (braille displays, tests): keep it.
 class Transcript {
-public:
+  public:
     // Empty path: no transcript.
     explicit Transcript(const QString& path);
     void append(const QString& text);
     static QString formatLine(const QDateTime& when, const QString& text);
 
-private:
+  private:
     QMutex mutex_;
     QFile file_;
 };

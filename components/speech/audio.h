@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace orvane::speech {
+
+// A piece of synthesised speech: mono 16-bit samples at `sampleRate`.
+struct Audio {
+    int sampleRate = 0;
+    std::vector<std::int16_t> samples;
+
+    double seconds() const { return sampleRate > 0 ? double(samples.size()) / sampleRate : 0; }
+};
+
+// Reads a PCM WAV file's bytes (8/16/24/32-bit integer, any channel count; channels
+// are mixed to mono). Chunks are found wherever they stand. nullopt if the bytes are
+// not such a file.
+std::optional<Audio> parseWav(const QByteArray& bytes);
+
+}  // namespace orvane::speech

@@ -1,0 +1,87 @@
+#include "character_window.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace orvane::speech {
+namespace {
+
+constexpr int kWidth = 300;
+constexpr int kBalloonHeight = 130;
+constexpr int kPictureSize = 128;
+
+}  // namespace
+
+CharacterWindow::CharacterWindow(const QString& name, const QString& picturePath)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus),
+      name_(name) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(name);
+    if (!picturePath.isEmpty()) {
+        picture_.load(picturePath);
+    }
+    if (!picture_.isNull()) {
+        picture_ = picture_.scaled(kPictureSize, kPictureSize, Qt::KeepAspectRatio,
+                                   Qt::SmoothTransformation);
+    }
+    setFixedSize(kWidth, kBalloonHeight + kPictureSize);
+}
+
+void CharacterWindow::setBalloonText(const QString& text) {
+    if (text == balloon_) {
+        return;
+    }
+    balloon_ = text;
+    update();
+}
+
+void CharacterWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRect pictureRect(0, kBalloonHeight, kPictureSize, kPictureSize);
+    if (!picture_.isNull()) {
+        p.drawPixmap(pictureRect.topLeft(), picture_);
+    } else {
+        // A plain figure: a round head with the character's initial.
+        p.setBrush(QColor(120, 140, 220));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(pictureRect.adjusted(16, 16, -16, -16));
+        p.setPen(Qt::white);
+        QFont f = font();
+        f.setPixelSize(48);
+        p.setFont(f);
+        p.drawText(pictureRect, Qt::AlignCenter, name_.left(1));
+    }
+    if (balloon_.isEmpty()) {
+        return;
+    }
+    const QRectF bubble(4, 4, kWidth - 8, kBalloonHeight - 24);
+    QPainterPath path;
+    path.addRoundedRect(bubble, 12, 12);
+    QPolygonF tail;
+    tail << QPointF(40, bubble.bottom() - 1) << QPointF(70, bubble.bottom() - 1)
+         << QPointF(48, kBalloonHeight + 6);
+    path.addPolygon(tail);
+    path = path.simplified();
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(QColor(255, 255, 230));
+    p.drawPath(path);
+    QFont f = font();
+    f.setPixelSize(15);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    const QRectF textRect = bubble.adjusted(10, 8, -10, -8);
+    // A text too long for the balloon is cut short with an ellipsis.
+    QString shown = balloon_;
+    const QFontMetricsF metrics(f);
+    while (shown.size() > 1 &&
+           metrics.boundingRect(textRect, Qt::TextWordWrap, shown).height() > textRect.height()) {
+        shown = shown.left(shown.size() - 2) + QStringLiteral("…");
+    }
+    p.drawText(textRect, Qt::TextWordWrap, shown);
+}
+
+}  // namespace orvane::speech

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+namespace orvane::speech {
+
+// The character on the desktop: a small frameless window that stays on top and
+// never takes the keyboard focus, with the character's picture and, while it
+// speaks, a balloon holding the text.
+class CharacterWindow final : public QWidget {
+    Q_OBJECT
+  public:
+    // `picturePath` empty or unreadable: a plain drawn figure stands in.
+    CharacterWindow(const QString& name, const QString& picturePath);
+
+    void setBalloonText(const QString& text);
+    QString balloonText() const { return balloon_; }
+    bool hasPicture() const { return !picture_.isNull(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString name_;
+    QPixmap picture_;
+    QString balloon_;
+};
+
+}  // namespace orvane::speech

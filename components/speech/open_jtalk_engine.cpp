@@ -1,0 +1,139 @@
+#include "open_jtalk_engine.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cmath>
+
+namespace orvane::speech {
+namespace {
+
+QString program() {
+    return QStandardPaths::findExecutable(QStringLiteral("open_jtalk"));
+}
+
+// `open_jtalk` writes these when it finds no phoneme in a text (only signs).
+bool foundNothingToSay(const QByteArray& stderrText) {
+    return stderrText.contains("No phoneme") || stderrText.contains("cannot be synthesized");
+}
+
+}  // namespace
+
+OpenJTalkEngine::OpenJTalkEngine(QString defaultVoice, QString dictionaryDir)
+    : defaultVoice_(std::move(defaultVoice)), dictionaryDir_(std::move(dictionaryDir)) {}
+
+OpenJTalkEngine::~OpenJTalkEngine() {
+    discard(waiting_);
+}
+
+bool OpenJTalkEngine::installed(QString* whyNot) {
+    QString reason;
+    if (program().isEmpty()) {
+        reason = QStringLiteral("open_jtalk is not installed (package open-jtalk)");
+    } else if (!QFileInfo::exists(QString::fromLatin1(kDefaultDictionary) + "/sys.dic")) {
+        reason = QStringLiteral(
+            "the Open JTalk dictionary is not installed "
+            "(package open-jtalk-mecab-naist-jdic)");
+    }
+    if (whyNot) {
+        *whyNot = reason;
+    }
+    return reason.isEmpty();
+}
+
+QStringList OpenJTalkEngine::argumentsFor(const VoiceSettings& voice,
+                                          const QString& wavPath) const {
+    const QString voiceFile = voice.voicePath.isEmpty() ? defaultVoice_ : voice.voicePath;
+    const double volume = std::clamp(voice.volume, 0.001, 4.0);
+    return {QStringLiteral("-x"),  dictionaryDir_,
+            QStringLiteral("-m"),  voiceFile,
+            QStringLiteral("-r"),  QString::number(std::clamp(voice.speed, 0.3, 3.0)),
+            QStringLiteral("-fm"), QString::number(std::clamp(voice.pitch, -24.0, 24.0)),
+            QStringLiteral("-g"),  QString::number(20.0 * std::log10(volume)),
+            QStringLiteral("-ow"), wavPath};
+}
+
+bool OpenJTalkEngine::start(Waiting& w, const VoiceSettings& voice) {
+    discard(w);
+    if (!workDir_.isValid()) {
+        return false;
+    }
+    w.wavPath = workDir_.filePath(QStringLiteral("speech-%1.wav").arg(++serial_));
+    w.voice = voice;
+    w.arguments = argumentsFor(voice, w.wavPath);
+    w.process = std::make_unique<QProcess>();
+    // With no input file, open_jtalk loads dictionary and voice, then reads its
+    // text from standard input.
+    w.process->start(program(), w.arguments);
+    return true;
+}
+
+void OpenJTalkEngine::discard(Waiting& w) {
+    if (w.process) {
+        w.process->kill();
+        w.process->waitForFinished(2000);
+        w.process.reset();
+    }
+    if (!w.wavPath.isEmpty()) {
+        QFile::remove(w.wavPath);
+        w.wavPath.clear();
+    }
+    w.arguments.clear();
+}
+
+void OpenJTalkEngine::prepare(const VoiceSettings& voice) {
+    if (waiting_.process && waiting_.process->state() != QProcess::NotRunning &&
+        waiting_.voice == voice) {
+        return;
+    }
+    start(waiting_, voice);
+}
+
+Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& voice) {
+    if (program().isEmpty()) {
+        return EngineError{QStringLiteral("open_jtalk is not installed")};
+    }
+    prepare(voice);
+    Waiting current = std::move(waiting_);
+    waiting_ = {};
+    if (!current.process || !current.process->waitForStarted(5000)) {
+        const QString why = current.process ? current.process->errorString() : QString();
+        discard(current);
+        return EngineError{QStringLiteral("open_jtalk did not start: %1").arg(why)};
+    }
+    current.process->write(text.toUtf8() + '\n');
+    current.process->closeWriteChannel();
+    // The next text's process loads its dictionary and voice meanwhile.
+    start(waiting_, voice);
+
+    // Synthesis runs at a small fraction of real time; a text of 120 characters takes
+    // well under two seconds. Allow plenty before calling the process stuck.
+    const int timeoutMs = 20000 + 200 * int(text.size());
+    if (!current.process->waitForFinished(timeoutMs)) {
+        discard(current);
+        return EngineError{
+            QStringLiteral("open_jtalk did not finish within %1 s").arg(timeoutMs / 1000)};
+    }
+    const QByteArray errors = current.process->readAllStandardError();
+    if (current.process->exitStatus() != QProcess::NormalExit || current.process->exitCode() != 0) {
+        discard(current);
+        if (foundNothingToSay(errors)) {
+            return Audio{};
+        }
+        return EngineError{QStringLiteral("open_jtalk failed: %1")
+                               .arg(QString::fromLocal8Bit(errors).trimmed().section(u'\n', -1))};
+    }
+    QFile wav(current.wavPath);
+    std::optional<Audio> audio;
+    if (wav.open(QIODevice::ReadOnly)) {
+        audio = parseWav(wav.readAll());
+    }
+    discard(current);
+    if (!audio) {
+        return EngineError{QStringLiteral("open_jtalk wrote no readable WAV file")};
+    }
+    return std::move(*audio);
+}
+
+}  // namespace orvane::speech
