@@ -18,7 +18,7 @@ bool isSkipped(const QByteArray& tag) {
 
 bool isBlock(const QByteArray& tag) {
     static const QSet<QByteArray> blocks{
-        "p",      "div",    "br",      "li",     "tr",      "h1",     "h2",         "h3",
+        "p",      "div",             "li",     "tr",      "h1",     "h2",         "h3",
         "h4",     "h5",     "h6",      "table",  "ul",      "ol",     "dl",         "dt",
         "dd",     "pre",    "hr",      "blockquote", "section", "article", "header",
         "footer", "address", "center", "form",   "fieldset", "nav",   "aside",      "main",
@@ -37,6 +37,10 @@ public:
                 const QByteArray tag = QByteArray(reinterpret_cast<const char*>(node->name)).toLower();
                 if (isSkipped(tag))
                     continue;
+                if (tag == "br") {
+                    newLine();
+                    continue;
+                }
                 const bool block = isBlock(tag);
                 if (block)
                     lineBreak();
@@ -76,11 +80,17 @@ private:
         if (!out_.isEmpty() && !out_.back().isSpace())
             out_ += u' ';
     }
+    // Ends the current line unless it is already ended.
     void lineBreak() {
         while (!out_.isEmpty() && out_.back() == u' ')
             out_.chop(1);
-        if (!out_.isEmpty())
+        if (!out_.isEmpty() && out_.back() != u'\n')
             out_ += u'\n';
+    }
+    void newLine() {
+        while (!out_.isEmpty() && out_.back() == u' ')
+            out_.chop(1);
+        out_ += u'\n';
     }
 
     QString out_;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <fcntl.h>
 
 namespace orvane::mail {
@@ -87,6 +88,42 @@ GMimePart* attachmentPart(const QString& path, QString* error) {
     return part;
 }
 
+// RFC 2047 words of at most 75 characters, folded one per line: GMime writes
+// a long Japanese subject as one over-long word.
+QByteArray encodedWords(const QString& text) {
+    constexpr qsizetype kMaxBytesPerWord = 45;  // 60 base64 characters
+    QByteArray folded;
+    QByteArray chunk;
+    const auto flush = [&] {
+        if (chunk.isEmpty())
+            return;
+        folded += " =?UTF-8?B?" + chunk.toBase64() + "?=\n";
+        chunk.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QByteArray character = text.mid(i, length).toUtf8();
+        if (chunk.size() + character.size() > kMaxBytesPerWord)
+            flush();
+        chunk += character;
+        i += length - 1;
+    }
+    flush();
+    return folded;
+}
+
+void setSubject(GMimeMessage* message, const QString& subject) {
+    g_mime_message_set_subject(message, subject.toUtf8().constData(), "utf-8");
+    const bool plainAscii = std::all_of(subject.cbegin(), subject.cend(),
+                                        [](QChar c) { return c.unicode() < 0x80; }) &&
+                            !subject.contains(QStringLiteral("=?"));
+    if (plainAscii || subject.isEmpty())
+        return;
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    if (GMimeHeader* header = g_mime_header_list_get_header(headers, "Subject"))
+        g_mime_header_set_raw_value(header, encodedWords(subject).constData());
+}
+
 }  // namespace
 
 QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
@@ -94,7 +131,7 @@ QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
     GObjectPtr<GMimeMessage> mail(g_mime_message_new(TRUE));
     addAddresses(mail.get(), GMIME_ADDRESS_TYPE_FROM, message.from);
     addAddresses(mail.get(), GMIME_ADDRESS_TYPE_TO, message.to);
-    g_mime_message_set_subject(mail.get(), message.subject.toUtf8().constData(), "utf-8");
+    setSubject(mail.get(), message.subject);
 
     GDateTime* date = toGDateTime(message.date);
     g_mime_message_set_date(mail.get(), date);

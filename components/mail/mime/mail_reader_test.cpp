@@ -1,0 +1,292 @@
+#include "mail_reader.h"
+#include "mime_test_support.h"
+#include "received_fields.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+namespace orvane::mail {
+namespace {
+
+using test::hex;
+using test::readFile;
+using test::utf8;
+using test::writeFile;
+
+const QString kMailerNames = QStringLiteral("subject:from:date:body");
+
+// Mail text written with "\n"; the file gets CRLF as from a POP3 server.
+QByteArray crlf(QByteArray text) {
+    text.replace("\n", "\r\n");
+    return text;
+}
+
+struct Attachment {
+    const char* fileName;  // expected name inside the mail folder
+    QByteArray content;
+};
+
+struct CorpusRow {
+    const char* name;
+    QByteArray mail;
+    const char* subject;
+    const char* from;  // as receiving stores it, with its leading blank
+    const char* body;
+    std::vector<Attachment> attachments;
+};
+
+class MailCorpus : public testing::TestWithParam<CorpusRow> {
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(MailCorpus, ReadsEveryFieldExactly) {
+    const CorpusRow& row = GetParam();
+    ASSERT_TRUE(writeFile(dir.filePath("mail.eml"), row.mail));
+
+    const ArrayResult result = readMailFile("mail.eml", kMailerNames, dir.path());
+    ASSERT_TRUE(result.isArray()) << result.error.toStdString();
+    const QStringList& elements = *result.array;
+    ASSERT_EQ(elements.size(), 5 + static_cast<qsizetype>(row.attachments.size()));
+    for (const QString& element : elements)
+        EXPECT_EQ(QString::fromUtf8(element.toUtf8()), element);
+
+    const ReceivedFields fields = parseReadMailElements(elements);
+    EXPECT_EQ(fields.subject.toStdString(), std::string(row.subject));
+    EXPECT_EQ(fields.from.toStdString(), std::string(row.from));
+    EXPECT_EQ(fields.body.toStdString(), std::string(row.body));
+    for (size_t i = 0; i < row.attachments.size(); ++i) {
+        const QString path = elements[5 + static_cast<qsizetype>(i)].mid(6);
+        EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(dir.path()).absolutePath());
+        EXPECT_EQ(QFileInfo(path).fileName().toStdString(),
+                  std::string(row.attachments[i].fileName));
+        EXPECT_EQ(readFile(path), row.attachments[i].content);
+    }
+    EXPECT_EQ(fields.attach,
+              row.attachments.empty() ? QString() : elements[5].mid(6));
+}
+
+const QByteArray kMp3 = QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByteArray(300, '\xfb');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MailCorpus,
+    testing::Values(
+        CorpusRow{"utf8_base64",
+                  crlf("From: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\n"
+                       "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\n"
+                       "Date: Sun, 06 Dec 2026 10:00:00 +0900\n"
+                       "MIME-Version: 1.0\n"
+                       "Content-Type: text/plain; charset=UTF-8\n"
+                       "Content-Transfer-Encoding: base64\n\n" +
+                       QByteArray("明日の会議は10時から。\nよろしく-お願い_します。\n").toBase64() +
+                       "\n"),
+                  "会議の件", " 山田 太郎 <taro@example.jp>",
+                  "明日の会議は10時から。\nよろしく-お願い_します。\n", {}},
+        CorpusRow{"iso2022jp_with_circled_digits",
+                  crlf("From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <t@example.jp>\n"
+                       "Subject: =?ISO-2022-JP?B?GyRCLSEhQRsoQg==?=\n"
+                       "Content-Type: text/plain; charset=ISO-2022-JP\n"
+                       "Content-Transfer-Encoding: 7bit\n\n"
+                       "\x1b$B-\"!A$3$s$K$A$O\x1b(B\n"),
+                  "①〜", " 山田 太郎 <t@example.jp>", "②〜こんにちは\n", {}},
+        CorpusRow{"cp932_labelled_shift_jis",
+                  crlf("From: =?Shift_JIS?B?jlKTYyCRvphZ?= <t@example.jp>\n"
+                       "Subject: =?Shift_JIS?B?h0DtQIFg?=\n"
+                       "Content-Type: text/plain; charset=\"Shift_JIS\"\n"
+                       "Content-Transfer-Encoding: 8bit\n\n" +
+                       hex("8741815F8160") + "\n"),
+                  "①纊〜", " 山田 太郎 <t@example.jp>", "②＼〜\n", {}},
+        CorpusRow{"euc_jp",
+                  crlf("From: t@example.jp\n"
+                       "Subject: =?EUC-JP?B?" + hex("C6FCCBDCB8EC").toBase64() + "?=\n"
+                       "Content-Type: text/plain; charset=euc-jp\n\n" +
+                       hex("A4B3A4F3A4CBA4C1A4CF") + "\n"),
+                  "日本語", " t@example.jp", "こんにちは\n", {}},
+        CorpusRow{"words_split_mid_character",
+                  crlf("From: a@example.jp\n"
+                       "Subject: =?UTF-8?B?" + hex("e697").toBase64() + "?=\n =?UTF-8?B?" +
+                       hex("a5e69cace8aa9e").toBase64() + "?=\n\nx\n"),
+                  "日本語", " a@example.jp", "x\n", {}},
+        CorpusRow{"raw_8bit_headers_in_body_charset",
+                  crlf("From: \"" + hex("955C8EA6") + "\" <a@example.jp>\n"
+                       "Subject: " + hex("8365835883678F8A") + "\n"
+                       "Content-Type: text/plain; charset=Shift_JIS\n\n" +
+                       hex("82B182F1") + "\n"),
+                  "テスト所", " 表示 <a@example.jp>", "こん\n", {}},
+        CorpusRow{"html_only",
+                  crlf("From: a@example.jp\nSubject: html\n"
+                       "Content-Type: text/html; charset=utf-8\n"
+                       "Content-Transfer-Encoding: quoted-printable\n\n"
+                       "<html><head><title>t</title><style>p{color:red}</style></head>\n"
+                       "<body><script>alert(1)</script><p>A &amp; B &lt;=3D &#x65E5;</p>\n"
+                       "<div>=E6=97=A5=E6=9C=AC<br>second&nbsp;line</div></body></html>\n"),
+                  "html", " a@example.jp", "A & B <= 日\n日本\nsecond line", {}},
+        CorpusRow{"nested_multipart_with_japanese_rfc2231_name",
+                  crlf("From: a@example.jp\nSubject: nested\nMIME-Version: 1.0\n"
+                       "Content-Type: multipart/mixed; boundary=outer\n\n"
+                       "--outer\n"
+                       "Content-Type: multipart/alternative; boundary=inner\n\n"
+                       "--inner\nContent-Type: text/html; charset=utf-8\n\n<p>html part</p>\n"
+                       "--inner\nContent-Type: text/plain; charset=utf-8\n\nplain part\n"
+                       "--inner--\n"
+                       "--outer\n"
+                       "Content-Type: audio/mpeg\n"
+                       "Content-Disposition: attachment;\n"
+                       " filename*=UTF-8''%E9%9F%B3%E5%A3%B0%E3%83%A1%E3%83%83%E3%82%BB%E3%83%BC%E3%82%B8.mp3\n"
+                       "Content-Transfer-Encoding: base64\n\n" +
+                       kMp3.toBase64() + "\n--outer--\n"),
+                  "nested", " a@example.jp", "plain part", {{"音声メッセージ.mp3", kMp3}}},
+        CorpusRow{"names_that_try_to_leave_the_folder",
+                  crlf("From: a@example.jp\nSubject: evil\n"
+                       "Content-Type: multipart/mixed; boundary=b\n\n"
+                       "--b\nContent-Type: text/plain\n\nbody\n"
+                       "--b\nContent-Type: audio/mpeg\n"
+                       "Content-Disposition: attachment; filename=\"../../evil.mp3\"\n\none\n"
+                       "--b\nContent-Type: application/octet-stream\n"
+                       "Content-Disposition: attachment; filename=\"/etc/passwd\"\n\ntwo\n"
+                       "--b\nContent-Type: audio/mpeg\n"
+                       "Content-Disposition: attachment; filename=\"\"\n\nthree\n"
+                       "--b\nContent-Type: application/octet-stream\n"
+                       "Content-Disposition: attachment; filename=\"CON.txt\"\n\nfour\n"
+                       "--b\nContent-Type: application/octet-stream; name=\"..\"\n\nfive\n"
+                       "--b\nContent-Type: audio/mpeg\n"
+                       "Content-Disposition: attachment; filename=\"..\\\\..\\\\evil.mp3\"\n\nsix\n"
+                       "--b--\n"),
+                  "evil", " a@example.jp", "body",
+                  {{"evil.mp3", "one"},
+                   {"passwd", "two"},
+                   {"attachment.mp3", "three"},
+                   {"_CON.txt", "four"},
+                   {"attachment.bin", "five"},
+                   {"evil (2).mp3", "six"}}},
+        CorpusRow{"missing_headers", crlf("\n" + hex("82B182F1") + "\n"), "", " ", "こん\n", {}},
+        CorpusRow{"broken_base64",
+                  crlf("From: a@example.jp\nSubject: b64\n"
+                       "Content-Type: text/plain; charset=utf-8\n"
+                       "Content-Transfer-Encoding: base64\n\n"
+                       "5pel5pys6Kqe!!\n"
+                       "44Gn44GZ*\n"
+                       "44CC"),
+                  "b64", " a@example.jp", "日本語です。", {}},
+        CorpusRow{"mislabelled_and_vendor_labels",
+                  crlf("From: a@example.jp\nSubject: =?x-sjis?B?k/qWe4zq?=\n"
+                       "Content-Type: text/plain; charset=ISO-2022-JP\n\n" +
+                       hex("8365835883678F8A") + "\n"),
+                  "日本語", " a@example.jp", "テスト所\n", {}}),
+    [](const testing::TestParamInfo<CorpusRow>& info) { return std::string(info.param.name); });
+
+TEST(MailReader, AttachmentNeverOverwritesAnExistingFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath("voice.mp3"), "keep me"));
+    ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
+                          crlf("From: a@b.jp\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
+                               "--b\nContent-Type: text/plain\n\nx\n"
+                               "--b\nContent-Type: audio/mpeg\n"
+                               "Content-Disposition: attachment; filename=voice.mp3\n\nnew\n--b--\n")));
+    const ArrayResult result = readMailFile(dir.filePath("m.eml"), kMailerNames, dir.path());
+    ASSERT_TRUE(result.isArray());
+    EXPECT_EQ(readFile(dir.filePath("voice.mp3")), "keep me");
+    EXPECT_EQ(result.array->at(5), "File: " + dir.filePath("voice (2).mp3"));
+    EXPECT_EQ(readFile(dir.filePath("voice (2).mp3")), "new");
+}
+
+TEST(MailReader, CheckerFormHasFourElementsWithTheVoiceAttachment) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
+                          crlf("From: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\n"
+                               "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\n"
+                               "Content-Type: multipart/mixed; boundary=b\n\n"
+                               "--b\nContent-Type: text/plain\n\nx\n"
+                               "--b\nContent-Type: audio/mpeg; name=v.mp3\n\nnew\n--b--\n")));
+    const ArrayResult result =
+        readMailFile(dir.filePath("m.eml"), QStringLiteral("from:subject:"), dir.path());
+    ASSERT_TRUE(result.isArray());
+    ASSERT_EQ(result.array->size(), 4);
+    EXPECT_EQ(result.array->at(0) + result.array->at(1), utf8("差出人 山田 太郎、件名 会議の件"));
+    EXPECT_EQ(result.array->at(3).mid(6), dir.filePath("v.mp3"));
+}
+
+TEST(MailReader, FailuresGiveAReason) {
+    QTemporaryDir dir;
+    const ArrayResult missing = readMailFile("nothing.eml", kMailerNames, dir.path());
+    EXPECT_FALSE(missing.isArray());
+    EXPECT_TRUE(missing.error.contains(utf8("見つかりません")));
+
+    ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
+                          crlf("Subject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
+                               "--b\nContent-Type: audio/mpeg; name=v.mp3\n\nx\n--b--\n")));
+    const ArrayResult noFolder =
+        readMailFile(dir.filePath("m.eml"), kMailerNames, dir.filePath("no-such-folder"));
+    EXPECT_FALSE(noFolder.isArray());
+    EXPECT_FALSE(noFolder.error.isEmpty());
+}
+
+TEST(ReceivedFields, FollowTheElementMarkers) {
+    const ReceivedFields fields = parseReadMailElements(
+        {"Subject: raw", "sender without marker", "Date: d", "body: ", "text without marker",
+         "File: /m/a.mp3"});
+    EXPECT_EQ(fields.subject, " raw");  // from the ninth character
+    EXPECT_EQ(fields.from, "sender without marker");
+    EXPECT_EQ(fields.body, "text without marker");
+    EXPECT_EQ(fields.attach, "/m/a.mp3");
+    EXPECT_EQ(parseReadMailElements({"subject: s"}).from, QString());
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(MailReader, TwentyMegabyteAttachmentIsStreamedToDisk) {
+    QTemporaryDir dir;
+    constexpr int kChunk = 57 * 1024;  // whole base64 lines per chunk
+    constexpr int kChunks = 20 * 1024 * 1024 / kChunk + 1;
+    QCryptographicHash expected(QCryptographicHash::Sha256);
+    {
+        QFile mail(dir.filePath("big.eml"));
+        ASSERT_TRUE(mail.open(QIODevice::WriteOnly));
+        mail.write(crlf("From: a@example.jp\nSubject: big\n"
+                        "Content-Type: multipart/mixed; boundary=b\n\n"
+                        "--b\nContent-Type: text/plain\n\nsee attachment\n"
+                        "--b\nContent-Type: audio/mpeg\n"
+                        "Content-Disposition: attachment; filename=big.mp3\n"
+                        "Content-Transfer-Encoding: base64\n\n"));
+        quint32 seed = 12345;
+        QByteArray chunk(kChunk, Qt::Uninitialized);
+        for (int c = 0; c < kChunks; ++c) {
+            for (char& byte : chunk) {
+                seed = seed * 1664525u + 1013904223u;
+                byte = static_cast<char>(seed >> 24);
+            }
+            expected.addData(chunk);
+            const QByteArray encoded = chunk.toBase64();
+            for (qsizetype at = 0; at < encoded.size(); at += 76)
+                mail.write(encoded.mid(at, 76) + "\r\n");
+        }
+        mail.write("--b--\r\n");
+    }
+    const long before = peakResidentKiB();
+    const ArrayResult result = readMailFile("big.eml", kMailerNames, dir.path());
+    const long grownKiB = peakResidentKiB() - before;
+    ASSERT_TRUE(result.isArray()) << result.error.toStdString();
+    ASSERT_EQ(result.array->size(), 6);
+
+    QFile saved(result.array->at(5).mid(6));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.size(), qint64{kChunk} * kChunks);
+    QCryptographicHash actual(QCryptographicHash::Sha256);
+    actual.addData(&saved);
+    EXPECT_EQ(actual.result(), expected.result());
+    // Holding the attachment even once would add 20 MB.
+    EXPECT_LT(grownKiB, 8 * 1024) << "peak memory grew by " << grownKiB << " KiB";
+}
+
+}  // namespace
+}  // namespace orvane::mail
