@@ -64,6 +64,13 @@ int encodingRate(const RecorderOptions& options, int sourceRate, ConsoleReport& 
     return rate;
 }
 
+bool namesAFolder(const std::string& given) {
+    const std::filesystem::path path(given);
+    const auto name = path.filename();
+    std::error_code ec;
+    return name.empty() || name == "." || name == ".." || std::filesystem::is_directory(path, ec);
+}
+
 std::string stopText(const RecordingOutcome& outcome, const RecordingPlan& plan, int rate) {
     const std::string length = seconds(static_cast<double>(outcome.frames) / rate);
     switch (outcome.reason) {
@@ -89,13 +96,16 @@ ExitStatus runRecording(const RecorderOptions& options, ConsoleReport& report,
         return kExitFailed;
     };
 
-    auto output = PendingOutput::create(finalOutputPath(options.outputPath, options.format));
-    if (!output) {
-        return fail(output.error());
-    }
     auto source = openSource(options);
     if (!source) {
         return fail(source.error());
+    }
+    if (namesAFolder(options.outputPath)) {
+        return fail(failure("cannot write \"" + options.outputPath + "\": it is a folder"));
+    }
+    auto output = PendingOutput::create(finalOutputPath(options.outputPath, options.format));
+    if (!output) {
+        return fail(output.error());
     }
     const AudioFormat captured = (*source)->format();
     report.say("recording from " + (*source)->description());
