@@ -77,7 +77,9 @@ struct Conversation {
             }
         } else if (lastCommand == "STARTTLS" && code == 220) {
             tlsActive = true;
-        } else if (lastCommand == "AUTH" && code == 235) {
+        } else if (authSent && code == 235) {
+            // 235 answers only a completed AUTH exchange (whose later lines
+            // carry no command word).
             authenticated = true;
         }
     }

@@ -1,1 +1,145 @@
+// SendMail's transport against the aiosmtpd sink on 127.0.0.1.
+#include "smtp_sender.h"
+
+#include "smtp_sink_server.h"
+#include "test_certificate.h"
+
+#include <QJsonArray>
+
 #include <gtest/gtest.h>
+
+namespace orvane::mail {
+namespace {
+
+using testing::SmtpSinkServer;
+using testing::TestCertificate;
+
+const TestCertificate& certificate() {
+    static const TestCertificate cert;
+    return cert;
+}
+
+TransportOptions options(bool trustTestCa) {
+    TransportOptions result;
+    if (trustTestCa) {
+        result.extraCaFiles << certificate().certFile();
+    }
+    result.connectTimeout = std::chrono::seconds(5);
+    result.idleTimeout = std::chrono::seconds(5);
+    return result;
+}
+
+const QByteArray kMessage =
+    "From: taro@example.jp\r\nTo: hanako@example.jp\r\nSubject: hello\r\n\r\n"
+    ".a line that starts with a dot\r\nbye\r\n";
+
+TEST(SmtpSender, SendsOverEveryKindOfConnection) {
+    ASSERT_TRUE(certificate().ok()) << certificate().error().toStdString();
+    SmtpSinkServer tls({certificate().certFile(), certificate().keyFile(), true});
+    SmtpSinkServer noAuth({{}, {}, false});
+    ASSERT_TRUE(tls.start()) << tls.error().toStdString();
+    ASSERT_TRUE(noAuth.start()) << noAuth.error().toStdString();
+    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
+
+    struct Row {
+        const char* name;
+        SmtpSinkServer* server;
+        QString address;
+        SmtpLogin login;
+        bool expectTls;
+    };
+    const Row rows[] = {
+        {"STARTTLS then AUTH", &tls, QStringLiteral("127.0.0.1:%1").arg(tls.port()), login, true},
+        {"implicit TLS then AUTH", &tls,
+         QStringLiteral("smtps://127.0.0.1:%1").arg(tls.smtpsPort()), login, true},
+        {"plain without login",
+         &noAuth,
+         QStringLiteral("smtp://127.0.0.1:%1").arg(noAuth.port()),
+         {},
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const qsizetype before = row.server->captured().size();
+        const Status status = sendSmtp({row.address,
+                                        row.login,
+                                        QStringLiteral("Taro <taro@example.jp>"),
+                                        {QStringLiteral("hanako@example.jp")},
+                                        kMessage},
+                                       options(true));
+        ASSERT_FALSE(status) << status->reason.toStdString();
+        const auto captured = row.server->captured();
+        ASSERT_EQ(captured.size(), before + 1);
+        const auto& mail = captured.last();
+        EXPECT_EQ(mail.message, kMessage);
+        EXPECT_EQ(mail.envelope.value("mail_from").toString(), QStringLiteral("taro@example.jp"));
+        EXPECT_EQ(mail.envelope.value("rcpt_tos").toArray().first().toString(),
+                  QStringLiteral("hanako@example.jp"));
+        EXPECT_EQ(mail.envelope.value("tls").toBool(), row.expectTls);
+        EXPECT_EQ(mail.envelope.value("login").toString(), row.login.user);
+    }
+}
+
+TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
+    ASSERT_TRUE(certificate().ok());
+    SmtpSinkServer tls({certificate().certFile(), certificate().keyFile(), true});
+    SmtpSinkServer noAuth({{}, {}, false});
+    ASSERT_TRUE(tls.start()) << tls.error().toStdString();
+    ASSERT_TRUE(noAuth.start()) << noAuth.error().toStdString();
+    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
+    const QString tlsAddress = QStringLiteral("127.0.0.1:%1").arg(tls.port());
+
+    struct Row {
+        const char* name;
+        QString address;
+        SmtpLogin login;
+        QString to;
+        bool trust;
+        FailureKind kind;
+        const char* reasonPart;
+    };
+    const Row rows[] = {
+        {"login given, no AUTH offered", QStringLiteral("127.0.0.1:%1").arg(noAuth.port()), login,
+         QStringLiteral("hanako@example.jp"), true, FailureKind::Refused, "AUTH"},
+        {"wrong password",
+         tlsAddress,
+         {SmtpSinkServer::user(), QStringLiteral("wrong")},
+         QStringLiteral("hanako@example.jp"),
+         true,
+         FailureKind::Login,
+         "ログインできません"},
+        {"recipient refused", tlsAddress, login, QStringLiteral("reject@example.jp"), true,
+         FailureKind::Refused, "550 5.1.1 No such user here"},
+        {"STARTTLS certificate does not verify", tlsAddress, login,
+         QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
+        {"implicit TLS certificate does not verify",
+         QStringLiteral("smtps://127.0.0.1:%1").arg(tls.smtpsPort()), login,
+         QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
+        {"no server", QStringLiteral("127.0.0.1:%1").arg(testing::freeLoopbackPort()), login,
+         QStringLiteral("hanako@example.jp"), true, FailureKind::Unreachable, "接続できません"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Status status = sendSmtp(
+            {row.address, row.login, QStringLiteral("taro@example.jp"), {row.to}, kMessage},
+            options(row.trust));
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(status->kind, row.kind) << status->reason.toStdString();
+        EXPECT_TRUE(status->reason.contains(QString::fromUtf8(row.reasonPart)))
+            << status->reason.toStdString();
+    }
+    EXPECT_TRUE(tls.captured().isEmpty());
+    EXPECT_TRUE(noAuth.captured().isEmpty());
+}
+
+TEST(SmtpSender, RecipientFieldsBecomeBareAddresses) {
+    EXPECT_EQ(
+        recipientAddresses(
+            QStringLiteral("\"Yamada, Taro\" <taro@example.jp>; hanako@example.jp,")),
+        (QStringList{QStringLiteral("taro@example.jp"), QStringLiteral("hanako@example.jp")}));
+    EXPECT_EQ(bareAddress(QStringLiteral(" 山田 <yamada@example.jp> ")),
+              QStringLiteral("yamada@example.jp"));
+}
+
+}  // namespace
+}  // namespace orvane::mail
