@@ -5,6 +5,8 @@
 
 #include <mecab.h>
 
+#include <algorithm>
+
 namespace orvane::speech {
 namespace {
 
@@ -154,9 +156,29 @@ QString KanaReader::toKana(const QString& text) {
             out += mark;
         }
     };
+    // The dictionary splits "120" into one node per digit; numbers are read whole.
+    QString digits;
+    auto flushDigits = [&] {
+        out += numberToKana(digits);
+        digits.clear();
+    };
     for (const mecab_node_t* node = mecab_sparse_tonode2(mecab_, utf8.constData(), utf8.size());
          node; node = node->next) {
         if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
+            continue;
+        }
+        const QString word = QString::fromUtf8(node->surface, node->length);
+        const bool allDigits = !word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) {
+            return c.unicode() >= u'0' && c.unicode() <= u'9';
+        });
+        if (allDigits && node->rlength == node->length) {
+            digits += word;
+            continue;
+        }
+        flushDigits();
+        if (allDigits) {
+            pause(QStringLiteral("、"));
+            digits = word;
             continue;
         }
         // A blank before the word is a pause too.
@@ -193,6 +215,7 @@ QString KanaReader::toKana(const QString& text) {
             out += readUnknown(surface);
         }
     }
+    flushDigits();
     while (out.startsWith(u'、') || out.startsWith(u'。')) {
         out.remove(0, 1);
     }

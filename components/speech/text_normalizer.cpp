@@ -92,6 +92,9 @@ QString normalizeForSpeech(const QString& text) {
     while (out.startsWith(QStringLiteral("、"))) {
         out.remove(0, 1);
     }
+    while (out.endsWith(QStringLiteral("、"))) {
+        out.chop(1);
+    }
     return out.trimmed();
 }
 

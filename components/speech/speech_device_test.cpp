@@ -1,0 +1,136 @@
+// Real engines and the real audio path: speech played through PortAudio into a
+// private PulseAudio server and recorded from its null sink's monitor.
+#include "agent.h"
+#include "character.h"
+#include "espeak_engine.h"
+#include "open_jtalk_engine.h"
+#include "text_normalizer.h"
+#include "qstring_printer.h"
+#include "virtual_sound.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace orvane::speech;
+using orvane::testing::measureWav;
+using orvane::testing::VirtualSoundDevice;
+
+namespace {
+
+// The HTS voice shared beside the repository, or empty.
+QString sharedVoice() {
+    const QString shared = qEnvironmentVariable("ORVANE_SHARED_DIR");
+    const QString path = QDir(shared).filePath("voices/tohoku-f01-neutral.htsvoice");
+    return !shared.isEmpty() && QFileInfo::exists(path) ? path : QString();
+}
+
+std::unique_ptr<Engine> makeEspeak() {
+    auto made = EspeakEngine::create();
+    if (auto* error = std::get_if<QString>(&made)) {
+        ADD_FAILURE() << error->toStdString();
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<EspeakEngine>>(made));
+}
+
+// Texts that once made engines fail or fall silent: none may.
+const char* const kAwkwardTexts[] = {
+    "Re: 会議の件",   "♪　新着メッセージ", "10〜20件と10～20件", "ＡＢＣ１２３abc",
+    "taro@example.jp", "http://x.jp/a?b=c", "(^_^)了解😀",       "１２３４５６７８９０１２３４５６７８９",
+    "<>&\"'",          "メール\n本文\r\nです", "ｶﾀｶﾅ",           "♪",
+};
+
+void expectEveryTextSynthesises(Engine& engine) {
+    for (const char* text : kAwkwardTexts) {
+        SCOPED_TRACE(text);
+        const QString normalized = normalizeForSpeech(QString::fromUtf8(text));
+        for (const QString& piece : splitForSynthesis(normalized)) {
+            Synthesis result = engine.synthesize(piece, {});
+            ASSERT_TRUE(std::holds_alternative<Audio>(result))
+                << std::get<EngineError>(result).reason.toStdString();
+            EXPECT_GT(std::get<Audio>(result).seconds(), 0.1) << piece.toStdString();
+        }
+    }
+}
+
+// Speaks through the default sink into the private server and measures what the
+// monitor heard.
+void expectAudibleSpeech(std::function<std::unique_ptr<Engine>()> engineFactory) {
+    VirtualSoundDevice device;
+    if (!device.available()) {
+        GTEST_SKIP() << "no private PulseAudio: " << device.whyNot().toStdString();
+    }
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("heard.wav");
+    QString error;
+    ASSERT_TRUE(device.startRecordingMonitor(recording, &error)) << error.toStdString();
+    {
+        Agent agent({dir.filePath("t.txt"),
+                     {qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/components/speech/characters"},
+                     std::move(engineFactory),
+                     nullptr});
+        ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+        agent.character("genie")->speak(QStringLiteral("受信フォルダーのメール数は3"));
+        agent.character("genie")->speak(QStringLiteral("メールを削除しました"));
+        ASSERT_TRUE(agent.waitUntilIdle(60000));
+    }
+    ASSERT_TRUE(device.stopRecording());
+    const auto heard = measureWav(recording);
+    ASSERT_TRUE(heard);
+    // Two short sentences: a few seconds of speech, clearly above silence.
+    EXPECT_GT(heard->audibleSeconds, 1.5);
+    EXPECT_LT(heard->audibleSeconds, 12.0);
+    EXPECT_GT(heard->peak, 0.05);
+    EXPECT_GT(heard->rms, 0.005);
+}
+
+}  // namespace
+
+TEST(FallbackEngine, NoTextMakesItFail) {
+    auto engine = makeEspeak();
+    ASSERT_TRUE(engine);
+    expectEveryTextSynthesises(*engine);
+}
+
+TEST(OpenJTalkEngine, NoTextMakesItFail) {
+    const QString voice = sharedVoice();
+    if (voice.isEmpty()) {
+        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                        "is absent";
+    }
+    OpenJTalkEngine engine(voice);
+    expectEveryTextSynthesises(engine);
+}
+
+TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
+    const QString voice = sharedVoice();
+    if (voice.isEmpty()) {
+        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                        "is absent";
+    }
+    OpenJTalkEngine engine(voice);
+    const QString text = QStringLiteral("メールが届いています");
+    VoiceSettings fast;
+    fast.speed = 1.5;
+    const Audio normal = std::get<Audio>(engine.synthesize(text, {}));
+    const Audio quick = std::get<Audio>(engine.synthesize(text, fast));
+    EXPECT_LT(quick.seconds(), normal.seconds() * 0.85);
+}
+
+TEST(AudioPath, FallbackEngineIsHeardOnTheDevice) {
+    expectAudibleSpeech(makeEspeak);
+}
+
+TEST(AudioPath, OpenJTalkIsHeardOnTheDevice) {
+    const QString voice = sharedVoice();
+    if (voice.isEmpty()) {
+        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                        "is absent";
+    }
+    expectAudibleSpeech([voice] { return std::make_unique<OpenJTalkEngine>(voice); });
+}

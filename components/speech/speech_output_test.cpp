@@ -1,0 +1,194 @@
+#include "agent.h"
+#include "character.h"
+#include "fake_engine.h"
+#include "portaudio_sink.h"
+#include "speech_output.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "qstring_printer.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <thread>
+
+using namespace orvane::speech;
+
+namespace {
+
+// Captures what this process writes to standard error while it lives.
+class StderrCapture {
+public:
+    StderrCapture() : path_(dir_.filePath("stderr.txt")) {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int fd = open(path_.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+    }
+    ~StderrCapture() { restore(); }
+    QString text() {
+        restore();
+        QFile f(path_);
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    }
+
+private:
+    void restore() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+            saved_ = -1;
+        }
+    }
+    QTemporaryDir dir_;
+    QString path_;
+    int saved_ = -1;
+};
+
+QStringList transcriptTexts(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QStringList texts;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        texts << line.section(u'\t', 1);
+    }
+    return texts;
+}
+
+// Joins the pieces the sink got back into the texts that were played.
+QString played(const RecordingSink& sink) {
+    QString all;
+    for (const Audio& a : sink.pieces()) {
+        all += TextAsAudioEngine::decode(a) + u'|';
+    }
+    return all;
+}
+
+}  // namespace
+
+TEST(SpeechOutput, BurstFromSeveralThreadsIsPlayedWholeAndInOrderPerCaller) {
+    auto sink = std::make_shared<RecordingSink>();
+    SpeechOutput output({std::nullopt, std::make_unique<TextAsAudioEngine>(1), sink});
+    // Two callers queue at once; each caller's texts must come out in its order.
+    auto caller = [&output](const QString& tag) {
+        for (int i = 0; i < 40; ++i) {
+            output.speak(QStringLiteral("%1%2番目のテキストです。続きの文").arg(tag).arg(i), {});
+        }
+    };
+    std::thread a(caller, QStringLiteral("A")), b(caller, QStringLiteral("B"));
+    a.join();
+    b.join();
+    ASSERT_TRUE(output.waitUntilIdle(30000));
+    EXPECT_EQ(output.lastFinished(), 80u);
+
+    const QStringList pieces = played(*sink).split(u'|', Qt::SkipEmptyParts);
+    ASSERT_EQ(pieces.size(), 160);  // every text is two sentences
+    int next[2] = {0, 0};
+    for (qsizetype i = 0; i < pieces.size(); i += 2) {
+        const int who = pieces[i].startsWith(u'A') ? 0 : 1;
+        EXPECT_EQ(pieces[i], QStringLiteral("%1%2番目のテキストです。")
+                                 .arg(who == 0 ? QStringLiteral("A") : QStringLiteral("B"))
+                                 .arg(next[who]++));
+        EXPECT_EQ(pieces[i + 1], QStringLiteral("続きの文"));  // the same text goes on
+    }
+}
+
+TEST(SpeechOutput, SpeakReturnsAtOnceAndOnlyAFewTextsAreSynthesisedAhead) {
+    auto sink = std::make_shared<RecordingSink>();
+    auto engine = std::make_unique<TextAsAudioEngine>(20);
+    TextAsAudioEngine* fake = engine.get();
+    SpeechOutput output({std::nullopt, std::move(engine), sink});
+    for (int i = 0; i < 1000; ++i) {
+        output.speak(QStringLiteral("テキスト%1").arg(i), {});
+    }
+    // 1000 texts at 20 ms each would take 20 s: speak() did not wait for them, and
+    // synthesis has only just begun.
+    EXPECT_LT(fake->calls.load(), 100);
+    EXPECT_FALSE(output.isIdle());
+}
+
+TEST(SpeechOutput, EngineErrorOnOneTextIsReportedAndTheQueueGoesOn) {
+    QTemporaryDir dir;
+    auto sink = std::make_shared<RecordingSink>();
+    StderrCapture capture;
+    {
+        SpeechOutput output({dir.filePath("t.txt"), std::make_unique<TextAsAudioEngine>(), sink});
+        output.speak("前", {});
+        output.speak("FAILする文", {});
+        output.speak("", {});
+        output.speak("後", {});
+        ASSERT_TRUE(output.waitUntilIdle(10000));
+    }
+    EXPECT_EQ(played(*sink), QStringLiteral("前|後|"));
+    EXPECT_EQ(transcriptTexts(dir.filePath("t.txt")),
+              (QStringList{"前", "FAILする文", "", "後"}));
+    const QString errors = capture.text();
+    EXPECT_TRUE(errors.contains(QStringLiteral("could not speak \"FAILする文\""))) << errors.toStdString();
+}
+
+namespace {
+class FailingSink final : public AudioSink {
+public:
+    std::optional<QString> play(const Audio&, const std::atomic<bool>&) override {
+        ++calls;
+        return QStringLiteral("the device went away");
+    }
+    std::atomic<int> calls = 0;
+};
+}  // namespace
+
+TEST(SpeechOutput, FailingDeviceIsReportedOnceAndSpeechGoesOnSilently) {
+    auto sink = std::make_shared<FailingSink>();
+    StderrCapture capture;
+    {
+        SpeechOutput output({std::nullopt, std::make_unique<TextAsAudioEngine>(), sink});
+        for (int i = 0; i < 5; ++i) {
+            output.speak(QStringLiteral("文%1").arg(i), {});
+        }
+        ASSERT_TRUE(output.waitUntilIdle(10000));
+        EXPECT_EQ(output.lastFinished(), 5u);
+    }
+    EXPECT_EQ(sink->calls.load(), 1);
+    EXPECT_EQ(capture.text().count(QStringLiteral("the device went away")), 1);
+}
+
+// A machine without any sound device: ALSA is given a configuration whose default
+// device does not exist.
+TEST(SpeechOutput, NoSoundDeviceStillStartsKeepsTheTranscriptAndSaysWhyOnce) {
+    QTemporaryDir dir;
+    const QString alsa = dir.filePath("asound.conf");
+    {
+        QFile f(alsa);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("pcm.!default { type hw card 97 }\nctl.!default { type hw card 97 }\n");
+    }
+    const QByteArray savedAlsa = qgetenv("ALSA_CONFIG_PATH");
+    qputenv("ALSA_CONFIG_PATH", "/usr/share/alsa/alsa.conf:" + alsa.toLocal8Bit());
+    const QByteArray savedPulse = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/orvane-no-server");
+    StderrCapture capture;
+    {
+        Agent agent({dir.filePath("t.txt"), {QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR")) +
+                                             "/components/speech/characters"},
+                     [] { return std::make_unique<TextAsAudioEngine>(); }, nullptr});
+        ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+        for (const char* text : {"一", "二", "三"}) {
+            agent.character("genie")->speak(QString::fromUtf8(text));
+        }
+        EXPECT_TRUE(agent.waitUntilIdle(20000));
+    }
+    const QString errors = capture.text();
+    qputenv("ALSA_CONFIG_PATH", savedAlsa);
+    qputenv("PULSE_SERVER", savedPulse);
+    EXPECT_EQ(transcriptTexts(dir.filePath("t.txt")), (QStringList{"一", "二", "三"}));
+    EXPECT_EQ(errors.count(QStringLiteral("going on without sound")), 1) << errors.toStdString();
+    EXPECT_EQ(errors.count(u'\n'), 1) << "only our one line: " << errors.toStdString();
+}
