@@ -1,1 +1,234 @@
+#include "recording_session.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
+
+#include "command_line.h"
+#include "front_test_support.h"
+#include "recorder_console.h"
+#include "terminal_screen.h"
+
+namespace trelcapg {
+namespace {
+
+using testing::FakeRecorderLocator;
+using testing::RecordingPresenter;
+using testing::WaitFor;
+
+// Keeps what the session asked of the dialog, in order.
+class RecordingViewLog : public RecordingView {
+  public:
+    void DisableControls() override { calls << QStringLiteral("disable"); }
+    void ShowSettings() override { calls << QStringLiteral("show"); }
+    void setRecordButtonCaption(const QString& caption) override {
+        calls << QStringLiteral("caption ") + caption;
+    }
+    void setRecordButtonEnabled(bool enabled) override {
+        calls << (enabled ? QStringLiteral("button on") : QStringLiteral("button off"));
+    }
+    QStringList calls;
+};
+
+class RecordingSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(console_.open());
+        QObject::connect(&console_, &RecorderConsole::output,
+                         [this](const QByteArray& bytes) { screen_.feed(bytes); });
+    }
+
+    RecordingSession& makeSession(RecorderLocator locator = FakeRecorderLocator()) {
+        session_ = std::make_unique<RecordingSession>(console_, view_, presenter_,
+                                                      std::move(locator), "trelcap");
+        ended_ = std::make_unique<QSignalSpy>(session_.get(), &RecordingSession::recorderEnded);
+        return *session_;
+    }
+
+    static RecorderSettings Seconds(int seconds, std::string options = {}) {
+        RecorderSettings s;
+        s.recTime = seconds;
+        s.filePath = "/tmp/out file.mp3";
+        s.options = std::move(options);
+        return s;
+    }
+
+    bool consoleShows(const char* text) const {
+        return screen_.text().contains(QString::fromUtf8(text));
+    }
+    bool waitForConsole(const char* text) {
+        return WaitFor([&] { return consoleShows(text); });
+    }
+    bool waitForEnd() {
+        return WaitFor([&] { return ended_->count() > 0; }, 20000);
+    }
+
+    RecorderConsole console_;
+    TerminalScreen screen_;
+    RecordingViewLog view_;
+    RecordingPresenter presenter_;
+    std::unique_ptr<RecordingSession> session_;
+    std::unique_ptr<QSignalSpy> ended_;
+};
+
+TEST_F(RecordingSessionTest, RecorderThatEndsByItselfGoesBackToIdle) {
+    RecordingSession& session = makeSession();
+    const RecorderSettings settings = Seconds(1);
+    session.OnRecord(settings);
+    EXPECT_EQ(session.recState(), RecState::Recording);
+    EXPECT_EQ(view_.calls, (QStringList{"disable", "button off", "caption REC STOP", "button on"}));
+
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(session.recState(), RecState::Idle);
+    EXPECT_FALSE(session.recorderPid());
+    EXPECT_EQ(view_.calls.mid(4), (QStringList{"caption REC START", "button on", "show"}));
+    EXPECT_TRUE(presenter_.messages.isEmpty());
+
+    ASSERT_TRUE(waitForConsole("----------END----------"));
+    const QString expected = QStringLiteral(
+        "---------START---------\n"
+        "trelcap -t 1 -b 128 -f 12  \"/tmp/out file.mp3\"\n"
+        "\n"
+        "fake recorder: [-t] [1] [-b] [128] [-f] [12] [/tmp/out file.mp3]\n"
+        "terminal: yes, group leader: yes\n"
+        "0 sec\n"
+        "time passed\n"
+        "----------END----------\n");
+    EXPECT_EQ(screen_.text(), expected);
+}
+
+TEST_F(RecordingSessionTest, RecordButtonStopsTheRecorderWithAnInterrupt) {
+    RecordingSession& session = makeSession();
+    session.OnRecord(Seconds(60));
+    ASSERT_TRUE(waitForConsole("0 sec"));  // the recorder is up and handles SIGINT
+
+    view_.calls.clear();
+    session.OnRecord(Seconds(60));
+    EXPECT_EQ(session.recState(), RecState::Stopping);
+    EXPECT_EQ(view_.calls, QStringList{"button off"});
+    session.OnRecord(Seconds(60));  // a click while stopping does nothing
+    EXPECT_EQ(view_.calls, QStringList{"button off"});
+
+    ASSERT_TRUE(waitForEnd());
+    const int status = ended_->at(0).at(0).toInt();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(session.recState(), RecState::Idle);
+    ASSERT_TRUE(waitForConsole("----------END----------"));
+    EXPECT_TRUE(consoleShows("stopped by interrupt\n----------END----------\n"));
+    EXPECT_EQ(screen_.text().count(QStringLiteral("---------START---------")), 1);
+}
+
+TEST_F(RecordingSessionTest, CtrlCTypedIntoTheConsoleStopsTheRecorderToo) {
+    RecordingSession& session = makeSession();
+    session.OnRecord(Seconds(60));
+    ASSERT_TRUE(waitForConsole("0 sec"));
+
+    console_.typeKeys(QByteArray("\x03"));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(session.recState(), RecState::Idle);
+    ASSERT_TRUE(waitForConsole("----------END----------"));
+    EXPECT_TRUE(consoleShows("^C"));
+    EXPECT_TRUE(consoleShows("stopped by interrupt"));
+
+    // A second recording on the same console works as the first.
+    session.OnRecord(Seconds(1));
+    ASSERT_TRUE(WaitFor([&] { return ended_->count() == 2; }, 20000));
+    ASSERT_TRUE(waitForConsole("time passed\n----------END----------"));
+    EXPECT_EQ(screen_.text().count(QStringLiteral("---------START---------")), 2);
+    EXPECT_EQ(screen_.text().count(QStringLiteral("----------END----------")), 2);
+}
+
+TEST_F(RecordingSessionTest, RecorderIgnoringTheInterruptKeepsTheSessionStopping) {
+    RecordingSession& session = makeSession();
+    session.OnRecord(Seconds(2, "-hold"));
+    ASSERT_TRUE(waitForConsole("0 sec"));
+    session.OnRecord(Seconds(2));
+    EXPECT_EQ(session.recState(), RecState::Stopping);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(session.recState(), RecState::Idle);
+    EXPECT_TRUE(waitForConsole("time passed"));
+}
+
+TEST_F(RecordingSessionTest, RecorderThatCannotBeStartedLeavesTheSessionIdle) {
+    QTemporaryDir dir;
+    const QString notAProgram = dir.filePath(QStringLiteral("trelcap"));
+    {
+        QFile file(notAProgram);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("no interpreter line, no machine code\n");
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+    struct Row {
+        const char* name;
+        RecorderLocator locator;
+    };
+    const Row rows[] = {
+        {"not found", testing::NoRecorderLocator()},
+        {"found but not executable",
+         [&](std::string_view) { return std::optional<std::string>(notAProgram.toStdString()); }},
+    };
+    for (const Row& row : rows) {
+        presenter_.messages.clear();
+        view_.calls.clear();
+        RecordingSession& session = makeSession(row.locator);
+        const RecorderSettings settings = Seconds(5);
+        session.OnRecord(settings);
+        EXPECT_EQ(session.recState(), RecState::Idle) << row.name;
+        EXPECT_EQ(presenter_.messages,
+                  QStringList{QStringLiteral("Failed spawning process:\r\n") +
+                              QString::fromStdString(BuildCommandLine(settings))})
+            << row.name;
+        EXPECT_EQ(view_.calls, (QStringList{"disable", "button off", "button on", "show"}))
+            << row.name;
+    }
+    ASSERT_TRUE(waitForConsole("\"/tmp/out file.mp3\"\n\n---------START---------"));
+    EXPECT_FALSE(consoleShows("END"));
+}
+
+TEST_F(RecordingSessionTest, EndingTheSessionEndsItsRecorder) {
+    RecordingSession& session = makeSession();
+    session.OnRecord(Seconds(60));
+    const pid_t pid = *session.recorderPid();
+    session_.reset();
+    EXPECT_EQ(::kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST_F(RecordingSessionTest, WithoutAConsoleTheRecorderStillRunsAndStops) {
+    console_.close();
+    RecordingSession& session = makeSession();
+    session.OnRecord(Seconds(60));
+    ASSERT_EQ(session.recState(), RecState::Recording);
+    // Whether the interrupt finds its handler in place or not, the recorder ends.
+    session.OnRecord(Seconds(60));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(session.recState(), RecState::Idle);
+}
+
+TEST(LocateRecorderTest, OwnFolderFirstThenPath) {
+    QTemporaryDir own, first, second;
+    auto make = [](const QTemporaryDir& dir, bool executable) {
+        QFile file(dir.filePath(QStringLiteral("trelcap")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        if (executable) {
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        }
+        return file.fileName().toStdString();
+    };
+    const std::string inSecond = make(second, true);
+    EXPECT_EQ(LocateRecorder("trelcap", own.path(), {first.path(), second.path()}), inSecond);
+    make(first, false);  // not executable: passed over
+    EXPECT_EQ(LocateRecorder("trelcap", own.path(), {first.path(), second.path()}), inSecond);
+    const std::string inOwn = make(own, true);
+    EXPECT_EQ(LocateRecorder("trelcap", own.path(), {first.path(), second.path()}), inOwn);
+    EXPECT_EQ(LocateRecorder("missing", own.path(), {first.path()}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace trelcapg
