@@ -73,7 +73,7 @@ Result<std::unique_ptr<PortAudioSource>> PortAudioSource::openDefault(const Audi
     PaStreamParameters input{};
     input.device = device;
     input.channelCount = format.channels;
-    input.sampleFormat = format.bitsPerSample == 8 ? paInt8 : paInt16;
+    input.sampleFormat = format.bitsPerSample == 8 ? paUInt8 : paInt16;
     input.suggestedLatency = info->defaultHighInputLatency;
 
     PaStream* stream = nullptr;
@@ -117,7 +117,7 @@ Result<std::size_t> PortAudioSource::read(std::span<std::int16_t> buffer) {
         narrow_.resize(buffer.size());
         error = Pa_ReadStream(stream_, narrow_.data(), frames);
         for (std::size_t i = 0; i < buffer.size(); ++i) {
-            buffer[i] = static_cast<std::int16_t>(narrow_[i] * 256);
+            buffer[i] = static_cast<std::int16_t>((narrow_[i] - 128) * 256);
         }
     } else {
         error = Pa_ReadStream(stream_, buffer.data(), frames);

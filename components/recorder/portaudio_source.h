@@ -27,7 +27,7 @@ class PortAudioSource final : public AudioSource {
     void* stream_;  // PaStream
     AudioFormat format_;
     std::string deviceName_;
-    std::vector<std::int8_t> narrow_;
+    std::vector<std::uint8_t> narrow_;  // 8-bit captures, offset binary
 };
 
 }  // namespace orvane::recorder
