@@ -80,7 +80,7 @@ std::optional<QString> iconvToUnicode(QByteArrayView bytes, const char* from, bo
         result += kReplacement;
         if (errno == EINVAL || inLeft <= 1)
             break;  // an incomplete sequence at the end
-        ++in;  // EILSEQ: skip one byte and go on
+        ++in;       // EILSEQ: skip one byte and go on
         --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
@@ -105,7 +105,7 @@ std::optional<QString> decodeCp932(QByteArrayView bytes, bool strict) {
 // the NEC and IBM rows that CP50220 and CP51932 use) and, for JIS X 0212,
 // eucJP-ms.
 class JisRenderer {
-public:
+  public:
     explicit JisRenderer(bool strict) : strict_(strict) {}
 
     void ascii(char c) { sjis_.append(c); }
@@ -135,7 +135,7 @@ public:
         return withWaveDash(text_);
     }
 
-private:
+  private:
     void flush() {
         if (sjis_.isEmpty())
             return;
@@ -155,7 +155,9 @@ private:
     QString text_;
 };
 
-bool isJisByte(unsigned char c) { return c >= 0x21 && c <= 0x7E; }
+bool isJisByte(unsigned char c) {
+    return c >= 0x21 && c <= 0x7E;
+}
 
 std::optional<QString> decodeIso2022Jp(QByteArrayView bytes, bool strict) {
     enum class Mode { Ascii, Katakana, X0208, X0212 } mode = Mode::Ascii;
@@ -343,21 +345,29 @@ QString detect(QByteArrayView bytes) {
 
 std::optional<QString> decodeAs(QByteArrayView bytes, Family family, QByteArrayView label) {
     switch (family) {
-    case Family::Unknown:
-        return std::nullopt;
-    case Family::Ascii:
-        return isAscii(bytes) ? std::optional(QString::fromLatin1(bytes)) : std::nullopt;
-    case Family::Utf8:
-        return decodeUtf8(bytes);
-    case Family::Iso2022Jp:
-        return isAscii(bytes) ? decodeIso2022Jp(bytes, true) : std::nullopt;
-    case Family::ShiftJis:
-        return decodeCp932(bytes, true);
-    case Family::EucJp:
-        return decodeEucJp(bytes, true);
-    case Family::Latin:
-    case Family::Other:
-        break;
+        case Family::Unknown:
+            return std::nullopt;
+        case Family::Ascii:
+            return isAscii(bytes) ? std::optional(QString::fromLatin1(bytes)) : std::nullopt;
+        case Family::Utf8:
+            return decodeUtf8(bytes);
+        case Family::Iso2022Jp:
+            return isAscii(bytes) ? decodeIso2022Jp(bytes, true) : std::nullopt;
+        case Family::ShiftJis:
+            return decodeCp932(bytes, true);
+        case Family::EucJp:
+            return decodeEucJp(bytes, true);
+        case Family::Latin:
+        case Family::Other:
+            break;
+    }
+    if (family == Family::Latin) {
+        // Mailers write Windows-1252 (curly quotes, euro sign) under the
+        // ISO-8859-1 label; the two agree everywhere else.
+        const QByteArray n = normalizedLabel(label);
+        if (n == "iso88591" || n == "latin1" || n == "l1")
+            if (auto windows = iconvToUnicode(bytes, "CP1252", true))
+                return windows;
     }
     QByteArray name = label.toByteArray().trimmed();
     if (name.contains('*'))

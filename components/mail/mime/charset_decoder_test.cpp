@@ -16,6 +16,10 @@ struct CharsetRow {
     const char* expected;  // UTF-8
 };
 
+void PrintTo(const CharsetRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class CharsetDecoding : public testing::TestWithParam<CharsetRow> {};
 
 TEST_P(CharsetDecoding, GivesWhatTheSenderWrote) {
@@ -40,7 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
         CharsetRow{"iso2022jp_ibm_row_89", QByteArray("\x1b$By!\x1b(B"), "ISO-2022-JP", "纊"},
         CharsetRow{"iso2022jp_halfwidth_katakana_escape", QByteArray("\x1b(I123\x1b(B"),
                    "ISO-2022-JP", "ｱｲｳ"},
-        CharsetRow{"iso2022jp_halfwidth_katakana_shift_out", QByteArray("a\x0e" "123\x0f" "b"),
+        CharsetRow{"iso2022jp_halfwidth_katakana_shift_out",
+                   QByteArray("a\x0e"
+                              "123\x0f"
+                              "b"),
                    "ISO-2022-JP", "aｱｲｳb"},
         CharsetRow{"vendor_alias_cp50220", QByteArray("\x1b$B$*CN$i$;\x1b(B"), "cp50220",
                    "お知らせ"},
@@ -54,8 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         CharsetRow{"shift_jis_labelled_iso2022jp", hex("83 65 83 58 83 67"), "ISO-2022-JP",
                    "テスト"},
         CharsetRow{"utf8_labelled_shift_jis", hex("e38386e382b9e38388"), "Shift_JIS", "テスト"},
-        CharsetRow{"shift_jis_labelled_latin1", hex("82 B1 82 F1 82 C9 82 BF 82 CD"),
-                   "iso-8859-1", "こんにちは"},
+        CharsetRow{"shift_jis_labelled_latin1", hex("82 B1 82 F1 82 C9 82 BF 82 CD"), "iso-8859-1",
+                   "こんにちは"},
         CharsetRow{"shift_jis_labelled_ascii", hex("83 65 83 58 83 67"), "us-ascii", "テスト"},
         CharsetRow{"label_iconv_does_not_know", hex("e38386e382b9e38388"), "x-no-such-charset",
                    "テスト"},

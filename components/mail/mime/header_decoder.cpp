@@ -10,8 +10,12 @@
 namespace orvane::mail {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isHighByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isHighByte(char c) {
+    return static_cast<unsigned char>(c) >= 0x80;
+}
 
 QByteArray unfolded(QByteArrayView raw) {
     QByteArray out;
@@ -82,7 +86,7 @@ std::optional<EncodedWord> encodedWordAt(QByteArrayView s, qsizetype i) {
 
 // Collects the bytes of adjacent encoded words in one charset.
 class WordRun {
-public:
+  public:
     bool active() const { return active_; }
     bool accepts(const EncodedWord& w) const { return active_ && w.charset == charset_; }
 
@@ -111,7 +115,7 @@ public:
         return text;
     }
 
-private:
+  private:
     void takeBase64() {
         if (base64_.isEmpty())
             return;
@@ -238,25 +242,25 @@ std::optional<Mailbox> firstMailbox(QByteArrayView raw, QByteArrayView fallbackC
             continue;
         }
         switch (c) {
-        case '(':
-            depth = 1;
-            break;
-        case '<':
-            inAngle = sawAngle = true;
-            break;
-        case ':':
-            if (!sawAngle)
-                phrase.clear();  // "group:" introduces the mailboxes
-            break;
-        case ',':
-        case ';':
-            if (sawAngle || !withoutBlanks(phrase).isEmpty())
-                i = s.size();  // the first mailbox is complete
-            else
-                phrase.clear();
-            break;
-        default:
-            phrase.append(c);
+            case '(':
+                depth = 1;
+                break;
+            case '<':
+                inAngle = sawAngle = true;
+                break;
+            case ':':
+                if (!sawAngle)
+                    phrase.clear();  // "group:" introduces the mailboxes
+                break;
+            case ',':
+            case ';':
+                if (sawAngle || !withoutBlanks(phrase).isEmpty())
+                    i = s.size();  // the first mailbox is complete
+                else
+                    phrase.clear();
+                break;
+            default:
+                phrase.append(c);
         }
     }
 

@@ -16,6 +16,10 @@ struct HeaderRow {
     const char* expected;
 };
 
+void PrintTo(const HeaderRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class HeaderTextDecoding : public testing::TestWithParam<HeaderRow> {};
 
 TEST_P(HeaderTextDecoding, DecodesTheWholeValue) {
@@ -37,8 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "", "日本語"},
         HeaderRow{"base64_cut_short_of_a_quantum", "=?UTF-8?B?5pel5p?= =?UTF-8?B?ys6Kqe?=", "",
                   "日本語"},
-        HeaderRow{"shift_jis_split_mid_character_q", "=?Shift_JIS?Q?=93?= =?shift_jis?Q?=FA=96=7B?=",
-                  "", "日本"},
+        HeaderRow{"shift_jis_split_mid_character_q",
+                  "=?Shift_JIS?Q?=93?= =?shift_jis?Q?=FA=96=7B?=", "", "日本"},
         HeaderRow{"iso2022jp_split_mid_character",
                   "=?ISO-2022-JP?B?" + QByteArray("\x1b$BF|K").toBase64() + "?= =?ISO-2022-JP?B?" +
                       QByteArray("\\8l\x1b(B").toBase64() + "?=",
@@ -73,6 +77,10 @@ struct MailboxRow {
     const char* expectedAddress;
 };
 
+void PrintTo(const MailboxRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class MailboxParsing : public testing::TestWithParam<MailboxRow> {};
 
 TEST_P(MailboxParsing, FindsNameAndAddress) {
@@ -85,22 +93,23 @@ TEST_P(MailboxParsing, FindsNameAndAddress) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MailboxParsing,
-    testing::Values(
-        MailboxRow{"encoded_name", " =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\r\n",
-                   "山田 太郎", "taro@example.jp"},
-        MailboxRow{"padding_trap_in_name", "=?UTF-8?B?SGVsbG8=?= =?UTF-8?B?IHdvcmxk?= <a@b.jp>",
-                   "Hello world", "a@b.jp"},
-        MailboxRow{"quoted_name_with_comma", "\"Yamada, Taro\" <taro@example.jp>", "Yamada, Taro",
-                   "taro@example.jp"},
-        MailboxRow{"encoded_word_inside_quotes", "\"=?ISO-2022-JP?B?GyRCLSEbKEI=?=\" <a@b.jp>",
-                   "①", "a@b.jp"},
-        MailboxRow{"bare_address", "taro@example.jp", "", "taro@example.jp"},
-        MailboxRow{"address_with_comment", "taro@example.jp (Taro Yamada)", "Taro Yamada",
-                   "taro@example.jp"},
-        // 表 is 95 5C in Shift_JIS: its second byte is a backslash.
-        MailboxRow{"raw_shift_jis_name_with_backslash_byte",
-                   "\"" + hex("955C8EA6") + "\" <a@b.jp>", "表示", "a@b.jp"},
-        MailboxRow{"first_of_several", "A <a@x.jp>, B <b@x.jp>", "A", "a@x.jp"}),
+    testing::Values(MailboxRow{"encoded_name",
+                               " =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\r\n",
+                               "山田 太郎", "taro@example.jp"},
+                    MailboxRow{"padding_trap_in_name",
+                               "=?UTF-8?B?SGVsbG8=?= =?UTF-8?B?IHdvcmxk?= <a@b.jp>", "Hello world",
+                               "a@b.jp"},
+                    MailboxRow{"quoted_name_with_comma", "\"Yamada, Taro\" <taro@example.jp>",
+                               "Yamada, Taro", "taro@example.jp"},
+                    MailboxRow{"encoded_word_inside_quotes",
+                               "\"=?ISO-2022-JP?B?GyRCLSEbKEI=?=\" <a@b.jp>", "①", "a@b.jp"},
+                    MailboxRow{"bare_address", "taro@example.jp", "", "taro@example.jp"},
+                    MailboxRow{"address_with_comment", "taro@example.jp (Taro Yamada)",
+                               "Taro Yamada", "taro@example.jp"},
+                    // 表 is 95 5C in Shift_JIS: its second byte is a backslash.
+                    MailboxRow{"raw_shift_jis_name_with_backslash_byte",
+                               "\"" + hex("955C8EA6") + "\" <a@b.jp>", "表示", "a@b.jp"},
+                    MailboxRow{"first_of_several", "A <a@x.jp>, B <b@x.jp>", "A", "a@x.jp"}),
     [](const testing::TestParamInfo<MailboxRow>& info) { return std::string(info.param.name); });
 
 struct ParameterRow {
@@ -108,6 +117,10 @@ struct ParameterRow {
     QByteArray raw;
     const char* expected;
 };
+
+void PrintTo(const ParameterRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ParameterDecoding : public testing::TestWithParam<ParameterRow> {};
 
@@ -123,8 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ParameterRow{"rfc2231_shift_jis", "attachment; filename*=shift_jis''%82%A0%87%40.mp3",
                      "あ①.mp3"},
-        ParameterRow{"rfc2231_iso2022jp", "attachment;\r\n filename*=iso-2022-jp'ja'%1B%24B-%21%1B%28B.mp3",
-                     "①.mp3"},
+        ParameterRow{"rfc2231_iso2022jp",
+                     "attachment;\r\n filename*=iso-2022-jp'ja'%1B%24B-%21%1B%28B.mp3", "①.mp3"},
         ParameterRow{"rfc2231_continuations",
                      "attachment; filename*0*=UTF-8''%E9%9F%B3; filename*1*=%E5%A3%B0;\r\n"
                      " filename*2=\".mp3\"",

@@ -11,30 +11,30 @@ namespace orvane::mail {
 namespace {
 
 bool isSkipped(const QByteArray& tag) {
-    static const QSet<QByteArray> skipped{"script", "style", "head", "title", "noscript",
+    static const QSet<QByteArray> skipped{"script",   "style",  "head",   "title", "noscript",
                                           "template", "object", "iframe", "svg"};
     return skipped.contains(tag);
 }
 
 bool isBlock(const QByteArray& tag) {
     static const QSet<QByteArray> blocks{
-        "p",      "div",             "li",     "tr",      "h1",     "h2",         "h3",
-        "h4",     "h5",     "h6",      "table",  "ul",      "ol",     "dl",         "dt",
-        "dd",     "pre",    "hr",      "blockquote", "section", "article", "header",
-        "footer", "address", "center", "form",   "fieldset", "nav",   "aside",      "main",
-        "figure", "caption", "body"};
+        "p",      "div",    "li",      "tr",      "h1",         "h2",       "h3",
+        "h4",     "h5",     "h6",      "table",   "ul",         "ol",       "dl",
+        "dt",     "dd",     "pre",     "hr",      "blockquote", "section",  "article",
+        "header", "footer", "address", "center",  "form",       "fieldset", "nav",
+        "aside",  "main",   "figure",  "caption", "body"};
     return blocks.contains(tag);
 }
 
 class TextCollector {
-public:
+  public:
     void walk(xmlNode* node, bool preformatted) {
         for (; node; node = node->next) {
             if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-                text(QString::fromUtf8(reinterpret_cast<const char*>(node->content)),
-                     preformatted);
+                text(QString::fromUtf8(reinterpret_cast<const char*>(node->content)), preformatted);
             } else if (node->type == XML_ELEMENT_NODE) {
-                const QByteArray tag = QByteArray(reinterpret_cast<const char*>(node->name)).toLower();
+                const QByteArray tag =
+                    QByteArray(reinterpret_cast<const char*>(node->name)).toLower();
                 if (isSkipped(tag))
                     continue;
                 if (tag == "br") {
@@ -62,7 +62,7 @@ public:
         return out.trimmed();
     }
 
-private:
+  private:
     void text(const QString& t, bool preformatted) {
         if (preformatted) {
             out_ += t;
@@ -102,8 +102,7 @@ QString htmlToText(const QString& html) {
     const QByteArray utf8 = html.toUtf8();
     if (utf8.trimmed().isEmpty())
         return {};
-    int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                  HTML_PARSE_NONET;
+    int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
 #ifdef HTML_PARSE_IGNORE_ENC
     options |= HTML_PARSE_IGNORE_ENC;  // the text is UTF-8 whatever <meta> says
 #endif

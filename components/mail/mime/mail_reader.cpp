@@ -43,10 +43,10 @@ QByteArray mediaType(GMimeObject* object) {
 
 QString extensionFor(const QByteArray& type) {
     static const std::pair<const char*, const char*> known[] = {
-        {"audio/mpeg", ".mp3"},       {"audio/mp3", ".mp3"},       {"audio/x-mpeg", ".mp3"},
-        {"audio/wav", ".wav"},        {"audio/x-wav", ".wav"},     {"image/jpeg", ".jpg"},
-        {"image/png", ".png"},        {"image/gif", ".gif"},       {"application/pdf", ".pdf"},
-        {"text/plain", ".txt"},       {"text/html", ".html"},      {"message/rfc822", ".eml"},
+        {"audio/mpeg", ".mp3"},      {"audio/mp3", ".mp3"},   {"audio/x-mpeg", ".mp3"},
+        {"audio/wav", ".wav"},       {"audio/x-wav", ".wav"}, {"image/jpeg", ".jpg"},
+        {"image/png", ".png"},       {"image/gif", ".gif"},   {"application/pdf", ".pdf"},
+        {"text/plain", ".txt"},      {"text/html", ".html"},  {"message/rfc822", ".eml"},
         {"application/zip", ".zip"},
     };
     for (const auto& [mime, extension] : known)
@@ -77,8 +77,9 @@ void collectLeaves(GMimeObject* object, QByteArrayView fallbackCharset, std::vec
     leaf.type = mediaType(object);
     const QByteArray disposition = rawHeader(object, "Content-Disposition").value_or("");
     const QByteArray contentType = rawHeader(object, "Content-Type").value_or("");
-    leaf.fileName = headerParameter(disposition, "filename", fallbackCharset)
-                        .value_or(headerParameter(contentType, "name", fallbackCharset).value_or(""));
+    leaf.fileName =
+        headerParameter(disposition, "filename", fallbackCharset)
+            .value_or(headerParameter(contentType, "name", fallbackCharset).value_or(""));
     const QByteArray dispositionKind =
         disposition.left(disposition.indexOf(';')).trimmed().toLower();
     const bool readableText = leaf.type == "text/plain" || leaf.type == "text/html";
@@ -96,7 +97,8 @@ QByteArray decodedContent(GMimeObject* object) {
     GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(content, memory.get());
     GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data),
+                      static_cast<qsizetype>(bytes->len));
 }
 
 QByteArray charsetOf(GMimeObject* object) {
@@ -135,7 +137,8 @@ std::optional<QString> saveAttachment(const Leaf& leaf, const QString& mailDir) 
         if (GMIME_IS_MESSAGE_PART(leaf.object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(leaf.object));
             if (inner)
-                written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, out.get()) >= 0;
+                written =
+                    g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, out.get()) >= 0;
         } else if (GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(leaf.object))) {
             written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
         }
@@ -148,17 +151,24 @@ std::optional<QString> saveAttachment(const Leaf& leaf, const QString& mailDir) 
     return path;
 }
 
-QString senderText(const std::optional<QByteArray>& raw, QByteArrayView fallbackCharset) {
+struct Sender {
+    QString full;       // "display name <address>", or whichever of the two there is
+    QString speakable;  // the display name, or the address without one
+};
+
+Sender senderOf(const std::optional<QByteArray>& raw, QByteArrayView fallbackCharset) {
     if (!raw)
         return {};
     const std::optional<Mailbox> mailbox = firstMailbox(*raw, fallbackCharset);
-    if (!mailbox)
-        return decodeHeaderText(*raw, fallbackCharset);
+    if (!mailbox) {
+        const QString text = decodeHeaderText(*raw, fallbackCharset);
+        return {text, text};
+    }
     if (mailbox->name.isEmpty() || mailbox->name == mailbox->address)
-        return mailbox->address;
+        return {mailbox->address, mailbox->address};
     if (mailbox->address.isEmpty())
-        return mailbox->name;
-    return mailbox->name + QStringLiteral(" <") + mailbox->address + u'>';
+        return {mailbox->name, mailbox->name};
+    return {mailbox->name + QStringLiteral(" <") + mailbox->address + u'>', mailbox->name};
 }
 
 QString resolvedPath(const QString& file, const QString& mailDir) {
@@ -223,12 +233,11 @@ ArrayResult readMailFile(const QString& file, const QString& names, const QStrin
 
     const QString subject =
         decodeHeaderText(rawHeader(top, "Subject").value_or(""), fallbackCharset);
-    const QString sender = senderText(rawHeader(top, "From"), fallbackCharset);
+    const Sender sender = senderOf(rawHeader(top, "From"), fallbackCharset);
 
     QStringList elements;
     if (names.trimmed().compare(QStringLiteral("from:subject:"), Qt::CaseInsensitive) == 0) {
-        elements << QStringLiteral("差出人 ") + sender.section(QStringLiteral(" <"), 0, 0) +
-                        QStringLiteral("、")
+        elements << QStringLiteral("差出人 ") + sender.speakable + QStringLiteral("、")
                  << QStringLiteral("件名 ") + subject;
     } else {
         for (const QString& name : names.split(u':', Qt::SkipEmptyParts)) {
@@ -236,16 +245,16 @@ ArrayResult readMailFile(const QString& file, const QString& names, const QStrin
             if (key == u"subject")
                 elements << QStringLiteral("subject: ") + subject;
             else if (key == u"from")
-                elements << QStringLiteral("From: ") + sender;
+                elements << QStringLiteral("From: ") + sender.full;
             else if (key == u"date")
                 elements << QStringLiteral("Date: ") +
                                 decodeHeaderText(rawHeader(top, "Date").value_or(""));
             else
-                elements << name.trimmed() + QStringLiteral(": ") +
-                                decodeHeaderText(
-                                    rawHeader(top, name.trimmed().toLatin1().constData())
-                                        .value_or(""),
-                                    fallbackCharset);
+                elements
+                    << name.trimmed() + QStringLiteral(": ") +
+                           decodeHeaderText(
+                               rawHeader(top, name.trimmed().toLatin1().constData()).value_or(""),
+                               fallbackCharset);
         }
     }
     elements << QStringLiteral("Body:") + body;

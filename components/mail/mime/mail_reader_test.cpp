@@ -41,8 +41,12 @@ struct CorpusRow {
     std::vector<Attachment> attachments;
 };
 
+void PrintTo(const CorpusRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class MailCorpus : public testing::TestWithParam<CorpusRow> {
-protected:
+  protected:
     QTemporaryDir dir;
 };
 
@@ -68,8 +72,7 @@ TEST_P(MailCorpus, ReadsEveryFieldExactly) {
                   std::string(row.attachments[i].fileName));
         EXPECT_EQ(readFile(path), row.attachments[i].content);
     }
-    EXPECT_EQ(fields.attach,
-              row.attachments.empty() ? QString() : elements[5].mid(6));
+    EXPECT_EQ(fields.attach, row.attachments.empty() ? QString() : elements[5].mid(6));
 }
 
 const QByteArray kMp3 = QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByteArray(300, '\xfb');
@@ -86,39 +89,62 @@ INSTANTIATE_TEST_SUITE_P(
                        "Content-Transfer-Encoding: base64\n\n" +
                        QByteArray("明日の会議は10時から。\nよろしく-お願い_します。\n").toBase64() +
                        "\n"),
-                  "会議の件", " 山田 太郎 <taro@example.jp>",
-                  "明日の会議は10時から。\nよろしく-お願い_します。\n", {}},
+                  "会議の件",
+                  " 山田 太郎 <taro@example.jp>",
+                  "明日の会議は10時から。\nよろしく-お願い_します。\n",
+                  {}},
         CorpusRow{"iso2022jp_with_circled_digits",
                   crlf("From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <t@example.jp>\n"
                        "Subject: =?ISO-2022-JP?B?GyRCLSEhQRsoQg==?=\n"
                        "Content-Type: text/plain; charset=ISO-2022-JP\n"
                        "Content-Transfer-Encoding: 7bit\n\n"
                        "\x1b$B-\"!A$3$s$K$A$O\x1b(B\n"),
-                  "①〜", " 山田 太郎 <t@example.jp>", "②〜こんにちは\n", {}},
+                  "①〜",
+                  " 山田 太郎 <t@example.jp>",
+                  "②〜こんにちは\n",
+                  {}},
         CorpusRow{"cp932_labelled_shift_jis",
                   crlf("From: =?Shift_JIS?B?jlKTYyCRvphZ?= <t@example.jp>\n"
                        "Subject: =?Shift_JIS?B?h0DtQIFg?=\n"
                        "Content-Type: text/plain; charset=\"Shift_JIS\"\n"
                        "Content-Transfer-Encoding: 8bit\n\n" +
                        hex("8741815F8160") + "\n"),
-                  "①纊〜", " 山田 太郎 <t@example.jp>", "②＼〜\n", {}},
+                  "①纊〜",
+                  " 山田 太郎 <t@example.jp>",
+                  "②＼〜\n",
+                  {}},
         CorpusRow{"euc_jp",
                   crlf("From: t@example.jp\n"
-                       "Subject: =?EUC-JP?B?" + hex("C6FCCBDCB8EC").toBase64() + "?=\n"
+                       "Subject: =?EUC-JP?B?" +
+                       hex("C6FCCBDCB8EC").toBase64() +
+                       "?=\n"
                        "Content-Type: text/plain; charset=euc-jp\n\n" +
                        hex("A4B3A4F3A4CBA4C1A4CF") + "\n"),
-                  "日本語", " t@example.jp", "こんにちは\n", {}},
+                  "日本語",
+                  " t@example.jp",
+                  "こんにちは\n",
+                  {}},
         CorpusRow{"words_split_mid_character",
                   crlf("From: a@example.jp\n"
-                       "Subject: =?UTF-8?B?" + hex("e697").toBase64() + "?=\n =?UTF-8?B?" +
+                       "Subject: =?UTF-8?B?" +
+                       hex("e697").toBase64() + "?=\n =?UTF-8?B?" +
                        hex("a5e69cace8aa9e").toBase64() + "?=\n\nx\n"),
-                  "日本語", " a@example.jp", "x\n", {}},
+                  "日本語",
+                  " a@example.jp",
+                  "x\n",
+                  {}},
         CorpusRow{"raw_8bit_headers_in_body_charset",
-                  crlf("From: \"" + hex("955C8EA6") + "\" <a@example.jp>\n"
-                       "Subject: " + hex("8365835883678F8A") + "\n"
+                  crlf("From: \"" + hex("955C8EA6") +
+                       "\" <a@example.jp>\n"
+                       "Subject: " +
+                       hex("8365835883678F8A") +
+                       "\n"
                        "Content-Type: text/plain; charset=Shift_JIS\n\n" +
                        hex("82B182F1") + "\n"),
-                  "テスト所", " 表示 <a@example.jp>", "こん\n", {}},
+                  "テスト所",
+                  " 表示 <a@example.jp>",
+                  "こん\n",
+                  {}},
         CorpusRow{"html_only",
                   crlf("From: a@example.jp\nSubject: html\n"
                        "Content-Type: text/html; charset=utf-8\n"
@@ -126,7 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
                        "<html><head><title>t</title><style>p{color:red}</style></head>\n"
                        "<body><script>alert(1)</script><p>A &amp; B &lt;=3D &#x65E5;</p>\n"
                        "<div>=E6=97=A5=E6=9C=AC<br>second&nbsp;line</div></body></html>\n"),
-                  "html", " a@example.jp", "A & B <= 日\n日本\nsecond line", {}},
+                  "html",
+                  " a@example.jp",
+                  "A & B <= 日\n日本\nsecond line",
+                  {}},
         CorpusRow{"nested_multipart_with_japanese_rfc2231_name",
                   crlf("From: a@example.jp\nSubject: nested\nMIME-Version: 1.0\n"
                        "Content-Type: multipart/mixed; boundary=outer\n\n"
@@ -138,10 +167,14 @@ INSTANTIATE_TEST_SUITE_P(
                        "--outer\n"
                        "Content-Type: audio/mpeg\n"
                        "Content-Disposition: attachment;\n"
-                       " filename*=UTF-8''%E9%9F%B3%E5%A3%B0%E3%83%A1%E3%83%83%E3%82%BB%E3%83%BC%E3%82%B8.mp3\n"
+                       " filename*=UTF-8''%E9%9F%B3%E5%A3%B0%E3%83%A1%E3%83%83%E3%82%BB%E3%83%BC%"
+                       "E3%82%B8.mp3\n"
                        "Content-Transfer-Encoding: base64\n\n" +
                        kMp3.toBase64() + "\n--outer--\n"),
-                  "nested", " a@example.jp", "plain part", {{"音声メッセージ.mp3", kMp3}}},
+                  "nested",
+                  " a@example.jp",
+                  "plain part",
+                  {{"音声メッセージ.mp3", kMp3}}},
         CorpusRow{"names_that_try_to_leave_the_folder",
                   crlf("From: a@example.jp\nSubject: evil\n"
                        "Content-Type: multipart/mixed; boundary=b\n\n"
@@ -158,13 +191,36 @@ INSTANTIATE_TEST_SUITE_P(
                        "--b\nContent-Type: audio/mpeg\n"
                        "Content-Disposition: attachment; filename=\"..\\\\..\\\\evil.mp3\"\n\nsix\n"
                        "--b--\n"),
-                  "evil", " a@example.jp", "body",
+                  "evil",
+                  " a@example.jp",
+                  "body",
                   {{"evil.mp3", "one"},
                    {"passwd", "two"},
                    {"attachment.mp3", "three"},
                    {"_CON.txt", "four"},
                    {"attachment.bin", "five"},
                    {"evil (2).mp3", "six"}}},
+        CorpusRow{"forwarded_message_saved_whole",
+                  crlf("From: a@example.jp\nSubject: fwd\n"
+                       "Content-Type: multipart/mixed; boundary=b\n\n"
+                       "--b\nContent-Type: text/plain\n\nsee below\n"
+                       "--b\nContent-Type: message/rfc822\n\n"
+                       "Subject: inner\n\ninner body\n"
+                       "--b--\n"),
+                  "fwd",
+                  " a@example.jp",
+                  "see below",
+                  {{"attachment.eml", "Subject: inner\n\ninner body"}}},
+        CorpusRow{"windows_1252_under_latin1_label",
+                  crlf("From: =?ISO-8859-1?Q?Ren=E9?= <r@example.fr>\nSubject: "
+                       "=?ISO-8859-1?Q?=93Caf=E9=94?=\n"
+                       "Content-Type: text/plain; charset=iso-8859-1\n"
+                       "Content-Transfer-Encoding: quoted-printable\n\n"
+                       "=80 10, caf=E9=\n au lait\n"),
+                  "“Café”",
+                  " René <r@example.fr>",
+                  "€ 10, café au lait\n",
+                  {}},
         CorpusRow{"missing_headers", crlf("\n" + hex("82B182F1") + "\n"), "", " ", "こん\n", {}},
         CorpusRow{"broken_base64",
                   crlf("From: a@example.jp\nSubject: b64\n"
@@ -173,22 +229,29 @@ INSTANTIATE_TEST_SUITE_P(
                        "5pel5pys6Kqe!!\n"
                        "44Gn44GZ*\n"
                        "44CC"),
-                  "b64", " a@example.jp", "日本語です。", {}},
+                  "b64",
+                  " a@example.jp",
+                  "日本語です。",
+                  {}},
         CorpusRow{"mislabelled_and_vendor_labels",
                   crlf("From: a@example.jp\nSubject: =?x-sjis?B?k/qWe4zq?=\n"
                        "Content-Type: text/plain; charset=ISO-2022-JP\n\n" +
                        hex("8365835883678F8A") + "\n"),
-                  "日本語", " a@example.jp", "テスト所\n", {}}),
+                  "日本語",
+                  " a@example.jp",
+                  "テスト所\n",
+                  {}}),
     [](const testing::TestParamInfo<CorpusRow>& info) { return std::string(info.param.name); });
 
 TEST(MailReader, AttachmentNeverOverwritesAnExistingFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(writeFile(dir.filePath("voice.mp3"), "keep me"));
-    ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
-                          crlf("From: a@b.jp\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
-                               "--b\nContent-Type: text/plain\n\nx\n"
-                               "--b\nContent-Type: audio/mpeg\n"
-                               "Content-Disposition: attachment; filename=voice.mp3\n\nnew\n--b--\n")));
+    ASSERT_TRUE(
+        writeFile(dir.filePath("m.eml"),
+                  crlf("From: a@b.jp\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
+                       "--b\nContent-Type: text/plain\n\nx\n"
+                       "--b\nContent-Type: audio/mpeg\n"
+                       "Content-Disposition: attachment; filename=voice.mp3\n\nnew\n--b--\n")));
     const ArrayResult result = readMailFile(dir.filePath("m.eml"), kMailerNames, dir.path());
     ASSERT_TRUE(result.isArray());
     EXPECT_EQ(readFile(dir.filePath("voice.mp3")), "keep me");
@@ -221,6 +284,10 @@ TEST(MailReader, FailuresGiveAReason) {
     ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
                           crlf("Subject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
                                "--b\nContent-Type: audio/mpeg; name=v.mp3\n\nx\n--b--\n")));
+    ASSERT_TRUE(writeFile(dir.filePath("empty.eml"), ""));
+    const ArrayResult empty = readMailFile("empty.eml", kMailerNames, dir.path());
+    EXPECT_TRUE(!empty.isArray() || empty.array->size() == 5);
+
     const ArrayResult noFolder =
         readMailFile(dir.filePath("m.eml"), kMailerNames, dir.filePath("no-such-folder"));
     EXPECT_FALSE(noFolder.isArray());
@@ -228,9 +295,9 @@ TEST(MailReader, FailuresGiveAReason) {
 }
 
 TEST(ReceivedFields, FollowTheElementMarkers) {
-    const ReceivedFields fields = parseReadMailElements(
-        {"Subject: raw", "sender without marker", "Date: d", "body: ", "text without marker",
-         "File: /m/a.mp3"});
+    const ReceivedFields fields =
+        parseReadMailElements({"Subject: raw", "sender without marker", "Date: d",
+                               "body: ", "text without marker", "File: /m/a.mp3"});
     EXPECT_EQ(fields.subject, " raw");  // from the ninth character
     EXPECT_EQ(fields.from, "sender without marker");
     EXPECT_EQ(fields.body, "text without marker");
@@ -252,12 +319,13 @@ TEST(MailReader, TwentyMegabyteAttachmentIsStreamedToDisk) {
     {
         QFile mail(dir.filePath("big.eml"));
         ASSERT_TRUE(mail.open(QIODevice::WriteOnly));
-        mail.write(crlf("From: a@example.jp\nSubject: big\n"
-                        "Content-Type: multipart/mixed; boundary=b\n\n"
-                        "--b\nContent-Type: text/plain\n\nsee attachment\n"
-                        "--b\nContent-Type: audio/mpeg\n"
-                        "Content-Disposition: attachment; filename=big.mp3\n"
-                        "Content-Transfer-Encoding: base64\n\n"));
+        mail.write(
+            crlf("From: a@example.jp\nSubject: big\n"
+                 "Content-Type: multipart/mixed; boundary=b\n\n"
+                 "--b\nContent-Type: text/plain\n\nsee attachment\n"
+                 "--b\nContent-Type: audio/mpeg\n"
+                 "Content-Disposition: attachment; filename=big.mp3\n"
+                 "Content-Transfer-Encoding: base64\n\n"));
         quint32 seed = 12345;
         QByteArray chunk(kChunk, Qt::Uninitialized);
         for (int c = 0; c < kChunks; ++c) {

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QUuid>
 
-#include <algorithm>
 #include <fcntl.h>
+#include <algorithm>
 
 namespace orvane::mail {
 namespace {
@@ -35,9 +35,9 @@ QByteArray domainOf(const QString& address) {
 GDateTime* toGDateTime(const QDateTime& when) {
     const QDateTime local = when.isValid() ? when : QDateTime::currentDateTime();
     GTimeZone* zone = g_time_zone_new_offset(local.offsetFromUtc());
-    GDateTime* date = g_date_time_new(zone, local.date().year(), local.date().month(),
-                                      local.date().day(), local.time().hour(),
-                                      local.time().minute(), local.time().second());
+    GDateTime* date =
+        g_date_time_new(zone, local.date().year(), local.date().month(), local.date().day(),
+                        local.time().hour(), local.time().minute(), local.time().second());
     g_time_zone_unref(zone);
     return date;
 }
@@ -59,8 +59,8 @@ GMimePart* textPart(const QString& body) {
 
     GMimePart* part = g_mime_part_new_with_type("text", "plain");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", "utf-8");
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(utf8.constData(),
-                                                                     static_cast<size_t>(utf8.size())));
+    GObjectPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(utf8.constData(), static_cast<size_t>(utf8.size())));
     GObjectPtr<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(part, content.get());
@@ -114,9 +114,9 @@ QByteArray encodedWords(const QString& text) {
 
 void setSubject(GMimeMessage* message, const QString& subject) {
     g_mime_message_set_subject(message, subject.toUtf8().constData(), "utf-8");
-    const bool plainAscii = std::all_of(subject.cbegin(), subject.cend(),
-                                        [](QChar c) { return c.unicode() < 0x80; }) &&
-                            !subject.contains(QStringLiteral("=?"));
+    const bool plainAscii =
+        std::all_of(subject.cbegin(), subject.cend(), [](QChar c) { return c.unicode() < 0x80; }) &&
+        !subject.contains(QStringLiteral("=?"));
     if (plainAscii || subject.isEmpty())
         return;
     GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
@@ -162,7 +162,8 @@ QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
     GMimeFormatOptions* format = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
     GObjectPtr<GMimeStream> out(g_mime_stream_mem_new());
-    const ssize_t written = g_mime_object_write_to_stream(GMIME_OBJECT(mail.get()), format, out.get());
+    const ssize_t written =
+        g_mime_object_write_to_stream(GMIME_OBJECT(mail.get()), format, out.get());
     g_mime_format_options_free(format);
     if (written < 0) {
         if (error)
@@ -170,7 +171,8 @@ QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
         return {};
     }
     GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data),
+                      static_cast<qsizetype>(bytes->len));
 }
 
 }  // namespace orvane::mail

@@ -17,9 +17,9 @@ struct OutgoingMessage {
     QString subject;
     QString body;
     QString attachmentPath;
-    QDateTime date;      // invalid: now
-    QString messageId;   // empty: a new unique id at the sender's domain
-    QString boundary;    // empty: a random multipart boundary (tests pin it)
+    QDateTime date;     // invalid: now
+    QString messageId;  // empty: a new unique id at the sender's domain
+    QString boundary;   // empty: a random multipart boundary (tests pin it)
 };
 
 // The whole message in wire form with CRLF line endings: Date, Message-ID,

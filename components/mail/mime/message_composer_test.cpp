@@ -1,5 +1,5 @@
-#include "mail_reader.h"
 #include "message_composer.h"
+#include "mail_reader.h"
 #include "mime_test_support.h"
 #include "received_fields.h"
 
@@ -16,7 +16,8 @@ using test::readFile;
 using test::utf8;
 using test::writeFile;
 
-const QByteArray kVoice = QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByteArray(200, '\xfb');
+const QByteArray kVoice =
+    QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByteArray(200, '\xfb');
 
 OutgoingMessage pinnedVoiceMail(const QString& attachment) {
     OutgoingMessage m;

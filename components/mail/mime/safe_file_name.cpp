@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <cerrno>
 #include <fcntl.h>
+#include <cerrno>
 
 namespace orvane::mail {
 namespace {

@@ -1,0 +1,53 @@
+#include "safe_file_name.h"
+#include "mime_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace orvane::mail {
+namespace {
+
+using test::utf8;
+
+struct NameRow {
+    const char* name;
+    const char* suggested;
+    const char* expected;
+};
+
+void PrintTo(const NameRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class SafeFileName : public testing::TestWithParam<NameRow> {};
+
+TEST_P(SafeFileName, StaysInsideItsFolder) {
+    const NameRow& row = GetParam();
+    EXPECT_EQ(safeFileName(utf8(row.suggested), QStringLiteral(".mp3")).toStdString(),
+              std::string(row.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SafeFileName,
+    testing::Values(NameRow{"japanese_kept", "音声メッセージ.mp3", "音声メッセージ.mp3"},
+                    NameRow{"parent_folders_dropped", "../../x.mp3", "x.mp3"},
+                    NameRow{"windows_path_dropped", "C:\\Users\\a\\voice.mp3", "voice.mp3"},
+                    NameRow{"absolute_path_dropped", "/etc/cron.d/job", "job"},
+                    NameRow{"dot_dot_alone", "..", "attachment.mp3"},
+                    NameRow{"empty", "", "attachment.mp3"},
+                    NameRow{"blanks_only", "   ", "attachment.mp3"},
+                    NameRow{"hidden_file", ".bashrc", "bashrc"},
+                    NameRow{"trailing_dots", "voice.mp3. . ", "voice.mp3"},
+                    NameRow{"device_name", "nul.mp3", "_nul.mp3"},
+                    NameRow{"unsafe_characters", "a:b*c?d\"e<f>g|h.mp3", "a_b_c_d_e_f_g_h.mp3"},
+                    NameRow{"bidi_override_removed", "invoice\u202Egpj.mp3", "invoicegpj.mp3"},
+                    NameRow{"control_characters_removed", "a\tb\nc.mp3", "abc.mp3"}),
+    [](const testing::TestParamInfo<NameRow>& info) { return std::string(info.param.name); });
+
+TEST(SafeFileName, LongNamesKeepTheirExtensionWithinTheLimit) {
+    const QString name = safeFileName(QString(300, QChar(0x3042)) + ".mp3", ".bin");
+    EXPECT_TRUE(name.endsWith(".mp3"));
+    EXPECT_LE(name.toUtf8().size(), 180);
+}
+
+}  // namespace
+}  // namespace orvane::mail
