@@ -35,8 +35,10 @@ struct RecorderOptions {
     std::string outputPath;                   // the last argument
 };
 
-// Splits one command line into arguments: blanks separate, double quotes group and
-// are removed ("my file.mp3" is one argument, "" an empty one); backslashes are plain.
+// Splits one command line into arguments as the front end does: blanks separate,
+// double quotes group and are removed ("my file.mp3" is one argument, "" an empty one);
+// 2n backslashes before a quote give n backslashes and a grouping quote, 2n+1 give n
+// backslashes and a literal quote; other backslashes stand as they are.
 std::vector<std::string> splitCommandLine(std::string_view line);
 
 // Brings the arguments of the two ways trelcap is started to one form:

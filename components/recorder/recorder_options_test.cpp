@@ -126,6 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"SinglePathWithBlank", {"my file"}, {"my file"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(SplitCommandLine, ReadsBackslashesBeforeQuotesLikeTheFrontEnd) {
+    EXPECT_EQ(splitCommandLine(R"(a\b "c d" "" e\"f "g\\" h)"),
+              (std::vector<std::string>{R"(a\b)", "c d", "", R"(e"f)", R"(g\)", "h"}));
+}
+
 TEST(FinalOutputPath, AppendsTheFormatsExtensionUnlessPresent) {
     EXPECT_EQ(finalOutputPath("voice", OutputFormat::Mp3), "voice.mp3");
     EXPECT_EQ(finalOutputPath("orvane-john.doe-20261206", OutputFormat::Mp3),
