@@ -1,5 +1,6 @@
 #include "character_window.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -28,6 +29,24 @@ CharacterWindow::CharacterWindow(const QString& name, const QString& picturePath
                                    Qt::SmoothTransformation);
     }
     setFixedSize(kWidth, kBalloonHeight + kPictureSize);
+}
+
+void CharacterWindow::showEvent(QShowEvent* event) {
+    QWidget* active = QApplication::activeWindow();
+    if (active != this) {
+        keepsFocus_ = active;
+    }
+    QWidget::showEvent(event);
+}
+
+bool CharacterWindow::event(QEvent* event) {
+    // Some window systems activate every new window whatever its hints say; give
+    // the activation straight back so that the user's keys keep going where they went.
+    if (event->type() == QEvent::WindowActivate && keepsFocus_ && keepsFocus_->isVisible()) {
+        QApplication::setActiveWindow(keepsFocus_);
+        keepsFocus_->activateWindow();
+    }
+    return QWidget::event(event);
 }
 
 void CharacterWindow::setBalloonText(const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -20,12 +21,16 @@ class CharacterWindow final : public QWidget {
     bool hasPicture() const { return !picture_.isNull(); }
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QString name_;
     QPixmap picture_;
     QString balloon_;
+    // The window that was active when we appeared; it keeps the focus.
+    QPointer<QWidget> keepsFocus_;
 };
 
 }  // namespace orvane::speech

@@ -12,7 +12,7 @@ namespace orvane::speech {
 // 8000 Hz, so a RecordingSink can read back exactly which text was played, whole or
 // not. A text containing `failMarker` fails; `delayMs` makes synthesis slow.
 class TextAsAudioEngine final : public Engine {
-public:
+  public:
     explicit TextAsAudioEngine(int delayMs = 0, QString failMarker = QStringLiteral("FAIL"))
         : delayMs_(delayMs), failMarker_(std::move(failMarker)) {}
 
@@ -45,7 +45,7 @@ public:
 
     std::atomic<int> calls = 0;
 
-private:
+  private:
     int delayMs_;
     QString failMarker_;
 };

@@ -168,9 +168,10 @@ QString KanaReader::toKana(const QString& text) {
             continue;
         }
         const QString word = QString::fromUtf8(node->surface, node->length);
-        const bool allDigits = !word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) {
-            return c.unicode() >= u'0' && c.unicode() <= u'9';
-        });
+        const bool allDigits =
+            !word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) {
+                return c.unicode() >= u'0' && c.unicode() <= u'9';
+            });
         if (allDigits && node->rlength == node->length) {
             digits += word;
             continue;

@@ -4,8 +4,8 @@
 #include "character.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
-#include "text_normalizer.h"
 #include "qstring_printer.h"
+#include "text_normalizer.h"
 #include "virtual_sound.h"
 
 #include <QDir>
@@ -40,9 +40,18 @@ std::unique_ptr<Engine> makeEspeak() {
 
 // Texts that once made engines fail or fall silent: none may.
 const char* const kAwkwardTexts[] = {
-    "Re: 会議の件",   "♪　新着メッセージ", "10〜20件と10～20件", "ＡＢＣ１２３abc",
-    "taro@example.jp", "http://x.jp/a?b=c", "(^_^)了解😀",       "１２３４５６７８９０１２３４５６７８９",
-    "<>&\"'",          "メール\n本文\r\nです", "ｶﾀｶﾅ",           "♪",
+    "Re: 会議の件",
+    "♪　新着メッセージ",
+    "10〜20件と10～20件",
+    "ＡＢＣ１２３abc",
+    "taro@example.jp",
+    "http://x.jp/a?b=c",
+    "(^_^)了解😀",
+    "１２３４５６７８９０１２３４５６７８９",
+    "<>&\"'",
+    "メール\n本文\r\nです",
+    "ｶﾀｶﾅ",
+    "♪",
 };
 
 void expectEveryTextSynthesises(Engine& engine) {

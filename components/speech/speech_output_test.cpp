@@ -1,8 +1,8 @@
+#include "speech_output.h"
 #include "agent.h"
 #include "character.h"
 #include "fake_engine.h"
 #include "portaudio_sink.h"
-#include "speech_output.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,7 +22,7 @@ namespace {
 
 // Captures what this process writes to standard error while it lives.
 class StderrCapture {
-public:
+  public:
     StderrCapture() : path_(dir_.filePath("stderr.txt")) {
         std::fflush(stderr);
         saved_ = dup(STDERR_FILENO);
@@ -37,7 +37,7 @@ public:
         return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
     }
 
-private:
+  private:
     void restore() {
         if (saved_ >= 0) {
             std::fflush(stderr);
@@ -128,15 +128,15 @@ TEST(SpeechOutput, EngineErrorOnOneTextIsReportedAndTheQueueGoesOn) {
         ASSERT_TRUE(output.waitUntilIdle(10000));
     }
     EXPECT_EQ(played(*sink), QStringLiteral("前|後|"));
-    EXPECT_EQ(transcriptTexts(dir.filePath("t.txt")),
-              (QStringList{"前", "FAILする文", "", "後"}));
+    EXPECT_EQ(transcriptTexts(dir.filePath("t.txt")), (QStringList{"前", "FAILする文", "", "後"}));
     const QString errors = capture.text();
-    EXPECT_TRUE(errors.contains(QStringLiteral("could not speak \"FAILする文\""))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("could not speak \"FAILする文\"")))
+        << errors.toStdString();
 }
 
 namespace {
 class FailingSink final : public AudioSink {
-public:
+  public:
     std::optional<QString> play(const Audio&, const std::atomic<bool>&) override {
         ++calls;
         return QStringLiteral("the device went away");
@@ -176,9 +176,11 @@ TEST(SpeechOutput, NoSoundDeviceStillStartsKeepsTheTranscriptAndSaysWhyOnce) {
     qputenv("PULSE_SERVER", "unix:/nonexistent/orvane-no-server");
     StderrCapture capture;
     {
-        Agent agent({dir.filePath("t.txt"), {QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR")) +
-                                             "/components/speech/characters"},
-                     [] { return std::make_unique<TextAsAudioEngine>(); }, nullptr});
+        Agent agent({dir.filePath("t.txt"),
+                     {QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR")) +
+                      "/components/speech/characters"},
+                     [] { return std::make_unique<TextAsAudioEngine>(); },
+                     nullptr});
         ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
         for (const char* text : {"一", "二", "三"}) {
             agent.character("genie")->speak(QString::fromUtf8(text));

@@ -1,0 +1,166 @@
+#include "character.h"
+#include "agent.h"
+#include "character_window.h"
+#include "fake_engine.h"
+#include "qstring_printer.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <set>
+
+using namespace orvane::speech;
+
+namespace {
+
+QString shippedCharacters() {
+    return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("characters");
+}
+
+Agent::Options fakeOptions(QStringList dirs, std::shared_ptr<AudioSink> sink = nullptr) {
+    return {QString(), std::move(dirs), [] { return std::make_unique<TextAsAudioEngine>(); },
+            sink ? sink : std::make_shared<RecordingSink>()};
+}
+
+template <class Condition>
+bool processEventsUntil(Condition done, int timeoutMs = 10000) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+// Holds every piece until released, so a test can look at the character mid-text.
+class GateSink final : public AudioSink {
+  public:
+    std::optional<QString> play(const Audio&, const std::atomic<bool>& stop) override {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return open_ || stop; });
+        return std::nullopt;
+    }
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    ~GateSink() override { open(); }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+}  // namespace
+
+TEST(CharacterFiles, ShippedCharactersLoadWithOwnPictureAndVoice) {
+    Agent agent(fakeOptions({shippedCharacters()}));
+    std::set<std::pair<double, double>> voices;
+    for (const char* name : {"genie", "MAX", "Genie", "Merlin", "Wabbit"}) {
+        SCOPED_TRACE(name);
+        const QString file = QString::fromLatin1(name) + ".acs";
+        ASSERT_EQ(agent.load("genie", file), std::nullopt);
+        Character* c = agent.character("genie");
+        ASSERT_TRUE(c);
+        EXPECT_EQ(c->profile().name.toLower(), QString::fromLatin1(name).toLower());
+        c->show();
+        ASSERT_TRUE(c->window());
+        EXPECT_TRUE(c->window()->hasPicture()) << c->profile().picturePath.toStdString();
+        voices.insert({c->profile().voice.speed, c->profile().voice.pitch});
+        agent.unload("genie");
+        EXPECT_EQ(agent.character("genie"), nullptr);
+    }
+    EXPECT_EQ(voices.size(), 4u) << "MAX, Genie, Merlin and Wabbit sound alike";
+}
+
+TEST(CharacterFiles, BadFilesGiveAReasonNotACrash) {
+    QTemporaryDir dir;
+    auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write("binary.acs", QByteArray("\x89PNG\0\0\0junk", 11));
+    write("noname.acs", "picture=x.png\n");
+    write("badspeed.acs", "name=X\nspeed=fast\n");
+    write("garbage.acs", "this is not ours\n");
+    QDir(dir.path()).mkdir("folder.acs");
+    QFile::copy(shippedCharacters() + "/genie.acs", dir.filePath("good.acs"));
+    chmod(QFile::encodeName(dir.filePath("good.acs")).constData(), 0);  // root still reads
+
+    Agent agent(fakeOptions({dir.path()}));
+    for (const char* file : {"missing.acs", "", "binary.acs", "noname.acs", "badspeed.acs",
+                             "garbage.acs", "folder.acs", "../x/genie.acs"}) {
+        SCOPED_TRACE(file);
+        const auto error = agent.load("genie", QString::fromLatin1(file));
+        ASSERT_TRUE(error.has_value());
+        EXPECT_TRUE(error->startsWith(QStringLiteral("キャラクターファイル")))
+            << error->toStdString();
+        EXPECT_EQ(agent.character("genie"), nullptr);
+    }
+}
+
+TEST(CharacterWindow, NeverTakesTheFocusAndFollowsShowHideMoveTo) {
+    QLineEdit mainWindow;
+    mainWindow.show();
+    QApplication::setActiveWindow(&mainWindow);
+    mainWindow.setFocus();
+    ASSERT_TRUE(processEventsUntil([&] { return mainWindow.hasFocus(); }, 2000));
+
+    Agent agent(fakeOptions({shippedCharacters()}));
+    ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+    Character* c = agent.character("genie");
+    c->show();
+    c->moveTo(400, 300);
+    CharacterWindow* w = c->window();
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(w->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(w->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(w->windowType(), Qt::Tool);
+    EXPECT_TRUE(w->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(w->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->pos(), QPoint(400, 300));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), &mainWindow);
+
+    c->hide();
+    EXPECT_FALSE(w->isVisible());
+    c->hide();  // hiding a hidden character changes nothing
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(c->isVisible());
+    c->show();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->pos(), QPoint(400, 300));
+}
+
+TEST(CharacterWindow, BalloonShowsTheSpokenTextAndHideWaitsForIt) {
+    auto gate = std::make_shared<GateSink>();
+    Agent agent(fakeOptions({shippedCharacters()}, gate));
+    ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+    Character* c = agent.character("genie");
+    c->show();
+    c->speak(QStringLiteral("メールが届いています"));
+    c->hide();
+    CharacterWindow* w = c->window();
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return w->balloonText() == QStringLiteral("メールが届いています"); }));
+    EXPECT_TRUE(w->isVisible()) << "hidden before its text was spoken";
+    gate->open();
+    ASSERT_TRUE(agent.waitUntilIdle(10000));
+    EXPECT_TRUE(processEventsUntil([&] { return !w->isVisible(); }));
+    EXPECT_TRUE(w->balloonText().isEmpty());
+}
