@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
+#include <map>
 
 namespace orvane::mail {
 namespace {
@@ -51,13 +51,34 @@ Family familyOf(QByteArrayView label) {
     return Family::Other;
 }
 
+// One converter to UTF-8 per charset and thread, kept open: opening one
+// loads and unloads a gconv module each time, which costs more than the
+// conversion of a whole mail.
+iconv_t converterFrom(const char* charset) {
+    struct Cache {
+        std::map<QByteArray, iconv_t> converters;
+        ~Cache() {
+            for (const auto& [name, cd] : converters)
+                if (cd != reinterpret_cast<iconv_t>(-1))
+                    iconv_close(cd);
+        }
+    };
+    thread_local Cache cache;
+    const QByteArray key(charset);
+    auto found = cache.converters.find(key);
+    if (found == cache.converters.end())
+        found = cache.converters.emplace(key, iconv_open("UTF-8", charset)).first;
+    if (found->second != reinterpret_cast<iconv_t>(-1))
+        iconv(found->second, nullptr, nullptr, nullptr, nullptr);  // initial state
+    return found->second;
+}
+
 // iconv to UTF-8. `strict`: nothing on any invalid or incomplete sequence;
 // otherwise each undecodable byte becomes U+FFFD.
 std::optional<QString> iconvToUnicode(QByteArrayView bytes, const char* from, bool strict) {
-    iconv_t cd = iconv_open("UTF-8", from);
+    iconv_t cd = converterFrom(from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
-    const std::unique_ptr<void, int (*)(iconv_t)> closer(cd, iconv_close);
 
     QString result;
     QByteArray buffer(static_cast<qsizetype>(bytes.size()) * 4 + 16, Qt::Uninitialized);

@@ -142,7 +142,9 @@ std::optional<QString> saveAttachment(const Leaf& leaf, const QString& mailDir) 
         } else if (GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(leaf.object))) {
             written = g_mime_data_wrapper_write_to_stream(content, out.get()) >= 0;
         }
-        written = g_mime_stream_flush(out.get()) == 0 && written;
+        // Writes are unbuffered; closing reports the last error (no fsync:
+        // attachments are copies that can be read again from the mail).
+        written = g_mime_stream_close(out.get()) == 0 && written;
     }
     if (!written) {
         QFile::remove(path);

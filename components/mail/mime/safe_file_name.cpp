@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <fcntl.h>
@@ -70,9 +71,17 @@ int createUniqueFile(const QString& folder, const QString& name, QString* path) 
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString extension = dot > 0 ? name.mid(dot) : QString();
     const QDir dir(folder);
-    for (int n = 1; n < 10000; ++n) {
-        const QString candidate =
-            n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension);
+    // "stem (2).ext" to "stem (9).ext" first; after that a random number, so
+    // that a folder full of one name does not cost one attempt per file.
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        QString candidate = name;
+        if (attempt >= 10)
+            candidate = QStringLiteral("%1 (%2)%3")
+                            .arg(stem)
+                            .arg(QRandomGenerator::global()->bounded(10, 100000000))
+                            .arg(extension);
+        else if (attempt > 1)
+            candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(attempt).arg(extension);
         const QString full = dir.absoluteFilePath(candidate);
         const int fd = ::open(QFile::encodeName(full).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);

@@ -12,9 +12,9 @@ namespace orvane::mail {
 QString safeFileName(const QString& suggested, const QString& defaultExtension);
 
 // A new file next to nothing else: creates `folder`/`name`, or "stem (2).ext",
-// "stem (3).ext"... when taken, exclusively (O_CREAT|O_EXCL, so neither an
-// existing file nor a symbolic link is ever followed or overwritten).
-// Returns the open descriptor and sets `path`, or -1 on failure.
+// "stem (3).ext"... (a random number after nine) when taken, exclusively (O_CREAT|O_EXCL, so
+// neither an existing file nor a symbolic link is ever followed or overwritten). Returns the open
+// descriptor and sets `path`, or -1 on failure.
 int createUniqueFile(const QString& folder, const QString& name, QString* path);
 
 }  // namespace orvane::mail
