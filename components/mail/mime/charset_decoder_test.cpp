@@ -61,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         CharsetRow{"shift_jis_labelled_iso2022jp", hex("83 65 83 58 83 67"), "ISO-2022-JP",
                    "テスト"},
         CharsetRow{"utf8_labelled_shift_jis", hex("e38386e382b9e38388"), "Shift_JIS", "テスト"},
+        CharsetRow{"shift_jis_labelled_utf8", hex("83 65 83 58 83 67"), "UTF-8", "テスト"},
         CharsetRow{"shift_jis_labelled_latin1", hex("82 B1 82 F1 82 C9 82 BF 82 CD"), "iso-8859-1",
                    "こんにちは"},
         CharsetRow{"shift_jis_labelled_ascii", hex("83 65 83 58 83 67"), "us-ascii", "テスト"},

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -214,22 +215,32 @@ ArrayResult readMailFile(const QString& file, const QString& names, const QStrin
         collectLeaves(g_mime_message_get_mime_part(message.get()), fallbackCharset, leaves);
     }
 
-    const Leaf* bodyLeaf = nullptr;
+    // The body: the first plain text, or the first HTML when there is no
+    // plain text or it is empty (some mailers send an empty alternative).
+    QString body;
     for (const char* wanted : {"text/plain", "text/html"}) {
-        for (const Leaf& leaf : leaves)
-            if (!bodyLeaf && !leaf.attachment && leaf.type == wanted)
-                bodyLeaf = &leaf;
+        const auto found = std::find_if(leaves.begin(), leaves.end(), [&](const Leaf& leaf) {
+            return !leaf.attachment && leaf.type == wanted;
+        });
+        if (found != leaves.end())
+            body = bodyText(*found);
+        if (!body.trimmed().isEmpty())
+            break;
     }
-    const QString body = bodyLeaf ? bodyText(*bodyLeaf) : QString();
 
     QStringList attachments;
+    QStringList savedPaths;
     for (const Leaf& leaf : leaves) {
         if (!leaf.attachment)
             continue;
         const std::optional<QString> saved = saveAttachment(leaf, mailDir);
-        if (!saved)
+        if (!saved) {
+            for (const QString& path : savedPaths)  // no half-read mail left behind
+                QFile::remove(path);
             return ArrayResult::failed(
                 QStringLiteral("添付ファイルをメールフォルダーに保存できません: ") + mailDir);
+        }
+        savedPaths << *saved;
         attachments << QStringLiteral("File: ") + *saved;
     }
 

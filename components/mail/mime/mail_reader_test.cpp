@@ -175,6 +175,17 @@ INSTANTIATE_TEST_SUITE_P(
                   " a@example.jp",
                   "plain part",
                   {{"音声メッセージ.mp3", kMp3}}},
+        CorpusRow{
+            "empty_plain_alternative_falls_back_to_html",
+            crlf("From: a@example.jp\nSubject: alt\n"
+                 "Content-Type: multipart/alternative; boundary=b\n\n"
+                 "--b\nContent-Type: text/plain; charset=utf-8\n\n\n"
+                 "--b\nContent-Type: text/html; charset=utf-8\n\n<p>only &quot;here&quot;</p>\n"
+                 "--b--\n"),
+            "alt",
+            " a@example.jp",
+            "only \"here\"",
+            {}},
         CorpusRow{"names_that_try_to_leave_the_folder",
                   crlf("From: a@example.jp\nSubject: evil\n"
                        "Content-Type: multipart/mixed; boundary=b\n\n"
