@@ -11,8 +11,9 @@ namespace {
 
 class LameEncoder final : public Encoder {
   public:
-    LameEncoder(lame_global_flags* lame, std::FILE* file, AudioFormat input, std::string path)
-        : lame_(lame), file_(file), input_(input), path_(std::move(path)) {}
+    LameEncoder(lame_global_flags* lame, std::FILE* file, AudioFormat input, std::string path,
+                int askedKbps)
+        : lame_(lame), file_(file), input_(input), path_(std::move(path)), askedKbps_(askedKbps) {}
     ~LameEncoder() override {
         if (file_ != nullptr) {
             std::fclose(file_);
@@ -66,6 +67,11 @@ class LameEncoder final : public Encoder {
             "MP3 (LAME), " + std::to_string(lame_get_out_samplerate(lame_)) + " Hz, ";
         if (lame_get_VBR(lame_) == vbr_off) {
             text += std::to_string(lame_get_brate(lame_)) + " kbps CBR";
+            if (lame_get_brate(lame_) != askedKbps_) {
+                text += " (the nearest to " + std::to_string(askedKbps_) +
+                        " kbps that MP3 has at " + std::to_string(lame_get_out_samplerate(lame_)) +
+                        " Hz)";
+            }
         } else {
             text += "VBR level " + std::to_string(lame_get_VBR_q(lame_));
         }
@@ -89,6 +95,7 @@ class LameEncoder final : public Encoder {
     std::FILE* file_;
     AudioFormat input_;
     std::string path_;
+    int askedKbps_;
     std::vector<unsigned char> buffer_;
 };
 
@@ -124,7 +131,8 @@ Result<std::unique_ptr<Encoder>> openLameEncoder(const EncoderSettings& settings
         lame_close(lame);
         return failure("cannot write \"" + path + "\"");
     }
-    return std::unique_ptr<Encoder>(std::make_unique<LameEncoder>(lame, file, input, path));
+    return std::unique_ptr<Encoder>(
+        std::make_unique<LameEncoder>(lame, file, input, path, settings.bitrateKbps));
 }
 
 }  // namespace orvane::recorder
