@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 namespace orvane::recorder {
@@ -64,6 +65,22 @@ int encodingRate(const RecorderOptions& options, int sourceRate, ConsoleReport& 
     return rate;
 }
 
+void reportPlan(const RecordingPlan& plan, int boost, int sampleRate, ConsoleReport& report) {
+    report.say(plan.maxFrames
+                   ? "recording time " + std::to_string(*plan.maxFrames / sampleRate) + " s"
+                   : "recording time: the whole input");
+    if (plan.gain > 1) {
+        report.say("boost x" + std::to_string(plan.gain) + " (+" + std::to_string(6 * boost) +
+                   " dB), clipped at full scale");
+    }
+    if (plan.silence) {
+        char level[16];
+        std::snprintf(level, sizeof level, "%.3f", plan.silence->levelThousandths / 1000.0);
+        report.say("silence detection: stop after " + std::to_string(plan.silence->seconds) +
+                   " s below " + level + " of full scale");
+    }
+}
+
 bool namesAFolder(const std::string& given) {
     const std::filesystem::path path(given);
     const auto name = path.filename();
@@ -96,12 +113,13 @@ ExitStatus runRecording(const RecorderOptions& options, ConsoleReport& report,
         return kExitFailed;
     };
 
+    if (namesAFolder(options.outputPath)) {
+        return fail(failure("cannot write \"" + options.outputPath + "\": it is a folder"));
+    }
+    // The source first: nothing is created on disk until there is something to record.
     auto source = openSource(options);
     if (!source) {
         return fail(source.error());
-    }
-    if (namesAFolder(options.outputPath)) {
-        return fail(failure("cannot write \"" + options.outputPath + "\": it is a folder"));
     }
     auto output = PendingOutput::create(finalOutputPath(options.outputPath, options.format));
     if (!output) {
@@ -136,19 +154,7 @@ ExitStatus runRecording(const RecorderOptions& options, ConsoleReport& report,
         plan.maxFrames =
             std::int64_t{options.seconds.value_or(kDefaultDeviceSeconds)} * captured.sampleRate;
     }
-    report.say(plan.maxFrames ? "recording time " +
-                                    std::to_string(*plan.maxFrames / captured.sampleRate) + " s"
-                              : "recording time: the whole input");
-    if (plan.gain > 1) {
-        report.say("boost x" + std::to_string(plan.gain) + " (+" +
-                   std::to_string(6 * options.boost) + " dB), clipped at full scale");
-    }
-    if (plan.silence) {
-        char level[16];
-        std::snprintf(level, sizeof level, "%.3f", plan.silence->levelThousandths / 1000.0);
-        report.say("silence detection: stop after " + std::to_string(plan.silence->seconds) +
-                   " s below " + level + " of full scale");
-    }
+    reportPlan(plan, options.boost, captured.sampleRate, report);
     report.say("writing " + output->finalPath().string() + " (Ctrl+C ends the recording)");
 
     auto outcome = record(**source, **chain, plan, interrupted,
