@@ -3,7 +3,9 @@
 #include "encoder.h"
 #include "sample_processing.h"
 #include "tone_source.h"
+#include "wav_file_source.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -138,6 +140,61 @@ TEST(Record, SourceFailureIsReported) {
     const auto outcome = record(source, out, {}, notInterrupted);
     ASSERT_FALSE(outcome.ok());
     EXPECT_EQ(outcome.error().message, "the device went away");
+}
+
+void put(QByteArray& bytes, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) {
+        bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
+    }
+}
+
+// A WAV file whose chunks do not stand where a fixed-offset reader expects them: an odd
+// LIST chunk (with its pad byte) before "fmt ", an 18-byte "fmt ", a "fact" chunk.
+TEST(WavFileSource, ReadsChunksWhereverTheyStand) {
+    QByteArray pcm;
+    for (int i = 0; i < 1000; ++i) {
+        put(pcm, static_cast<std::uint16_t>(static_cast<std::int16_t>(i * 7 - 3500)), 2);
+    }
+    QByteArray body("WAVE");
+    body += "LIST";
+    put(body, 5, 4);
+    body += QByteArray("abcde") + '\0';
+    body += "fmt ";
+    put(body, 18, 4);
+    put(body, 1, 2);  // PCM
+    put(body, 1, 2);  // mono
+    put(body, 22050, 4);
+    put(body, 44100, 4);
+    put(body, 2, 2);
+    put(body, 16, 2);
+    put(body, 0, 2);  // cbSize
+    body += "fact";
+    put(body, 4, 4);
+    put(body, 1000, 4);
+    body += "data";
+    put(body, static_cast<std::uint32_t>(pcm.size()), 4);
+    body += pcm;
+    QByteArray file("RIFF");
+    put(file, static_cast<std::uint32_t>(body.size()), 4);
+    file += body;
+
+    QTemporaryDir dir;
+    QFile out(dir.filePath("odd.wav"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(file);
+    out.close();
+
+    auto source = WavFileSource::open(out.fileName().toStdString(), false);
+    ASSERT_TRUE(source.ok()) << source.error().message;
+    EXPECT_EQ((*source)->format(), (AudioFormat{22050, 1, 16}));
+    std::vector<std::int16_t> samples(4096);
+    auto got = (*source)->read(samples);
+    ASSERT_TRUE(got.ok());
+    ASSERT_EQ(*got, 1000u);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(samples[static_cast<std::size_t>(i)], i * 7 - 3500) << i;
+    }
+    EXPECT_EQ(*(*source)->read(samples), 0u);
 }
 
 // Encodes 2 s of tone in-process and decodes it with a decoder of its own.
