@@ -17,6 +17,7 @@ std::shared_ptr<SpeechOutput> makeOutput(const Agent::Options& options) {
         o.engine = options.engineFactory();
     }
     o.sink = options.sink;
+    o.cacheBytes = options.synthesisCacheBytes;
     return std::make_shared<SpeechOutput>(std::move(o));
 }
 

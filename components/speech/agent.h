@@ -41,6 +41,9 @@ class Agent {
         std::function<std::unique_ptr<Engine>()> engineFactory;
         // Where audio goes; unset: PortAudio's default output device.
         std::shared_ptr<AudioSink> sink;
+        // Audio of recently spoken texts kept so that repeated prompts start at once;
+        // 0 turns the cache off.
+        std::size_t synthesisCacheBytes = 16 * 1024 * 1024;
     };
 
     explicit Agent(Options options);

@@ -22,7 +22,8 @@ SpeechOutput::SpeechOutput(Options options)
     : transcript_(options.transcriptPath ? *options.transcriptPath
                                          : qEnvironmentVariable("ORVANE_TRANSCRIPT")),
       engine_(std::move(options.engine)),
-      sink_(std::move(options.sink)) {
+      sink_(std::move(options.sink)),
+      cache_(options.cacheBytes) {
     if (!engine_) {
         EngineChoice choice = chooseEngine();
         engine_ = std::move(choice.engine);
@@ -105,8 +106,11 @@ void SpeechOutput::synthesisLoop() {
                 piece.text = next.text;
             }
             if (i < parts.size()) {
-                Synthesis result = engine_->synthesize(parts[i], next.voice);
-                if (auto* audio = std::get_if<Audio>(&result)) {
+                if (auto cached = cache_.find(parts[i], next.voice)) {
+                    piece.audio = std::move(*cached);
+                } else if (Synthesis result = engine_->synthesize(parts[i], next.voice);
+                           auto* audio = std::get_if<Audio>(&result)) {
+                    cache_.insert(parts[i], next.voice, *audio);
                     piece.audio = std::move(*audio);
                 } else if (!reported) {
                     reported = true;

@@ -2,6 +2,7 @@
 
 #include "audio_sink.h"
 #include "engine.h"
+#include "synthesis_cache.h"
 #include "transcript.h"
 
 #include <QObject>
@@ -30,6 +31,7 @@ class SpeechOutput : public QObject {
     Q_OBJECT
   public:
     static constexpr std::size_t kAheadPieces = 2;
+    static constexpr std::size_t kDefaultCacheBytes = 16 * 1024 * 1024;
 
     struct Options {
         // Empty: ORVANE_TRANSCRIPT.
@@ -38,6 +40,8 @@ class SpeechOutput : public QObject {
         std::unique_ptr<Engine> engine;
         // Null: PortAudio's default output device.
         std::shared_ptr<AudioSink> sink;
+        // Audio of recent pieces kept for repeated prompts; 0 turns it off.
+        std::size_t cacheBytes = kDefaultCacheBytes;
     };
 
     explicit SpeechOutput(Options options);
@@ -84,6 +88,7 @@ class SpeechOutput : public QObject {
     std::unique_ptr<Engine> engine_;
     std::shared_ptr<AudioSink> sink_;
     QString engineName_;
+    SynthesisCache cache_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

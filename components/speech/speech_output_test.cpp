@@ -194,3 +194,24 @@ TEST(SpeechOutput, NoSoundDeviceStillStartsKeepsTheTranscriptAndSaysWhyOnce) {
     EXPECT_EQ(errors.count(QStringLiteral("going on without sound")), 1) << errors.toStdString();
     EXPECT_EQ(errors.count(u'\n'), 1) << "only our one line: " << errors.toStdString();
 }
+
+TEST(SpeechOutput, RepeatedTextComesFromTheCacheUnlessTurnedOff) {
+    for (const std::size_t cacheBytes : {std::size_t(1 << 20), std::size_t(0)}) {
+        SCOPED_TRACE(cacheBytes);
+        auto sink = std::make_shared<RecordingSink>();
+        auto engine = std::make_unique<TextAsAudioEngine>();
+        TextAsAudioEngine* fake = engine.get();
+        SpeechOutput::Options options{std::nullopt, std::move(engine), sink};
+        options.cacheBytes = cacheBytes;
+        SpeechOutput output(std::move(options));
+        VoiceSettings slow;
+        slow.speed = 0.8;
+        for (int i = 0; i < 3; ++i) {
+            output.speak("同じ文", {});
+        }
+        output.speak("同じ文", slow);  // another voice is another sound
+        ASSERT_TRUE(output.waitUntilIdle(10000));
+        EXPECT_EQ(played(*sink), QStringLiteral("同じ文|同じ文|同じ文|同じ文|"));
+        EXPECT_EQ(fake->calls.load(), cacheBytes ? 2 : 4);
+    }
+}

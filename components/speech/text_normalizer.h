@@ -18,6 +18,6 @@ QString normalizeForSpeech(const QString& text);
 // Cuts a normalised text into pieces that are synthesised one by one: after every
 // sentence end, at a pause mark or blank once a piece passes `softLimit` characters,
 // and hard at `hardLimit`. Keeps the order; drops no character but blanks at cuts.
-QStringList splitForSynthesis(const QString& text, int softLimit = 60, int hardLimit = 120);
+QStringList splitForSynthesis(const QString& text, int softLimit = 24, int hardLimit = 120);
 
 }  // namespace orvane::speech

@@ -1,0 +1,264 @@
+// Speech benchmarks (not part of the test suite; run by hand):
+//   latency  Speak → first sample handed to the sound device, "メールを削除しました",
+//            median and worst of 20, Open JTalk with the shared voice; the fallback
+//            engine and a plain one-shot open_jtalk run are measured as peers.
+//   rtf      synthesis time / spoken duration for a 100-character text.
+//   memory   1,000 queued texts: resident memory while they are being spoken.
+// The HTS voice comes from ORVANE_VOICE or ORVANE_SHARED_DIR/voices. With a private
+// PulseAudio (testing/virtual_sound) the real PortAudio path is timed.
+#include "agent.h"
+#include "character.h"
+#include "espeak_engine.h"
+#include "open_jtalk_engine.h"
+#include "portaudio_sink.h"
+#include "text_normalizer.h"
+#include "virtual_sound.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+using namespace orvane::speech;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const QString kPhrase = QStringLiteral("メールを削除しました");
+// 100 characters of an ordinary mail body.
+const QString kHundred = QStringLiteral(
+    "本日の会議は午後三時から第二会議室で行います。資料は事前に共有フォルダーへ置きましたので、"
+    "参加される方は必ず事前に目を通しておいてください。ご不明な点があれば、担当の山田までメールでお"
+    "知らせください。");
+
+QString voicePath() {
+    const QString env = qEnvironmentVariable("ORVANE_VOICE");
+    if (!env.isEmpty() && QFileInfo::exists(env)) {
+        return env;
+    }
+    QString shared = qEnvironmentVariable("ORVANE_SHARED_DIR");
+    if (shared.isEmpty()) {
+        shared = QStringLiteral(ORVANE_SOURCE_DIR "/../shared");
+    }
+    const QString path = QDir(shared).filePath("voices/tohoku-f01-neutral.htsvoice");
+    return QFileInfo::exists(path) ? path : QString();
+}
+
+std::unique_ptr<Engine> makeEspeak() {
+    auto made = EspeakEngine::create();
+    return std::move(std::get<std::unique_ptr<EspeakEngine>>(made));
+}
+
+// Notes when the first sample of each text reaches the wrapped sink.
+class TimingSink final : public AudioSink {
+  public:
+    explicit TimingSink(std::shared_ptr<AudioSink> inner) : inner_(std::move(inner)) {}
+    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (!first_) {
+                first_ = Clock::now();
+                changed_.notify_all();
+            }
+        }
+        return inner_->play(audio, stop);
+    }
+    void drain() override { inner_->drain(); }
+    void reset() {
+        std::lock_guard lock(mutex_);
+        first_.reset();
+    }
+    Clock::time_point waitFirst() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return first_.has_value(); });
+        return *first_;
+    }
+
+  private:
+    std::shared_ptr<AudioSink> inner_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Clock::time_point> first_;
+};
+
+// Plays nothing but takes 1/speedup of each piece's duration, like a fast device.
+class PacedSink final : public AudioSink {
+  public:
+    explicit PacedSink(double speedup) : speedup_(speedup) {}
+    std::optional<QString> play(const Audio& audio, const std::atomic<bool>&) override {
+        std::this_thread::sleep_for(std::chrono::duration<double>(audio.seconds() / speedup_));
+        return std::nullopt;
+    }
+
+  private:
+    double speedup_;
+};
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void printLatency(const char* what, std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    std::printf("  %-44s median %7.1f ms   worst %7.1f ms   (n=%zu)\n", what, v[v.size() / 2],
+                v.back(), v.size());
+}
+
+std::vector<double> speakLatency(std::function<std::unique_ptr<Engine>()> factory,
+                                 std::shared_ptr<AudioSink> device, int rounds, bool cache) {
+    auto timing = std::make_shared<TimingSink>(std::move(device));
+    Agent agent({QString(),
+                 {QStringLiteral(ORVANE_SOURCE_DIR "/components/speech/characters")},
+                 std::move(factory),
+                 timing,
+                 cache ? 16u << 20 : 0u});
+    agent.load("genie", "genie.acs");
+    Character* c = agent.character("genie");
+    std::vector<double> out;
+    // One round before measuring: the program has said something at start-up.
+    c->speak(QStringLiteral("こんにちは"));
+    agent.waitUntilIdle(60000);
+    for (int i = 0; i < rounds; ++i) {
+        timing->reset();
+        const auto t0 = Clock::now();
+        c->speak(kPhrase);
+        out.push_back(ms(timing->waitFirst() - t0));
+        agent.waitUntilIdle(60000);
+    }
+    return out;
+}
+
+std::vector<double> oneShotOpenJTalk(const QString& voice, int rounds) {
+    QTemporaryDir dir;
+    QFile text(dir.filePath("in.txt"));
+    text.open(QIODevice::WriteOnly);
+    text.write(kPhrase.toUtf8() + '\n');
+    text.close();
+    std::vector<double> out;
+    for (int i = 0; i < rounds; ++i) {
+        const auto t0 = Clock::now();
+        QProcess p;
+        p.start("open_jtalk", {"-x", OpenJTalkEngine::kDefaultDictionary, "-m", voice, "-ow",
+                               dir.filePath("out.wav"), text.fileName()});
+        p.waitForFinished(30000);
+        QFile wav(dir.filePath("out.wav"));
+        wav.open(QIODevice::ReadOnly);
+        parseWav(wav.readAll());
+        out.push_back(ms(Clock::now() - t0));
+    }
+    return out;
+}
+
+void realTimeFactor(const char* what, Engine& engine) {
+    const QStringList pieces = splitForSynthesis(normalizeForSpeech(kHundred));
+    engine.synthesize(QStringLiteral("準備"), {});  // warm up
+    double audioSeconds = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& piece : pieces) {
+        Synthesis s = engine.synthesize(piece, {});
+        audioSeconds += std::get<Audio>(s).seconds();
+    }
+    const double synthSeconds = timer.nsecsElapsed() / 1e9;
+    std::printf("  %-10s %d chars: synthesis %.3f s for %.2f s of speech: RTF %.3f\n", what,
+                int(kHundred.size()), synthSeconds, audioSeconds, synthSeconds / audioSeconds);
+}
+
+long residentKb() {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+void memory(std::function<std::unique_ptr<Engine>()> factory, const char* what) {
+    const long before = residentKb();
+    Agent agent({QString(),
+                 {QStringLiteral(ORVANE_SOURCE_DIR "/components/speech/characters")},
+                 std::move(factory),
+                 std::make_shared<PacedSink>(20.0),
+                 0});
+    agent.load("genie", "genie.acs");
+    for (int i = 0; i < 1000; ++i) {
+        agent.character("genie")->speak(QStringLiteral("%1通目。").arg(i + 1) + kHundred);
+    }
+    const long queued = residentKb();
+    long peak = queued;
+    for (int s = 0; s < 20; ++s) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        peak = std::max(peak, residentKb());
+    }
+    std::printf(
+        "  %-10s RSS before %ld KiB, after queuing 1000 texts %ld KiB, peak over 10 s "
+        "of speaking %ld KiB (+%ld KiB)\n",
+        what, before, queued, peak, peak - before);
+    std::printf("  %-10s all 1000 texts as audio would take about %.0f MiB\n", what,
+                1000 * 11.0 * 48000 * 2 / 1048576.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString voice = voicePath();
+    const int rounds = 20;
+
+    orvane::testing::VirtualSoundDevice device;
+    std::printf("sound device: %s\n",
+                device.available()
+                    ? "private PulseAudio through PortAudio/ALSA"
+                    : qPrintable("none (" + device.whyNot() + "); timing up to the sink"));
+    auto sinkFactory = [&]() -> std::shared_ptr<AudioSink> {
+        if (device.available()) {
+            return std::make_shared<PortAudioSink>();
+        }
+        return std::make_shared<PacedSink>(1.0);
+    };
+
+    std::printf("\nlatency: Speak(\"%s\") to the first sample handed to the device\n",
+                qPrintable(kPhrase));
+    if (!voice.isEmpty()) {
+        auto jtalk = [voice] { return std::make_unique<OpenJTalkEngine>(voice); };
+        printLatency("Open JTalk, each time synthesised",
+                     speakLatency(jtalk, sinkFactory(), rounds, false));
+        printLatency("Open JTalk, repeated prompt from the cache",
+                     speakLatency(jtalk, sinkFactory(), rounds, true));
+        printLatency("peer: one-shot open_jtalk run (synthesis only)",
+                     oneShotOpenJTalk(voice, rounds));
+    } else {
+        std::printf("  Open JTalk: skipped, no HTS voice (ORVANE_VOICE / ORVANE_SHARED_DIR)\n");
+    }
+    printLatency("fallback (MeCab kana + espeak-ng)",
+                 speakLatency(makeEspeak, sinkFactory(), rounds, false));
+
+    std::printf("\nreal-time factor\n");
+    if (!voice.isEmpty()) {
+        OpenJTalkEngine jtalk(voice);
+        realTimeFactor("jtalk", jtalk);
+    }
+    auto espeak = makeEspeak();
+    realTimeFactor("espeak", *espeak);
+    espeak.reset();
+
+    std::printf("\nmemory with 1000 queued texts (device at 20x real time)\n");
+    if (!voice.isEmpty()) {
+        memory([voice] { return std::make_unique<OpenJTalkEngine>(voice); }, "jtalk");
+    }
+    memory(makeEspeak, "espeak");
+    return 0;
+}
