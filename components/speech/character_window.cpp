@@ -40,13 +40,32 @@ void CharacterWindow::showEvent(QShowEvent* event) {
 }
 
 bool CharacterWindow::event(QEvent* event) {
-    // Some window systems activate every new window whatever its hints say; give
-    // the activation straight back so that the user's keys keep going where they went.
-    if (event->type() == QEvent::WindowActivate && keepsFocus_ && keepsFocus_->isVisible()) {
-        QApplication::setActiveWindow(keepsFocus_);
-        keepsFocus_->activateWindow();
+    // Some window systems (and Qt's offscreen platform) activate every new window
+    // whatever its hints say; give the activation straight back so that the user's
+    // keys keep going where they went.
+    if (event->type() == QEvent::WindowActivate) {
+        handBackActivation();
     }
     return QWidget::event(event);
+}
+
+void CharacterWindow::handBackActivation() {
+    QWidget* target = keepsFocus_;
+    if (!target || !target->isVisible()) {
+        target = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            const Qt::WindowType type = w->windowType();
+            if (w->isVisible() && !qobject_cast<CharacterWindow*>(w) &&
+                (type == Qt::Window || type == Qt::Dialog)) {
+                target = w;
+                break;
+            }
+        }
+    }
+    QApplication::setActiveWindow(target);
+    if (target) {
+        target->activateWindow();
+    }
 }
 
 void CharacterWindow::setBalloonText(const QString& text) {

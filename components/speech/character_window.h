@@ -26,6 +26,8 @@ class CharacterWindow final : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void handBackActivation();
+
     QString name_;
     QPixmap picture_;
     QString balloon_;
