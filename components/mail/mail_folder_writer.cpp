@@ -107,31 +107,60 @@ Status MailFolderWriter::write(QByteArrayView data) {
     return std::nullopt;
 }
 
-Status MailFolderWriter::finish(int /*number*/) {
+Status MailFolderWriter::finish(int number) {
     if (!current_) {
         return localFailure(QStringLiteral("書き込み先がありません"));
     }
-    if (!current_->flush() || ::fsync(current_->handle()) != 0) {
+    if (!current_->flush()) {
         const QString reason = current_->errorString();
         abandon();
         return localFailure(reason);
     }
-    current_->close();
-    const QString temporary = current_->fileName();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString target = QDir(folder_).filePath(uniqueName());
-        if (renameNoReplace(temporary, target)) {
-            stored_.append(target);
-            current_.reset();
-            return std::nullopt;
-        }
-        if (errno != EEXIST) {
-            break;
+    // Start writing back now, so that the fsync of commit() finds little to do.
+    ::sync_file_range(current_->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    finished_.push_back({number, std::move(current_)});
+    return std::nullopt;
+}
+
+Expected<QList<int>> MailFolderWriter::commit() {
+    QList<int> committed;
+    for (Finished& done : finished_) {
+        if (::fsync(done.file->handle()) != 0) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            dropFinished();
+            return localFailure(reason);
         }
     }
-    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-    abandon();
-    return localFailure(reason);
+    for (Finished& done : finished_) {
+        done.file->close();
+        const QString temporary = done.file->fileName();
+        bool renamed = false;
+        for (int attempt = 0; attempt < 100 && !renamed; ++attempt) {
+            const QString target = QDir(folder_).filePath(uniqueName());
+            renamed = renameNoReplace(temporary, target);
+            if (renamed) {
+                stored_.append(target);
+                committed.append(done.number);
+            } else if (errno != EEXIST) {
+                break;
+            }
+        }
+        if (!renamed) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            dropFinished();
+            return localFailure(reason);
+        }
+    }
+    finished_.clear();
+    return committed;
+}
+
+void MailFolderWriter::dropFinished() {
+    for (Finished& done : finished_) {
+        done.file->close();
+        done.file->remove();  // no-op for files already renamed
+    }
+    finished_.clear();
 }
 
 void MailFolderWriter::abandon() {
@@ -156,6 +185,7 @@ Status MailFolderWriter::syncFolder() {
 }
 
 void MailFolderWriter::removeStored() {
+    dropFinished();
     for (const QString& path : stored_) {
         QFile::remove(path);
     }

@@ -7,13 +7,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace orvane::mail {
 
 // Stores retrieved messages as files in a mail folder. Each message is
-// written to a hidden temporary file, flushed to disk and only then renamed
-// to a unique final name, so a final name never holds a partial message and
-// no existing file is ever replaced.
+// written to a hidden temporary file; commit() flushes the finished ones to
+// disk and only then renames them to unique final names, so a final name
+// never holds a partial message and no existing file is ever replaced.
 class MailFolderWriter : public MessageSink {
   public:
     explicit MailFolderWriter(QString folder);
@@ -26,11 +27,13 @@ class MailFolderWriter : public MessageSink {
     Status begin(int number) override;
     Status write(QByteArrayView data) override;
     Status finish(int number) override;
+    Expected<QList<int>> commit() override;
     void abandon() override;
 
     // Makes the renames themselves durable (fsync of the folder).
     Status syncFolder();
-    // Removes every file stored so far (when the server keeps the mail).
+    // Removes every file stored so far, and finished ones not yet committed
+    // (when the server keeps the mail).
     void removeStored();
 
     // Full paths of the stored files, in the order of storing.
@@ -43,7 +46,14 @@ class MailFolderWriter : public MessageSink {
     QString uniqueName();
 
     QString folder_;
+    struct Finished {
+        int number;
+        std::unique_ptr<QFile> file;  // still open, under its temporary name
+    };
+    void dropFinished();
+
     std::unique_ptr<QFile> current_;
+    std::vector<Finished> finished_;
     QStringList stored_;
     int sequence_ = 0;
 };

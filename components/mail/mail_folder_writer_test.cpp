@@ -26,13 +26,17 @@ TEST(MailFolderWriter, FinishedMessagesGetUniqueNamesAndPartialOnesVanish) {
         ASSERT_FALSE(writer.begin(n));
         ASSERT_FALSE(writer.write("Subject: same\r\n\r\n"));
         ASSERT_FALSE(writer.write(QByteArray::number(n)));
-        // While a message is being written only a hidden temporary file exists.
-        EXPECT_EQ(visibleFiles(folder).size(), n - 1);
         ASSERT_FALSE(writer.finish(n));
+        // Until commit only hidden temporary files exist.
+        EXPECT_TRUE(visibleFiles(folder).isEmpty());
     }
+    const Expected<QList<int>> committed = writer.commit();
+    ASSERT_TRUE(committed.ok());
+    EXPECT_EQ(*committed, (QList<int>{1, 2, 3}));
     ASSERT_FALSE(writer.begin(4));
     ASSERT_FALSE(writer.write("Subject: cut short"));
     writer.abandon();
+    ASSERT_TRUE(writer.commit().ok());
     ASSERT_FALSE(writer.syncFolder());
 
     ASSERT_EQ(writer.stored().size(), 3);
@@ -44,6 +48,9 @@ TEST(MailFolderWriter, FinishedMessagesGetUniqueNamesAndPartialOnesVanish) {
         EXPECT_TRUE(QDir::isAbsolutePath(writer.stored()[i]));
     }
 
+    // A finished but uncommitted message goes with removeStored too.
+    ASSERT_FALSE(writer.begin(5));
+    ASSERT_FALSE(writer.finish(5));
     writer.removeStored();
     EXPECT_TRUE(allFiles(folder).isEmpty());
 }

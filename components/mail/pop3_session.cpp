@@ -4,6 +4,7 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include <algorithm>
 #include <deque>
 
 namespace orvane::mail {
@@ -379,6 +380,7 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
     const std::size_t window = usesPipelining() ? kPipelineWindow : 1;
     std::deque<Pending> pending;
     qsizetype next = 0;
+    int finishedSinceCommit = 0;
     QByteArray chunk;
 
     while (next < numbers.size() || !pending.empty()) {
@@ -431,11 +433,27 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
         if (Status stored = sink.finish(current.number)) {
             return stored;
         }
+        ++finishedSinceCommit;
+        const bool moreToCome =
+            next < numbers.size() || std::any_of(pending.begin(), pending.end(),
+                                                 [](const Pending& p) { return p.retrieve; });
+        if (usesPipelining() && moreToCome && finishedSinceCommit < kCommitBatch) {
+            continue;
+        }
+        finishedSinceCommit = 0;
+        Expected<QList<int>> durable = sink.commit();
+        if (!durable) {
+            return durable.failure();
+        }
         if (deleteAfterSave) {
-            if (Status sent = send("DELE " + QByteArray::number(current.number))) {
-                return sent;
+            for (int number : *durable) {
+                const QByteArray command = "DELE " + QByteArray::number(number) + "\r\n";
+                if (socket_->write(command) != command.size()) {
+                    return socketFailure({});
+                }
+                pending.push_back({false, number});
             }
-            pending.push_back({false, current.number});
+            socket_->flush();
         }
     }
     return std::nullopt;

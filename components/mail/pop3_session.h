@@ -22,9 +22,11 @@ class MessageSink {
     virtual ~MessageSink() = default;
     virtual Status begin(int number) = 0;
     virtual Status write(QByteArrayView data) = 0;
-    // The message arrived whole. Success means it is safely stored, so the
-    // session may delete it on the server.
+    // The message arrived whole. It need not be on disk yet: see commit.
     virtual Status finish(int number) = 0;
+    // Makes every finished message durable and returns their numbers, in
+    // order; only these may be deleted on the server.
+    virtual Expected<QList<int>> commit() = 0;
     // The message in progress will not be finished (the connection failed).
     virtual void abandon() = 0;
 };
@@ -72,6 +74,9 @@ class Pop3Session {
     const QSet<QByteArray>& capabilities() const { return capabilities_; }
     // Most commands that are sent before their replies are read.
     static constexpr int kPipelineWindow = 64;
+    // Finished messages that are made durable together (pipelining only;
+    // one flush of the file system then covers many files).
+    static constexpr int kCommitBatch = 32;
 
   private:
     Status send(const QByteArray& command);
