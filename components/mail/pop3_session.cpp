@@ -21,6 +21,41 @@ QString serverText(const QByteArray& text) {
     return QString::fromUtf8(text).trimmed();
 }
 
+// A short Japanese account of a socket error, or Qt's own text.
+QString describe(const QSslSocket& socket) {
+    if (!socket.sslHandshakeErrors().isEmpty()) {
+        switch (socket.sslHandshakeErrors().first().error()) {
+            case QSslError::SelfSignedCertificate:
+            case QSslError::SelfSignedCertificateInChain:
+            case QSslError::UnableToGetLocalIssuerCertificate:
+            case QSslError::UnableToVerifyFirstCertificate:
+            case QSslError::CertificateUntrusted:
+                return QStringLiteral("証明書の発行元を信頼できません");
+            case QSslError::HostNameMismatch:
+                return QStringLiteral("証明書の名前がサーバー名と合いません");
+            case QSslError::CertificateExpired:
+                return QStringLiteral("証明書の期限が切れています");
+            default:
+                return QStringLiteral("証明書を確認できません: ") +
+                       socket.sslHandshakeErrors().first().errorString();
+        }
+    }
+    switch (socket.error()) {
+        case QAbstractSocket::HostNotFoundError:
+            return QStringLiteral("サーバー名が見つかりません");
+        case QAbstractSocket::ConnectionRefusedError:
+            return QStringLiteral("接続を拒否されました");
+        case QAbstractSocket::SocketTimeoutError:
+            return QStringLiteral("時間切れ");
+        case QAbstractSocket::RemoteHostClosedError:
+            return QStringLiteral("サーバーが接続を閉じました");
+        case QAbstractSocket::NetworkError:
+            return QStringLiteral("ネットワークの障害");
+        default:
+            return socket.errorString();
+    }
+}
+
 bool hasLineBreak(const QString& text) {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
@@ -78,9 +113,8 @@ Failure Pop3Session::failure(FailureKind kind, const QString& detail) const {
 
 Failure Pop3Session::socketFailure(const QString& during) const {
     const auto error = socket_->error();
-    const QString detail = during.isEmpty()
-                               ? socket_->errorString()
-                               : during + QStringLiteral(": ") + socket_->errorString();
+    const QString detail =
+        during.isEmpty() ? describe(*socket_) : during + QStringLiteral(": ") + describe(*socket_);
     switch (error) {
         case QAbstractSocket::SocketTimeoutError:
             return failure(FailureKind::Timeout, detail);
@@ -94,7 +128,7 @@ Failure Pop3Session::socketFailure(const QString& during) const {
             break;
     }
     if (!socket_->sslHandshakeErrors().isEmpty()) {
-        return failure(FailureKind::Tls, socket_->sslHandshakeErrors().first().errorString());
+        return failure(FailureKind::Tls, detail);
     }
     return failure(socket_->state() == QAbstractSocket::ConnectedState ||
                            error == QAbstractSocket::NetworkError
@@ -127,7 +161,7 @@ Status Pop3Session::connectToServer(const ServerAddress& address) {
             if (socket_->error() == QAbstractSocket::SocketTimeoutError) {
                 return failure(FailureKind::Unreachable, QStringLiteral("時間切れ"));
             }
-            return failure(FailureKind::Unreachable, socket_->errorString());
+            return failure(FailureKind::Unreachable, describe(*socket_));
         }
     }
 

@@ -330,14 +330,19 @@ Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
         case CURLE_ABORTED_BY_CALLBACK:
             return Failure{FailureKind::Refused, conversation.refusal};
         case CURLE_COULDNT_RESOLVE_HOST:
+            return smtpFailure(FailureKind::Unreachable, server,
+                               QStringLiteral("サーバー名が見つかりません"));
         case CURLE_COULDNT_CONNECT:
-            return smtpFailure(FailureKind::Unreachable, server, curlText);
+            return smtpFailure(FailureKind::Unreachable, server,
+                               QStringLiteral("接続を拒否されました"));
         case CURLE_OPERATION_TIMEDOUT:
-            return smtpFailure(FailureKind::Timeout, server, curlText);
+            return smtpFailure(FailureKind::Timeout, server, QStringLiteral("時間切れ"));
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return smtpFailure(FailureKind::Tls, server,
+                               QStringLiteral("証明書を確認できません: ") + curlText);
         case CURLE_LOGIN_DENIED:
             return smtpFailure(FailureKind::Login, server, reply.isEmpty() ? curlText : reply);
         case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_USE_SSL_FAILED:
         case CURLE_SSL_CERTPROBLEM:
