@@ -174,6 +174,28 @@ TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     EXPECT_EQ(mailer.array->size(), 4);
 }
 
+TEST(Pop3Receiver, LargeMailArrivesWhole) {
+    auto server = startDovecot(false);
+    ASSERT_TRUE(server);
+    QByteArray attachment(20 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < attachment.size(); ++i) {
+        attachment[i] = static_cast<char>((i * 7919) >> 3);
+    }
+    const QByteArray mail =
+        "Subject: big\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n"
+        "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n" +
+        attachment.toBase64(QByteArray::Base64Encoding) + "\n--b--\n";
+    ASSERT_TRUE(server->deliver(mail));
+    QTemporaryDir dir;
+    const ArrayResult saved =
+        receiveMail(QStringLiteral("127.0.0.1:%1").arg(server->pop3Port()), DovecotServer::user(),
+                    DovecotServer::password(), QStringLiteral("SAVEALLD"), dir.path(), trusting());
+    ASSERT_TRUE(saved.isArray()) << saved.error.toStdString();
+    ASSERT_EQ(saved.array->size(), 2);
+    EXPECT_TRUE(withoutCr(readFile(saved.array->at(1))) == mail);
+    EXPECT_EQ(server->messageCount(), 0);
+}
+
 TEST(Pop3Receiver, FailuresGiveTheirReason) {
     ASSERT_TRUE(certificate().ok());
     auto plain = startDovecot(false);
