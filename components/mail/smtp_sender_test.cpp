@@ -84,8 +84,10 @@ TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     ASSERT_TRUE(certificate().ok());
     SmtpSinkServer tls({certificate().certFile(), certificate().keyFile(), true});
     SmtpSinkServer noAuth({{}, {}, false});
+    SmtpSinkServer noStartTls({certificate().certFile(), certificate().keyFile(), true, true});
     ASSERT_TRUE(tls.start()) << tls.error().toStdString();
     ASSERT_TRUE(noAuth.start()) << noAuth.error().toStdString();
+    ASSERT_TRUE(noStartTls.start()) << noStartTls.error().toStdString();
     const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
     const QString tlsAddress = QStringLiteral("127.0.0.1:%1").arg(tls.port());
 
@@ -130,6 +132,7 @@ TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     }
     EXPECT_TRUE(tls.captured().isEmpty());
     EXPECT_TRUE(noAuth.captured().isEmpty());
+    EXPECT_TRUE(noStartTls.captured().isEmpty());
 }
 
 TEST(SmtpSender, RecipientFieldsBecomeBareAddresses) {

@@ -10,6 +10,7 @@ Recipients that start with "reject" get 550; senders that start with
   --port P          plain port; offers STARTTLS when --cert is given
   --smtps-port P    implicit TLS port (needs --cert)
   --no-auth         the plain port never offers AUTH
+  --refuse-starttls the plain port offers STARTTLS but answers it with 454
 Run with /usr/bin/python3 (aiosmtpd is Debian's package).
 """
 import argparse
@@ -22,7 +23,7 @@ import ssl
 import threading
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 # aiosmtpd 1.4 logs a warning about its own login_data attribute on every AUTH.
 logging.getLogger("mail.log").addFilter(lambda r: "login_data" not in r.getMessage())
@@ -37,6 +38,7 @@ parser.add_argument("--key")
 parser.add_argument("--user", default="testuser")
 parser.add_argument("--password", default="testpass")
 parser.add_argument("--no-auth", action="store_true")
+parser.add_argument("--refuse-starttls", action="store_true")
 args = parser.parse_args()
 os.makedirs(args.outdir, exist_ok=True)
 
@@ -87,6 +89,16 @@ def check_login(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
 
 
+class StartTlsRefusingSMTP(SMTP):
+    async def smtp_STARTTLS(self, arg):
+        await self.push("454 4.7.0 TLS not available now (test)")
+
+
+class StartTlsRefusingController(Controller):
+    def factory(self):
+        return StartTlsRefusingSMTP(self.handler, **self.SMTP_kwargs)
+
+
 tls = None
 if args.cert:
     tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -95,7 +107,8 @@ if args.cert:
 common = dict(authenticator=check_login, decode_data=False, data_size_limit=64 * 1024 * 1024)
 # AUTH is offered on the plain port only once STARTTLS has run; without a
 # certificate and with --no-auth it is never offered.
-controllers = [Controller(SavingHandler(False), hostname=args.host, port=args.port,
+plain_controller = StartTlsRefusingController if args.refuse_starttls else Controller
+controllers = [plain_controller(SavingHandler(False), hostname=args.host, port=args.port,
                           tls_context=tls, auth_require_tls=True if (args.no_auth or tls) else False,
                           **common)]
 if args.smtps_port and tls:

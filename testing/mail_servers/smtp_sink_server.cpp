@@ -43,6 +43,9 @@ bool SmtpSinkServer::start() {
     if (!options_.offerAuth) {
         args << QStringLiteral("--no-auth");
     }
+    if (options_.refuseStartTls) {
+        args << QStringLiteral("--refuse-starttls");
+    }
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_.waitForStarted(10000)) {

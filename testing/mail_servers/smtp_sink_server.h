@@ -16,7 +16,8 @@ class SmtpSinkServer {
     struct Options {
         QString certFile;  // with a certificate: STARTTLS and an implicit-TLS port
         QString keyFile;
-        bool offerAuth = true;  // false: AUTH is never offered
+        bool offerAuth = true;        // false: AUTH is never offered
+        bool refuseStartTls = false;  // offer STARTTLS, then answer it with 454
     };
     struct Captured {
         QByteArray message;
