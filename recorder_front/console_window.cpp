@@ -22,6 +22,10 @@ ConsoleView::ConsoleView(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setFocusPolicy(Qt::StrongFocus);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, Qt::black);
+    colours.setColor(QPalette::Text, QColor(0xC0, 0xC0, 0xC0));
+    setPalette(colours);
 }
 
 QByteArray ConsoleView::KeyBytes(const QKeyEvent& event) {

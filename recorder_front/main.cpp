@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     environment.endProcess = [] { std::_Exit(EXIT_FAILURE); };
 
     trelcapg::CRecorderDlg dialog(environment);
-    QObject::connect(&dialog, &QDialog::accepted, &app, &QCoreApplication::quit);
+    // exit(), not quit(): quit() would first ask every window to close.
+    QObject::connect(&dialog, &QDialog::accepted, &app, [] { QCoreApplication::exit(0); });
     dialog.OnInitDialog();
     dialog.show();
     return app.exec();

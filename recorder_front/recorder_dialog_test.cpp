@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,11 +11,16 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include "command_line.h"
 #include "console_window.h"
 #include "front_test_support.h"
+#include "pseudo_terminal.h"
 
 namespace trelcapg {
 namespace {
@@ -23,7 +30,12 @@ using testing::WaitFor;
 
 class RecorderDialogTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+    void SetUp() override {
+        if (!PseudoTerminal::open(80, 25)) {
+            GTEST_SKIP() << "no pseudo-terminals on this machine (/dev/ptmx)";
+        }
+        ASSERT_TRUE(dir_.isValid());
+    }
 
     CRecorderDlg& open(RecorderLocator locator = testing::FakeRecorderLocator()) {
         FrontEndEnvironment env;
@@ -378,6 +390,69 @@ TEST_F(RecorderDialogTest, TabOrderFollowsTheTemplate) {
         w = w->nextInFocusChain();
     } while (w != c().filePath && chain.size() < 32);
     EXPECT_EQ(chain, expected);
+}
+
+// A WAV file of silence, 16-bit PCM.
+void WriteSilentWav(const QString& path, int rate, int channels, int seconds) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const quint32 dataSize = static_cast<quint32>(rate * channels * 2 * seconds);
+    auto le32 = [&](quint32 v) {
+        const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
+                           char((v >> 24) & 0xFF)};
+        file.write(b, 4);
+    };
+    auto le16 = [&](quint16 v) {
+        const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
+        file.write(b, 2);
+    };
+    file.write("RIFF");
+    le32(36 + dataSize);
+    file.write("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(static_cast<quint16>(channels));
+    le32(static_cast<quint32>(rate));
+    le32(static_cast<quint32>(rate * channels * 2));
+    le16(static_cast<quint16>(channels * 2));
+    le16(16);
+    file.write("data");
+    le32(dataSize);
+    file.write(QByteArray(static_cast<qsizetype>(dataSize), '\0'));
+}
+
+// The real recorder, fed from a file at a device's pace, stopped with REC STOP.
+TEST_F(RecorderDialogTest, RealRecorderStopsAndLeavesItsFile) {
+    const char* binDir = std::getenv("ORVANE_BIN_DIR");
+    const QString recorderDir = QString::fromUtf8(binDir != nullptr ? binDir : "");
+    if (!QFileInfo(recorderDir + QStringLiteral("/trelcap")).isExecutable()) {
+        GTEST_SKIP() << "trelcap is not built beside the front end";
+    }
+    const QString input = dir_.filePath(QStringLiteral("in.wav"));
+    WriteSilentWav(input, 44100, 2, 30);
+    const QString output = dir_.filePath(QStringLiteral("out put.wav"));
+
+    CRecorderDlg& dialog = open(
+        [recorderDir](std::string_view name) { return LocateRecorder(name, recorderDir, {}); });
+    QSignalSpy ended(&dialog.session(), &RecordingSession::recorderEnded);
+    type(c().filePath, output);
+    type(c().options, QStringLiteral("-i \"") + input + QStringLiteral("\" -realtime"));
+    choose(c().fileFormat, kWav);
+    c().record->click();
+    ASSERT_EQ(dialog.recState(), RecState::Recording)
+        << presenter_.messages.join(u'|').toStdString();
+    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral(" s  [")); }, 20000))
+        << consoleText().toStdString();
+    c().record->click();
+    ASSERT_TRUE(waitForIdle());
+    ASSERT_EQ(ended.count(), 1);
+    const int status = ended.at(0).at(0).toInt();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << consoleText().toStdString();
+    ASSERT_TRUE(WaitFor(
+        [&] { return consoleText().endsWith(QStringLiteral("----------END----------\n")); }));
+    const qint64 size = QFileInfo(output).size();
+    EXPECT_GT(size, 44) << consoleText().toStdString();
+    EXPECT_LT(size, 44 + 30 * 44100 * 4) << "stopped early";
 }
 
 TEST(AboutBoxTest, CaptionTextsAndMenuEntry) {

@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "front_test_support.h"
+#include "pseudo_terminal.h"
 #include "recorder_console.h"
 #include "terminal_screen.h"
 
@@ -38,6 +39,9 @@ class RecordingViewLog : public RecordingView {
 class RecordingSessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        if (!PseudoTerminal::open(80, 25)) {
+            GTEST_SKIP() << "no pseudo-terminals on this machine (/dev/ptmx)";
+        }
         ASSERT_TRUE(console_.open());
         QObject::connect(&console_, &RecorderConsole::output,
                          [this](const QByteArray& bytes) { screen_.feed(bytes); });
