@@ -3,6 +3,7 @@
 #include "test_certificate.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
@@ -70,6 +71,20 @@ QString DovecotServer::log() const {
 }
 
 bool DovecotServer::start() {
+    // A port found free can be taken by someone else before Dovecot binds
+    // it; Dovecot then exits, and another pair of ports is tried.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (startOnce()) {
+            return true;
+        }
+        if (process_.state() != QProcess::NotRunning) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool DovecotServer::startOnce() {
     if (!dir_.isValid()) {
         error_ = QStringLiteral("no temporary folder");
         return false;
@@ -168,14 +183,16 @@ bool DovecotServer::start() {
         error_ = QStringLiteral("dovecot did not start: ") + process_.errorString();
         return false;
     }
-    const bool listening =
-        waitForListening(pop3Port_, 20000) && (!tls || waitForListening(pop3sPort_, 20000));
-    if (!listening) {
-        error_ = QStringLiteral("dovecot is not listening: ") +
-                 QString::fromLocal8Bit(process_.readAll()) + log();
-        return false;
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+        if (waitForListening(pop3Port_, 100) && (!tls || waitForListening(pop3sPort_, 100))) {
+            return true;
+        }
+        process_.waitForFinished(50);  // a pause that ends at once if Dovecot gives up
     }
-    return true;
+    error_ = QStringLiteral("dovecot is not listening: ") +
+             QString::fromLocal8Bit(process_.readAll()) + log();
+    return false;
 }
 
 bool DovecotServer::deliver(const QByteArray& message) {

@@ -43,6 +43,8 @@ class DovecotServer {
     QString log() const;
 
   private:
+    bool startOnce();
+
     Options options_;
     QTemporaryDir dir_;
     QProcess process_;

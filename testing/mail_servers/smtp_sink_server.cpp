@@ -21,6 +21,20 @@ SmtpSinkServer::~SmtpSinkServer() {
 }
 
 bool SmtpSinkServer::start() {
+    // A port found free can be taken before the sink binds it; the sink then
+    // exits, and other ports are tried.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (startOnce()) {
+            return true;
+        }
+        if (process_.state() != QProcess::NotRunning) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool SmtpSinkServer::startOnce() {
     const bool tls = !options_.certFile.isEmpty();
     port_ = freeLoopbackPort();
     smtpsPort_ = tls ? freeLoopbackPort() : 0;
@@ -55,6 +69,7 @@ bool SmtpSinkServer::start() {
     QByteArray output;
     while (!output.contains("READY")) {
         if (!process_.waitForReadyRead(30000)) {
+            process_.waitForFinished(100);
             error_ = QStringLiteral("smtp_sink.py did not get ready: ") +
                      QString::fromLocal8Bit(output + process_.readAllStandardError());
             return false;

@@ -41,6 +41,8 @@ class SmtpSinkServer {
     QList<Captured> captured() const;
 
   private:
+    bool startOnce();
+
     Options options_;
     QTemporaryDir dir_;
     QProcess process_;
