@@ -87,6 +87,29 @@ TEST(Pop3Drop, ConnectionLostInTheMiddleOfARetrLosesNothing) {
     }
 }
 
+TEST(Pop3Drop, CheckerRemembersNothingFromAnInterruptedPass) {
+    FakePop3Server::Script script;
+    script.messages = mailbox(4);
+    script.dropDuringRetrOf = 2;
+    script.dropAfterBytes = 800;
+    FakePop3Server server(script);
+    ASSERT_TRUE(server.start());
+    QTemporaryDir dir;
+    auto saveAll = [&] {
+        return receiveMail(server.address(), QStringLiteral("u"), QStringLiteral("secret"),
+                           QStringLiteral("SAVEALL"), dir.path(), quickOptions());
+    };
+    ASSERT_FALSE(saveAll().isArray());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+    const ArrayResult whole = saveAll();
+    ASSERT_TRUE(whole.isArray()) << whole.error.toStdString();
+    ASSERT_EQ(whole.array->size(), 4);
+    EXPECT_EQ(readFile(whole.array->at(0)), script.messages[0]);
+    EXPECT_EQ(server.mailbox().size(), 4);
+    EXPECT_FALSE(saveAll().isArray());
+}
+
 TEST(Pop3Drop, DeletesOnlyAfterEachMailIsStoredAndPipelinesWhenOffered) {
     FakePop3Server::Script script;
     script.messages = mailbox(3);
