@@ -154,6 +154,8 @@ void CRecorderDlg::buildControls() {
     c_.vbrLevel = new QComboBox(vbrGroup);
     c_.vbrLevel->setEditable(true);
     c_.vbrLevel->setInsertPolicy(QComboBox::NoInsert);
+    // Only a choice from the list sets the level; typing into the field changes nothing.
+    c_.vbrLevel->lineEdit()->setReadOnly(true);
     c_.options = edit();
     c_.record = new QPushButton(kRecStartCaption, this);
     c_.clear = new QPushButton(QStringLiteral("CLEAR"), this);

@@ -98,6 +98,22 @@ class RecorderDialogTest : public ::testing::Test {
         QApplication::sendEvent(box, &focusOut);
     }
 
+    // The defaults, as the controls show them.
+    void expectDefaultsShown() const {
+        EXPECT_EQ(c().filePath->text(), QString());
+        EXPECT_EQ(c().recParam->currentText(), QStringLiteral("44kHz, Stereo, 16-bit"));
+        EXPECT_EQ(c().boost->currentText(), QStringLiteral("0"));
+        EXPECT_EQ(c().recTime->text(), QStringLiteral("60"));
+        EXPECT_EQ(c().outputRate->currentText(), QStringLiteral("128"));
+        EXPECT_EQ(c().rateConversion->currentText(), QStringLiteral("---"));
+        EXPECT_EQ(c().fileFormat->currentText(), QStringLiteral("GOGO"));
+        EXPECT_FALSE(c().silenceDetection->isChecked());
+        EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("10"));
+        EXPECT_EQ(c().silencePeriod->text(), QStringLiteral("3"));
+        EXPECT_FALSE(c().mp3Vbr->isChecked());
+        EXPECT_EQ(c().vbrLevel->currentText(), QStringLiteral("6"));
+    }
+
     QString consoleText() const { return dialog_->consoleWindow()->screenText(); }
     bool waitForIdle() {
         return WaitFor([&] { return dialog_->recState() == RecState::Idle; }, 20000);
@@ -119,19 +135,8 @@ TEST_F(RecorderDialogTest, OpensWithTheDefaultsAndItsConsole) {
     CRecorderDlg& dialog = open();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("TrelcapG"));
     EXPECT_FALSE(dialog.windowIcon().isNull());
-    EXPECT_EQ(c().filePath->text(), QString());
-    EXPECT_EQ(c().recParam->currentText(), QStringLiteral("44kHz, Stereo, 16-bit"));
     EXPECT_EQ(c().recParam->count(), 16);
-    EXPECT_EQ(c().boost->currentText(), QStringLiteral("0"));
-    EXPECT_EQ(c().recTime->text(), QStringLiteral("60"));
-    EXPECT_EQ(c().outputRate->currentText(), QStringLiteral("128"));
-    EXPECT_EQ(c().rateConversion->currentText(), QStringLiteral("---"));
-    EXPECT_EQ(c().fileFormat->currentText(), QStringLiteral("GOGO"));
-    EXPECT_FALSE(c().silenceDetection->isChecked());
-    EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("10"));
-    EXPECT_EQ(c().silencePeriod->text(), QStringLiteral("3"));
-    EXPECT_FALSE(c().mp3Vbr->isChecked());
-    EXPECT_EQ(c().vbrLevel->currentText(), QStringLiteral("6"));
+    expectDefaultsShown();
     EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
     EXPECT_EQ(enabledControls(), kIdleDefaults);
 
@@ -252,19 +257,30 @@ TEST_F(RecorderDialogTest, TextBoxesAndListsChangeTheRecord) {
     choose(c().rateConversion, 2);
     c().mp3Vbr->click();
     choose(c().vbrLevel, 9);
+    c().vbrLevel->lineEdit()->selectAll();
+    QTest::keyClicks(c().vbrLevel, QStringLiteral("3"));
+    QTest::keyClick(c().vbrLevel, Qt::Key_Return);
+    EXPECT_EQ(dialog_->settings().vbrLevel, 9) << "typing into the level's field changes nothing";
     EXPECT_EQ(BuildCommandLine(dialog_->settings()),
               "trelcap -t 60 -b 32 -f 1 -bs1 -sr 44.1 -v 9 -x \"/tmp/voice.mp3\"");
 }
 
 TEST_F(RecorderDialogTest, ClearShowsTheDefaultsWithoutSaving) {
     open();
-    choose(c().fileFormat, kWav);
+    type(c().filePath, QStringLiteral("/tmp/x.wav"));
+    choose(c().recParam, 0);
+    choose(c().boost, 2);
     type(c().recTime, QStringLiteral("5"));
+    choose(c().outputRate, 0);
+    choose(c().rateConversion, 1);
+    choose(c().fileFormat, kWav);
     c().silenceDetection->click();
+    type(c().silenceLevel, QStringLiteral("50"));
+    type(c().silencePeriod, QStringLiteral("9"));
+    type(c().options, QStringLiteral("-x"));
     c().clear->click();
     EXPECT_EQ(dialog_->settings(), RecorderSettings{});
-    EXPECT_EQ(c().recTime->text(), QStringLiteral("60"));
-    EXPECT_EQ(c().fileFormat->currentText(), QStringLiteral("GOGO"));
+    expectDefaultsShown();
     EXPECT_EQ(enabledControls(), kIdleDefaults);
     EXPECT_FALSE(settingsFileExists());
 }

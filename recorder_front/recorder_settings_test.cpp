@@ -235,23 +235,5 @@ TEST(SettingsFileNameTest, NamedAfterTheExecutable) {
     EXPECT_EQ(SettingsFileName("/opt/rec.d/front.end.bin"), "front.end.dat");
 }
 
-TEST(SettingsDefaultsTest, SetDefaultsRestoresEveryField) {
-    RecorderSettings s = Unusual();
-    s.SetDefaults();
-    EXPECT_EQ(s.filePath, "");
-    EXPECT_EQ(s.recParam, 12);
-    EXPECT_EQ(s.boost, 0);
-    EXPECT_EQ(s.recTime, 60);
-    EXPECT_EQ(kOutputRates[static_cast<std::size_t>(s.outputRate)], 128);
-    EXPECT_EQ(s.rateConversion, 0);
-    EXPECT_EQ(s.fileFormat, kGogo);
-    EXPECT_EQ(s.silenceDetection, 0);
-    EXPECT_EQ(s.silenceLevel, 10);
-    EXPECT_EQ(s.silencePeriod, 3);
-    EXPECT_EQ(s.mp3Vbr, 0);
-    EXPECT_EQ(s.vbrLevel, 6);
-    EXPECT_EQ(s.options, "");
-}
-
 }  // namespace
 }  // namespace trelcapg
