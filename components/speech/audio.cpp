@@ -30,6 +30,24 @@ std::int32_t sample16(const char* p, int bits) {
 
 }  // namespace
 
+void trimSilence(Audio& audio, int leadMs, int tailMs) {
+    constexpr int kThreshold = 100;  // of 32767: about -50 dBFS
+    auto& s = audio.samples;
+    const auto audible = [](std::int16_t v) { return v > kThreshold || v < -kThreshold; };
+    const auto first = std::find_if(s.begin(), s.end(), audible);
+    if (first == s.end()) {
+        s.clear();
+        return;
+    }
+    const auto last = std::find_if(s.rbegin(), s.rend(), audible).base();  // one past
+    const auto keepLead = std::ptrdiff_t(audio.sampleRate) * leadMs / 1000;
+    const auto keepTail = std::ptrdiff_t(audio.sampleRate) * tailMs / 1000;
+    const auto end = std::min(s.end(), last + std::min(keepTail, s.end() - last));
+    const auto begin = first - std::min(keepLead, first - s.begin());
+    s.erase(end, s.end());
+    s.erase(s.begin(), begin);
+}
+
 std::optional<Audio> parseWav(const QByteArray& bytes) {
     const char* d = bytes.constData();
     const qsizetype n = bytes.size();

@@ -16,6 +16,12 @@ struct Audio {
     double seconds() const { return sampleRate > 0 ? double(samples.size()) / sampleRate : 0; }
 };
 
+// Shortens the silence before the first and after the last audible sample (above
+// about -50 dBFS) to at most `leadMs` and `tailMs`. Engines pad every utterance with
+// half a second or more on each side; trimmed, queued texts follow each other at a
+// natural pace and speech is heard sooner.
+void trimSilence(Audio& audio, int leadMs, int tailMs);
+
 // Reads a PCM WAV file's bytes (8/16/24/32-bit integer, any channel count; channels
 // are mixed to mono). Chunks are found wherever they stand. nullopt if the bytes are
 // not such a file.

@@ -104,8 +104,6 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
     }
     current.process->write(text.toUtf8() + '\n');
     current.process->closeWriteChannel();
-    // The next text's process loads its dictionary and voice meanwhile.
-    start(waiting_, voice);
 
     // Synthesis runs at a small fraction of real time; a text of 120 characters takes
     // well under two seconds. Allow plenty before calling the process stuck.
@@ -115,6 +113,9 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
         return EngineError{
             QStringLiteral("open_jtalk did not finish within %1 s").arg(timeoutMs / 1000)};
     }
+    // The next text's process loads its dictionary and voice while this one plays
+    // (not during this synthesis: on two cores that would slow it down).
+    start(waiting_, voice);
     const QByteArray errors = current.process->readAllStandardError();
     if (current.process->exitStatus() != QProcess::NormalExit || current.process->exitCode() != 0) {
         discard(current);

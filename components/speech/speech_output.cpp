@@ -110,6 +110,12 @@ void SpeechOutput::synthesisLoop() {
                     piece.audio = std::move(*cached);
                 } else if (Synthesis result = engine_->synthesize(parts[i], next.voice);
                            auto* audio = std::get_if<Audio>(&result)) {
+                    // A pause that fits how the piece ends: sentence, phrase or text.
+                    const QChar end = parts[i].back();
+                    const int tailMs = QStringLiteral("。！？!?").contains(end) ? 300
+                                       : QStringLiteral("、，,").contains(end)  ? 150
+                                                                                : 200;
+                    trimSilence(*audio, 30, tailMs);
                     cache_.insert(parts[i], next.voice, *audio);
                     piece.audio = std::move(*audio);
                 } else if (!reported) {
