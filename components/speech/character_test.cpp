@@ -85,6 +85,29 @@ TEST(CharacterFiles, ShippedCharactersLoadWithOwnPictureAndVoice) {
     EXPECT_EQ(voices.size(), 4u) << "MAX, Genie, Merlin and Wabbit sound alike";
 }
 
+TEST(CharacterFiles, PathsAreTakenFromTheFilesFolder) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath("Own.ACS"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "# comment\nname = 自分\npicture=pics/own.png\nvoice=/abs/v.htsvoice\n"
+        "speed=0.9\npitch=-2.5\nvolume=0.5\nfuture=ignored\n");
+    f.close();
+    Agent agent(fakeOptions({dir.filePath("missing-folder"), dir.path()}));
+    ASSERT_EQ(agent.load("genie", "own.acs"), std::nullopt);
+    const CharacterProfile& p = agent.character("genie")->profile();
+    EXPECT_EQ(p.name, QStringLiteral("自分"));
+    EXPECT_EQ(p.picturePath, dir.filePath("pics/own.png"));
+    EXPECT_EQ(p.voice.voicePath, "/abs/v.htsvoice");
+    EXPECT_DOUBLE_EQ(p.voice.speed, 0.9);
+    EXPECT_DOUBLE_EQ(p.voice.pitch, -2.5);
+    EXPECT_DOUBLE_EQ(p.voice.volume, 0.5);
+    // A picture that is not there: a drawn stand-in, no crash.
+    agent.character("genie")->show();
+    EXPECT_FALSE(agent.character("genie")->window()->hasPicture());
+    agent.character("genie")->window()->grab();
+}
+
 TEST(CharacterFiles, BadFilesGiveAReasonNotACrash) {
     QTemporaryDir dir;
     auto write = [&](const char* name, const QByteArray& bytes) {

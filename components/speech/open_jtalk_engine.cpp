@@ -44,7 +44,10 @@ bool OpenJTalkEngine::installed(QString* whyNot) {
 
 QStringList OpenJTalkEngine::argumentsFor(const VoiceSettings& voice,
                                           const QString& wavPath) const {
-    const QString voiceFile = voice.voicePath.isEmpty() ? defaultVoice_ : voice.voicePath;
+    // A character's own voice where it is installed, else the one found at start.
+    const QString voiceFile = !voice.voicePath.isEmpty() && QFileInfo(voice.voicePath).isFile()
+                                  ? voice.voicePath
+                                  : defaultVoice_;
     const double volume = std::clamp(voice.volume, 0.001, 4.0);
     return {QStringLiteral("-x"),  dictionaryDir_,
             QStringLiteral("-m"),  voiceFile,
