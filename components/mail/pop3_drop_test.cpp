@@ -110,6 +110,40 @@ TEST(Pop3Drop, CheckerRemembersNothingFromAnInterruptedPass) {
     EXPECT_FALSE(saveAll().isArray());
 }
 
+TEST(Pop3Drop, AMailTheServerWillNotHandOutStaysAndTheRestArrive) {
+    for (bool pipelining : {true, false}) {
+        SCOPED_TRACE(pipelining ? "pipelined" : "one command at a time");
+        FakePop3Server::Script script;
+        script.messages = mailbox(3);
+        script.pipelining = pipelining;
+        script.refuseRetrOf = 2;
+        FakePop3Server server(script);
+        ASSERT_TRUE(server.start());
+        QTemporaryDir dir;
+        const ArrayResult result =
+            receiveMail(server.address(), QStringLiteral("u"), QStringLiteral("secret"),
+                        QStringLiteral("SAVEALLD"), dir.path(), quickOptions());
+        ASSERT_TRUE(result.isArray()) << result.error.toStdString();
+        ASSERT_EQ(result.array->size(), 3);
+        EXPECT_EQ(readFile(result.array->at(1)), script.messages[0]);
+        EXPECT_EQ(readFile(result.array->at(2)), script.messages[2]);
+        EXPECT_EQ(server.mailbox(), QList<QByteArray>{script.messages[1]});
+
+        // Alone, the refused mail is a failure with the server's words.
+        script.messages = mailbox(1);
+        script.refuseRetrOf = 1;
+        FakePop3Server single(script);
+        ASSERT_TRUE(single.start());
+        const ArrayResult alone =
+            receiveMail(single.address(), QStringLiteral("u"), QStringLiteral("secret"),
+                        QStringLiteral("SAVEALLD"), dir.path(), quickOptions());
+        EXPECT_FALSE(alone.isArray());
+        EXPECT_TRUE(alone.error.contains(QStringLiteral("cannot be read")))
+            << alone.error.toStdString();
+        EXPECT_EQ(single.mailbox().size(), 1);
+    }
+}
+
 TEST(Pop3Drop, DeletesOnlyAfterEachMailIsStoredAndPipelinesWhenOffered) {
     FakePop3Server::Script script;
     script.messages = mailbox(3);

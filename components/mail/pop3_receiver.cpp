@@ -76,6 +76,10 @@ ArrayResult saveAndDelete(Pop3Session& session, const QString& mailDir) {
         writer.removeStored();
         return failed(*synced);
     }
+    if (writer.stored().isEmpty() && !session.unretrievable().isEmpty()) {
+        session.quit();
+        return failed(session.unretrievable().first().failure);
+    }
     // A QUIT that goes unanswered may or may not have deleted the mail on
     // the server; keeping the files risks a duplicate rather than a loss.
     session.quit();
@@ -117,6 +121,17 @@ ArrayResult saveUnseen(Pop3Session& session, const QString& server, const QStrin
     if (Status synced = writer.syncFolder()) {
         writer.removeStored();
         return failed(*synced);
+    }
+    for (const Pop3Session::Unretrievable& skipped : session.unretrievable()) {
+        for (const MessageListing& entry : *uids) {
+            if (entry.number == skipped.number) {
+                current.remove(entry.value);
+            }
+        }
+    }
+    if (writer.stored().isEmpty()) {
+        session.quit();
+        return failed(session.unretrievable().first().failure);
     }
     if (Status saved = store.save(current)) {
         writer.removeStored();

@@ -413,6 +413,7 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
     };
     const std::size_t window = usesPipelining() ? kPipelineWindow : 1;
     std::deque<Pending> pending;
+    unretrievable_.clear();
     qsizetype next = 0;
     int finishedSinceCommit = 0;
     QByteArray chunk;
@@ -440,8 +441,21 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
             }
             continue;
         }
-        if (Status ok = expectOk(QStringLiteral("RETR %1").arg(current.number))) {
-            return ok;
+        Expected<StatusLine> status = readStatus();
+        if (!status) {
+            return status.failure();
+        }
+        if (status->kind == StatusLine::Kind::Malformed) {
+            return failure(FailureKind::Protocol, serverText(status->text.left(200)));
+        }
+        if (!status->ok()) {
+            // One mail the server cannot hand out must not hold up the others:
+            // it stays on the server and is tried again next time.
+            unretrievable_.append(
+                {current.number,
+                 failure(FailureKind::Refused, QStringLiteral("RETR %1: ").arg(current.number) +
+                                                   serverText(status->text))});
+            continue;
         }
         if (Status begun = sink.begin(current.number)) {
             return begun;

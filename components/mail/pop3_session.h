@@ -65,7 +65,15 @@ class Pop3Session {
     // Retrieves the messages in the given order into `sink`; with
     // deleteAfterSave each message is marked for deletion once the sink has
     // stored it. Commands are pipelined when the server offers PIPELINING.
+    // A message that the server refuses to hand out is passed over (and kept
+    // on the server); see unretrievable().
     Status retrieve(const QList<int>& numbers, MessageSink& sink, bool deleteAfterSave);
+    struct Unretrievable {
+        int number;
+        Failure failure;
+    };
+    // The messages the last retrieve passed over.
+    const QList<Unretrievable>& unretrievable() const { return unretrievable_; }
     // Ends the session; the server then carries out the deletions.
     Status quit();
 
@@ -96,6 +104,7 @@ class Pop3Session {
     ServerAddress address_;
     QSet<QByteArray> capabilities_;
     QSet<QByteArray> saslMechanisms_;
+    QList<Unretrievable> unretrievable_;
 };
 
 }  // namespace orvane::mail

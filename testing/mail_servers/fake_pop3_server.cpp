@@ -149,6 +149,8 @@ void FakePop3Server::serve(QTcpSocket& socket) {
                 }
             }
             reply(".\r\n");
+        } else if (verb == "RETR" && validNumber && script_.refuseRetrOf == number) {
+            reply("-ERR this message cannot be read (test)\r\n");
         } else if (verb == "RETR" && validNumber) {
             const QByteArray wire = "+OK message follows\r\n" + stuffed(box[number - 1]) + ".\r\n";
             bool drop = false;

@@ -31,6 +31,8 @@ class FakePop3Server {
         // Instead of ending the connection there, fall silent until the
         // client gives up.
         bool stallInsteadOfDrop = false;
+        // RETR of this message is answered with -ERR.
+        std::optional<int> refuseRetrOf;
     };
 
     explicit FakePop3Server(Script script);
