@@ -78,7 +78,10 @@ VirtualSoundDevice::VirtualSoundDevice() : dir_(QDir::tempPath() + "/orvane-pa-X
 
     daemon_ = std::make_unique<QProcess>();
     daemon_->setProcessEnvironment(env);
-    daemon_->setProcessChannelMode(QProcess::MergedChannels);
+    // A file, not a pipe: nobody reads the server's messages while it runs.
+    const QString log = dir_.filePath("pulseaudio.log");
+    daemon_->setStandardOutputFile(log);
+    daemon_->setStandardErrorFile(log);
     daemon_->start(pulseaudio, {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
                                 "--use-pid-file=false", "--realtime=false", "--high-priority=false",
                                 "--disallow-exit=true", "--log-level=error", "--log-target=stderr",
@@ -99,7 +102,10 @@ VirtualSoundDevice::VirtualSoundDevice() : dir_(QDir::tempPath() + "/orvane-pa-X
             daemon_->kill();
         }
         daemon_->waitForFinished(2000);
-        output = QString::fromLocal8Bit(daemon_->readAll()).trimmed();
+        QFile logFile(log);
+        if (logFile.open(QIODevice::ReadOnly)) {
+            output = QString::fromLocal8Bit(logFile.readAll()).trimmed();
+        }
         whyNot_ = "private pulseaudio did not come up" +
                   (output.isEmpty() ? QString() : ": " + output.section('\n', -3));
         daemon_.reset();
