@@ -1,6 +1,7 @@
 #include "kana_reader.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 
 #include <mecab.h>
@@ -138,8 +139,15 @@ QString KanaReader::readUnknown(const QString& surface) const {
             i = j;
             continue;
         }
+        static const QHash<QChar, QString> signs = {
+            {u'@', QStringLiteral("あっと")},   {u'%', QStringLiteral("ぱーせんと")},
+            {u'&', QStringLiteral("あんど")},   {u'+', QStringLiteral("ぷらす")},
+            {u'#', QStringLiteral("しゃーぷ")}, {u'¥', QStringLiteral("えん")},
+            {u'$', QStringLiteral("どる")}};
         if (isKatakana(c) || isHiragana(c)) {
             out += katakanaToHiragana(QString(c));
+        } else if (signs.contains(c)) {
+            out += signs.value(c);
         } else if (c.unicode() < 128 && c.isLetter()) {
             out += letterToKana(c);
         }

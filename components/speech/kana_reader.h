@@ -12,9 +12,9 @@ namespace orvane::speech {
 // Reads Japanese text aloud into hiragana with MeCab and the naist-jdic dictionary:
 // kanji and katakana by the dictionary's pronunciation (so "は" as a particle reads
 // "わ"), digits as Japanese numbers ("3" → "さん", "120" → "ひゃくにじゅう"),
-// Latin letters by their names ("Re" → "あーるいー"). Signs are dropped; pauses
-// (、。, blanks) stay as "、" and "。". Used by the fallback engine, whose voice reads
-// hiragana only.
+// Latin letters by their names ("Re" → "あーるいー"), a few signs by name ("@" →
+// "あっと"); other signs are dropped. Pauses (、。, blanks) stay as "、" and "。".
+// Used by the fallback engine, whose voice reads hiragana only.
 class KanaReader {
   public:
     // The dictionary folder; empty: Debian's naist-jdic.

@@ -33,6 +33,7 @@ TEST(KanaReader, ReadsKanjiKatakanaAndDigits) {
         {"latin letters by name", "Re:", "あーるいー"},
         {"number with counter", "120件", "ひゃくにじゅうけん"},
         {"sentence pause", "はい。いいえ", "はい。いーえ"},
+        {"address signs", "a@b", "えーあっとびー"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

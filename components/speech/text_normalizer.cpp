@@ -1,6 +1,7 @@
 #include "text_normalizer.h"
 
 #include <QChar>
+#include <QRegularExpression>
 
 #include <vector>
 
@@ -88,6 +89,9 @@ QString normalizeForSpeech(const QString& text) {
     if (!anySpeakable) {
         return {};
     }
+    // Thousands separators: "1,000" is one number.
+    static const QRegularExpression thousands(QStringLiteral("(?<=\\d),(?=\\d{3}(?!\\d))"));
+    out.remove(thousands);
     out = out.trimmed();
     while (out.startsWith(QStringLiteral("、"))) {
         out.remove(0, 1);

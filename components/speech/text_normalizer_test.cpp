@@ -42,6 +42,7 @@ TEST(NormalizeForSpeech, MakesEveryTextReadable) {
         {"blank", " \t\n", ""},
         {"reply prefix kept", "Re: 会議", "Re: 会議"},
         {"address kept", "taro@example.jp", "taro@example.jp"},
+        {"thousands separators", "1,234,567円と1,5", "1234567円と1,5"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
