@@ -164,6 +164,9 @@ Status Pop3Session::connectToServer(const ServerAddress& address) {
             return failure(FailureKind::Unreachable, describe(*socket_));
         }
     }
+    // Commands are small and flushed on purpose; do not let them wait for
+    // the acknowledgement of earlier ones.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (Status greeting = expectOk(QStringLiteral("挨拶"), FailureKind::Protocol)) {
         return greeting;

@@ -237,11 +237,13 @@ int main(int argc, char** argv) {
             QDir(base).removeRecursively();
         }
         const double ratio = median(ourTimes) / median(mpopTimes);
+        const double bestRatio = *std::min_element(ourTimes.begin(), ourTimes.end()) /
+                                 *std::min_element(mpopTimes.begin(), mpopTimes.end());
         std::printf(
             "%-8s median: mpop %.2f s, ours %.2f s, ratio %.2f (goal <= 1.30) %s; "
-            "peak memory mpop %ld KiB, ours %ld KiB\n",
+            "best of each: ratio %.2f; peak memory mpop %ld KiB, ours %ld KiB\n",
             mode.name, median(mpopTimes), median(ourTimes), ratio, ratio <= 1.3 ? "met" : "NOT met",
-            mpopPeak, ourPeak);
+            bestRatio, mpopPeak, ourPeak);
         std::fflush(stdout);
     }
     proxy.terminate();
