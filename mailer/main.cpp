@@ -1,18 +1,19 @@
 // orvane: the talking mailer.
 #include "agent.h"
 #include "character.h"
-#include "fake_mail_component.h"
+#include "mail_client.h"
 #include "mail_store.h"
 #include "main_window.h"
 #include "program_folder.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFont>
 #include <QMessageBox>
-#include <QTimer>
+#include <QThread>
 #include <QUrl>
 
 #include <cstdio>
@@ -40,11 +41,19 @@ int refuseToStart(const QString& folder, const QString& message) {
     }
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvane Mailer V 2.0"), message);
     box.open();
-    QEventLoop loop;
-    QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    // End once the message has been heard, and, where someone can read the
+    // box, once it is closed (or after a while).
     const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
-    QTimer::singleShot(headless ? 1500 : 30000, &loop, &QEventLoop::quit);
-    loop.exec();
+    QDeadlineTimer speechDeadline(30000);
+    while (!agent.waitUntilIdle(0) && !speechDeadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    QDeadlineTimer readingDeadline(headless ? 0 : 15000);
+    while (box.isVisible() && !readingDeadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
     return 1;
 }
 
@@ -69,11 +78,7 @@ int main(int argc, char** argv) {
     services.store = &store;
     services.agent = &agent;
     services.programFolder = folder;
-    services.createMailComponent = [] {
-        auto component = std::make_unique<mail::FakeMailComponent>();
-        component->realSleep = true;
-        return component;
-    };
+    services.createMailComponent = [] { return mail::createMailComponent(); };
     services.openDocument = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
