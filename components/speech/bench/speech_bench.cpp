@@ -59,6 +59,14 @@ std::unique_ptr<Engine> makeEspeak() {
     return std::move(std::get<std::unique_ptr<EspeakEngine>>(made));
 }
 
+// Seconds of silence (below about -50 dBFS) before the first audible sample.
+std::chrono::duration<double> leadingSilence(const Audio& audio) {
+    const auto it = std::find_if(audio.samples.begin(), audio.samples.end(),
+                                 [](std::int16_t v) { return v > 100 || v < -100; });
+    return std::chrono::duration<double>(double(it - audio.samples.begin()) /
+                                         std::max(1, audio.sampleRate));
+}
+
 // Notes when the first sample of each text reaches the wrapped sink.
 class TimingSink final : public AudioSink {
   public:
@@ -68,6 +76,7 @@ class TimingSink final : public AudioSink {
             std::lock_guard lock(mutex_);
             if (!first_) {
                 first_ = Clock::now();
+                firstAudibleOffset_ = leadingSilence(audio);
                 changed_.notify_all();
             }
         }
@@ -83,12 +92,18 @@ class TimingSink final : public AudioSink {
         changed_.wait(lock, [&] { return first_.has_value(); });
         return *first_;
     }
+    // How long the device plays before the first audible sample of the text.
+    std::chrono::duration<double> firstAudibleOffset() {
+        std::lock_guard lock(mutex_);
+        return firstAudibleOffset_;
+    }
 
   private:
     std::shared_ptr<AudioSink> inner_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<Clock::time_point> first_;
+    std::chrono::duration<double> firstAudibleOffset_{};
 };
 
 // Plays nothing but takes 1/speedup of each piece's duration, like a fast device.
@@ -108,14 +123,23 @@ double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void printLatency(const char* what, std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    std::printf("  %-44s median %7.1f ms   worst %7.1f ms   (n=%zu)\n", what, v[v.size() / 2],
-                v.back(), v.size());
+struct Latency {
+    std::vector<double> firstSample;
+    std::vector<double> firstAudible;  // first sample + the silence before the speech
+};
+
+void printLatency(const char* what, Latency l) {
+    std::sort(l.firstSample.begin(), l.firstSample.end());
+    std::sort(l.firstAudible.begin(), l.firstAudible.end());
+    const std::size_t n = l.firstSample.size();
+    std::printf(
+        "  %-46s first sample: median %6.1f ms, worst %6.1f ms; first audible: "
+        "median %6.1f ms (n=%zu)\n",
+        what, l.firstSample[n / 2], l.firstSample.back(), l.firstAudible[n / 2], n);
 }
 
-std::vector<double> speakLatency(std::function<std::unique_ptr<Engine>()> factory,
-                                 std::shared_ptr<AudioSink> device, int rounds, bool cache) {
+Latency speakLatency(std::function<std::unique_ptr<Engine>()> factory,
+                     std::shared_ptr<AudioSink> device, int rounds, bool cache) {
     auto timing = std::make_shared<TimingSink>(std::move(device));
     Agent agent({QString(),
                  {QStringLiteral(ORVANE_SOURCE_DIR "/components/speech/characters")},
@@ -124,7 +148,7 @@ std::vector<double> speakLatency(std::function<std::unique_ptr<Engine>()> factor
                  cache ? 16u << 20 : 0u});
     agent.load("genie", "genie.acs");
     Character* c = agent.character("genie");
-    std::vector<double> out;
+    Latency out;
     // One round before measuring: the program has said something at start-up.
     c->speak(QStringLiteral("こんにちは"));
     agent.waitUntilIdle(60000);
@@ -132,19 +156,22 @@ std::vector<double> speakLatency(std::function<std::unique_ptr<Engine>()> factor
         timing->reset();
         const auto t0 = Clock::now();
         c->speak(kPhrase);
-        out.push_back(ms(timing->waitFirst() - t0));
+        const Clock::duration first = timing->waitFirst() - t0;
+        out.firstSample.push_back(ms(first));
+        out.firstAudible.push_back(
+            ms(first + std::chrono::duration_cast<Clock::duration>(timing->firstAudibleOffset())));
         agent.waitUntilIdle(60000);
     }
     return out;
 }
 
-std::vector<double> oneShotOpenJTalk(const QString& voice, int rounds) {
+Latency oneShotOpenJTalk(const QString& voice, int rounds) {
     QTemporaryDir dir;
     QFile text(dir.filePath("in.txt"));
     text.open(QIODevice::WriteOnly);
     text.write(kPhrase.toUtf8() + '\n');
     text.close();
-    std::vector<double> out;
+    Latency out;
     for (int i = 0; i < rounds; ++i) {
         const auto t0 = Clock::now();
         QProcess p;
@@ -153,8 +180,11 @@ std::vector<double> oneShotOpenJTalk(const QString& voice, int rounds) {
         p.waitForFinished(30000);
         QFile wav(dir.filePath("out.wav"));
         wav.open(QIODevice::ReadOnly);
-        parseWav(wav.readAll());
-        out.push_back(ms(Clock::now() - t0));
+        const auto audio = parseWav(wav.readAll());
+        const Clock::duration done = Clock::now() - t0;
+        out.firstSample.push_back(ms(done));
+        out.firstAudible.push_back(
+            ms(done + std::chrono::duration_cast<Clock::duration>(leadingSilence(audio.value()))));
     }
     return out;
 }
@@ -248,7 +278,7 @@ int main(int argc, char** argv) {
                      speakLatency(jtalk, sinkFactory(), rounds, false));
         printLatency("Open JTalk, repeated prompt from the cache",
                      speakLatency(jtalk, sinkFactory(), rounds, true));
-        printLatency("peer: one-shot open_jtalk run (synthesis only)",
+        printLatency("peer: one-shot open_jtalk run, WAV as written",
                      oneShotOpenJTalk(voice, rounds));
     } else {
         std::printf("  Open JTalk: skipped, no HTS voice (ORVANE_VOICE / ORVANE_SHARED_DIR)\n");
