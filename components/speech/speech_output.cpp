@@ -16,6 +16,13 @@ void printLine(const QString& line) {
     std::fflush(stderr);
 }
 
+// A text as one line of a message: line breaks written as "\n".
+QString oneLine(QString text) {
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\\n"))
+        .replace(u'\n', QLatin1String("\\n"))
+        .replace(u'\r', QLatin1String("\\n"));
+}
+
 }  // namespace
 
 SpeechOutput::SpeechOutput(Options options)
@@ -120,9 +127,9 @@ void SpeechOutput::synthesisLoop() {
                     piece.audio = std::move(*audio);
                 } else if (!reported) {
                     reported = true;
-                    printLine(
-                        QStringLiteral("%1 could not speak \"%2\": %3")
-                            .arg(engine_->name(), next.text, std::get<EngineError>(result).reason));
+                    printLine(QStringLiteral("%1 could not speak \"%2\": %3")
+                                  .arg(engine_->name(), oneLine(next.text),
+                                       std::get<EngineError>(result).reason));
                 }
             }
             std::unique_lock lock(mutex_);
