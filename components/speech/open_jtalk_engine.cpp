@@ -18,6 +18,36 @@ bool foundNothingToSay(const QByteArray& stderrText) {
     return stderrText.contains("No phoneme") || stderrText.contains("cannot be synthesized");
 }
 
+// Speech needs no more than 24 kHz; voices made at 48 kHz spend half their
+// synthesis time (the vocoder runs per output sample) on frequencies that add
+// little to intelligibility. Rendering them at 24 kHz, with the frame period
+// scaled to keep 5 ms frames, halves the time to the first sample.
+constexpr int kOutputRate = 24000;
+
+QStringList outputRateArguments(const QString& voiceFile) {
+    QFile file(voiceFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    int rate = 0;
+    int framePeriod = 0;
+    // The [GLOBAL] section is text at the start of the file.
+    for (const QByteArray& line : file.read(4096).split('\n')) {
+        if (line.startsWith("SAMPLING_FREQUENCY:")) {
+            rate = line.mid(19).trimmed().toInt();
+        } else if (line.startsWith("FRAME_PERIOD:")) {
+            framePeriod = line.mid(13).trimmed().toInt();
+        } else if (line.startsWith("[STREAM]")) {
+            break;
+        }
+    }
+    if (rate <= kOutputRate || framePeriod <= 0 || (framePeriod * kOutputRate) % rate != 0) {
+        return {};
+    }
+    return {QStringLiteral("-s"), QString::number(kOutputRate), QStringLiteral("-p"),
+            QString::number(framePeriod * kOutputRate / rate)};
+}
+
 }  // namespace
 
 OpenJTalkEngine::OpenJTalkEngine(QString defaultVoice, QString dictionaryDir)
@@ -49,12 +79,13 @@ QStringList OpenJTalkEngine::argumentsFor(const VoiceSettings& voice,
                                   ? voice.voicePath
                                   : defaultVoice_;
     const double volume = std::clamp(voice.volume, 0.001, 4.0);
-    return {QStringLiteral("-x"),  dictionaryDir_,
-            QStringLiteral("-m"),  voiceFile,
-            QStringLiteral("-r"),  QString::number(std::clamp(voice.speed, 0.3, 3.0)),
-            QStringLiteral("-fm"), QString::number(std::clamp(voice.pitch, -24.0, 24.0)),
-            QStringLiteral("-g"),  QString::number(20.0 * std::log10(volume)),
-            QStringLiteral("-ow"), wavPath};
+    return outputRateArguments(voiceFile) +
+           QStringList{QStringLiteral("-x"),  dictionaryDir_,
+                       QStringLiteral("-m"),  voiceFile,
+                       QStringLiteral("-r"),  QString::number(std::clamp(voice.speed, 0.3, 3.0)),
+                       QStringLiteral("-fm"), QString::number(std::clamp(voice.pitch, -24.0, 24.0)),
+                       QStringLiteral("-g"),  QString::number(20.0 * std::log10(volume)),
+                       QStringLiteral("-ow"), wavPath};
 }
 
 bool OpenJTalkEngine::start(Waiting& w, const VoiceSettings& voice) {

@@ -129,6 +129,11 @@ TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
     const Audio normal = std::get<Audio>(engine.synthesize(text, {}));
     const Audio quick = std::get<Audio>(engine.synthesize(text, fast));
     EXPECT_LT(quick.seconds(), normal.seconds() * 0.85);
+    // The 48 kHz voice is rendered at 24 kHz (half the synthesis time), with
+    // its 5 ms frames kept: the same text lasts as long as at the voice's rate.
+    EXPECT_EQ(normal.sampleRate, 24000);
+    EXPECT_GT(normal.seconds(), 0.8);
+    EXPECT_LT(normal.seconds(), 3.0);
 }
 
 TEST(AudioPath, FallbackEngineIsHeardOnTheDevice) {
