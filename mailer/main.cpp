@@ -35,10 +35,9 @@ int refuseToStart(const QString& folder, const QString& message) {
     std::fprintf(stderr, "orvane: %s\n", message.toLocal8Bit().constData());
     speech::Agent agent(agentOptions(folder));
     agent.setConnected(true);
-    agent.load("genie", "genie.acs");
-    if (speech::Character* character = agent.character("genie")) {
-        character->speak(message);
-    }
+    speech::Character* character =
+        agent.load("genie", "genie.acs") ? agent.loadDefault("genie") : agent.character("genie");
+    character->speak(message);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvane Mailer V 2.0"), message);
     box.open();
     // End once the message has been heard, and, where someone can read the

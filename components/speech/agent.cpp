@@ -52,6 +52,15 @@ std::optional<QString> Agent::load(const QString& id, const QString& file) {
     return std::nullopt;
 }
 
+Character* Agent::loadDefault(const QString& id) {
+    CharacterProfile profile;
+    profile.name = id;
+    auto character = std::make_unique<Character>(std::move(profile), output_);
+    Character* loaded = character.get();
+    characters_[id] = std::move(character);
+    return loaded;
+}
+
 Character* Agent::character(const QString& id) const {
     const auto it = characters_.find(id);
     return it == characters_.end() ? nullptr : it->second.get();

@@ -58,6 +58,9 @@ class Agent {
     // case) under `id`, replacing a character loaded under it before. Returns the
     // reason on failure, in Japanese, fit to be shown and spoken.
     std::optional<QString> load(const QString& id, const QString& file);
+    // Loads a plain character with the engine's default voice and no picture
+    // under `id`: the one that says why a character file could not be loaded.
+    Character* loadDefault(const QString& id);
     // The character loaded under `id`, or nullptr.
     Character* character(const QString& id) const;
     void unload(const QString& id);

@@ -192,13 +192,14 @@ void MainWindow::guarded(const std::function<void()>& handler) {
 void MainWindow::loadCharacter() {
     speech::Agent& agent = *services_.agent;
     agent.setConnected(true);
-    if (auto failure = agent.load(QStringLiteral("genie"), QStringLiteral("genie.acs"))) {
-        announcer_.report_error(*failure);
-    }
-    character_ = agent.character(QStringLiteral("genie"));
+    const auto failure = agent.load(QStringLiteral("genie"), QStringLiteral("genie.acs"));
+    // Without its character file the mailer still has to talk: a plain
+    // character says why and speaks from then on.
+    character_ = failure ? agent.loadDefault(QStringLiteral("genie"))
+                         : agent.character(QStringLiteral("genie"));
     announcer_.setCharacter(character_);
-    if (character_ == nullptr) {
-        return;
+    if (failure) {
+        announcer_.report_error(*failure);
     }
     character_->setLanguageId(1041);
     character_->setSoundEffectsOn(false);

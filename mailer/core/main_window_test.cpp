@@ -240,6 +240,17 @@ TEST_F(MainWindowTest, MissingHelpIsReportedAndStartUpGoesOn) {
     w.menuAction("help_help")->trigger();  // empty help speaks nothing, no crash
 }
 
+TEST_F(MainWindowTest, MissingCharacterFileIsSaidByADefaultCharacter) {
+    QFile::remove(home.filePath("characters/genie.acs"));
+    MainWindow& w = start();
+    ASSERT_NE(w.character(), nullptr);
+    const QStringList said = spoken();
+    ASSERT_GE(said.size(), 2);
+    EXPECT_TRUE(said.first().startsWith("エラー：")) << said.first().toStdString();
+    EXPECT_TRUE(said.first().contains("genie.acs"));
+    EXPECT_TRUE(QRegularExpression("^\\d\\d時\\d\\d分$").match(said[1]).hasMatch());
+}
+
 TEST(MailerProgram, RefusesAStoreThatIsNotADatabaseAndLeavesItAlone) {
     const QString program = QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("orvane");
     if (!QFile::exists(program)) {
