@@ -1,8 +1,11 @@
 #include "character_window.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QRegion>
 
 namespace orvane::speech {
 namespace {
@@ -18,7 +21,8 @@ CharacterWindow::CharacterWindow(const QString& name, const QString& picturePath
                            Qt::WindowDoesNotAcceptFocus),
       name_(name) {
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
+    // A shaped window rather than a translucent one: without a compositing
+    // manager a translucent window shows black where it should show nothing.
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(name);
     if (!picturePath.isEmpty()) {
@@ -29,6 +33,43 @@ CharacterWindow::CharacterWindow(const QString& name, const QString& picturePath
                                    Qt::SmoothTransformation);
     }
     setFixedSize(kWidth, kBalloonHeight + kPictureSize);
+    updateShape();
+}
+
+QRectF CharacterWindow::bubbleRect() {
+    return QRectF(4, 4, kWidth - 8, kBalloonHeight - 24);
+}
+
+QPainterPath CharacterWindow::balloonPath() {
+    const QRectF bubble = bubbleRect();
+    QPainterPath path;
+    path.addRoundedRect(bubble, 12, 12);
+    QPolygonF tail;
+    tail << QPointF(40, bubble.bottom() - 1) << QPointF(70, bubble.bottom() - 1)
+         << QPointF(48, kBalloonHeight + 6);
+    path.addPolygon(tail);
+    return path.simplified();
+}
+
+void CharacterWindow::updateShape() {
+    const QRect pictureRect(0, kBalloonHeight, kPictureSize, kPictureSize);
+    QRegion shape;
+    if (!picture_.isNull()) {
+        const QBitmap opaque = picture_.mask();
+        shape = opaque.isNull() ? QRegion(pictureRect.topLeft().x(), pictureRect.top(),
+                                          picture_.width(), picture_.height())
+                                : QRegion(opaque).translated(pictureRect.topLeft());
+    } else {
+        shape = QRegion(pictureRect.adjusted(16, 16, -16, -16), QRegion::Ellipse);
+    }
+    if (!balloon_.isEmpty()) {
+        // Widened by the outline's pen so that the border is not cut off.
+        QPainterPathStroker stroker;
+        stroker.setWidth(4);
+        const QPainterPath path = balloonPath();
+        shape += QRegion(stroker.createStroke(path).united(path).toFillPolygon().toPolygon());
+    }
+    setMask(shape);
 }
 
 void CharacterWindow::showEvent(QShowEvent* event) {
@@ -73,6 +114,7 @@ void CharacterWindow::setBalloonText(const QString& text) {
         return;
     }
     balloon_ = text;
+    updateShape();
     update();
 }
 
@@ -96,14 +138,8 @@ void CharacterWindow::paintEvent(QPaintEvent*) {
     if (balloon_.isEmpty()) {
         return;
     }
-    const QRectF bubble(4, 4, kWidth - 8, kBalloonHeight - 24);
-    QPainterPath path;
-    path.addRoundedRect(bubble, 12, 12);
-    QPolygonF tail;
-    tail << QPointF(40, bubble.bottom() - 1) << QPointF(70, bubble.bottom() - 1)
-         << QPointF(48, kBalloonHeight + 6);
-    path.addPolygon(tail);
-    path = path.simplified();
+    const QRectF bubble = bubbleRect();
+    const QPainterPath path = balloonPath();
     p.setPen(QPen(QColor(60, 60, 60), 2));
     p.setBrush(QColor(255, 255, 230));
     p.drawPath(path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPainterPath>
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
@@ -27,6 +28,10 @@ class CharacterWindow final : public QWidget {
 
   private:
     void handBackActivation();
+    // Limits the window to the picture and, while it speaks, the balloon.
+    void updateShape();
+    static QRectF bubbleRect();
+    static QPainterPath balloonPath();
 
     QString name_;
     QPixmap picture_;
