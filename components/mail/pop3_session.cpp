@@ -204,11 +204,17 @@ bool Pop3Session::isEncrypted() const {
     return socket_ && socket_->isEncrypted();
 }
 
-Status Pop3Session::send(const QByteArray& command) {
-    QByteArray line = command;
-    line += "\r\n";
+Status Pop3Session::queue(const QByteArray& command) {
+    const QByteArray line = command + "\r\n";
     if (socket_->write(line) != line.size()) {
         return socketFailure({});
+    }
+    return std::nullopt;
+}
+
+Status Pop3Session::send(const QByteArray& command) {
+    if (Status queued = queue(command)) {
+        return queued;
     }
     socket_->flush();
     return std::nullopt;
@@ -243,13 +249,18 @@ Expected<StatusLine> Pop3Session::readStatus() {
     }
 }
 
-Status Pop3Session::expectOk(const QString& whatFailed, FailureKind kind) {
+Expected<StatusLine> Pop3Session::readWellFormedStatus() {
     Expected<StatusLine> status = readStatus();
+    if (status && status->kind == StatusLine::Kind::Malformed) {
+        return failure(FailureKind::Protocol, serverText(status->text.left(200)));
+    }
+    return status;
+}
+
+Status Pop3Session::expectOk(const QString& whatFailed, FailureKind kind) {
+    Expected<StatusLine> status = readWellFormedStatus();
     if (!status) {
         return status.failure();
-    }
-    if (status->kind == StatusLine::Kind::Malformed) {
-        return failure(FailureKind::Protocol, serverText(status->text.left(200)));
     }
     if (!status->ok()) {
         return failure(kind, whatFailed + QStringLiteral(": ") + serverText(status->text));
@@ -424,9 +435,8 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
     while (next < numbers.size() || !pending.empty()) {
         bool wrote = false;
         while (next < numbers.size() && pending.size() < window) {
-            const QByteArray command = "RETR " + QByteArray::number(numbers[next]) + "\r\n";
-            if (socket_->write(command) != command.size()) {
-                return socketFailure({});
+            if (Status queued = queue("RETR " + QByteArray::number(numbers[next]))) {
+                return queued;
             }
             pending.push_back({true, numbers[next]});
             ++next;
@@ -444,12 +454,9 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
             }
             continue;
         }
-        Expected<StatusLine> status = readStatus();
+        Expected<StatusLine> status = readWellFormedStatus();
         if (!status) {
             return status.failure();
-        }
-        if (status->kind == StatusLine::Kind::Malformed) {
-            return failure(FailureKind::Protocol, serverText(status->text.left(200)));
         }
         if (!status->ok()) {
             // One mail the server cannot hand out must not hold up the others:
@@ -498,9 +505,8 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
         }
         if (deleteAfterSave) {
             for (int number : *durable) {
-                const QByteArray command = "DELE " + QByteArray::number(number) + "\r\n";
-                if (socket_->write(command) != command.size()) {
-                    return socketFailure({});
+                if (Status queued = queue("DELE " + QByteArray::number(number))) {
+                    return queued;
                 }
                 pending.push_back({false, number});
             }

@@ -87,9 +87,13 @@ class Pop3Session {
     static constexpr int kCommitBatch = 32;
 
   private:
+    // Writes one command line; queue leaves it for a later flush.
+    Status queue(const QByteArray& command);
     Status send(const QByteArray& command);
     Status readMore();
     Expected<Pop3ReplyReader::StatusLine> readStatus();
+    // readStatus, with a malformed line as a protocol failure.
+    Expected<Pop3ReplyReader::StatusLine> readWellFormedStatus();
     Status expectOk(const QString& whatFailed, FailureKind kind = FailureKind::Refused);
     Expected<QByteArray> readMultiLine();
     Expected<QList<MessageListing>> listing(const QByteArray& command);

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <tuple>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -50,16 +52,6 @@ void chownTree(const QString& path, uid_t uid, gid_t gid) {
 
 DovecotServer::DovecotServer(Options options) : options_(std::move(options)) {}
 
-DovecotServer::~DovecotServer() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-}
-
 QString DovecotServer::maildir() const {
     return dir_.filePath(QStringLiteral("mail/testuser/Maildir"));
 }
@@ -71,17 +63,7 @@ QString DovecotServer::log() const {
 }
 
 bool DovecotServer::start() {
-    // A port found free can be taken by someone else before Dovecot binds
-    // it; Dovecot then exits, and another pair of ports is tried.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (startOnce()) {
-            return true;
-        }
-        if (process_.state() != QProcess::NotRunning) {
-            return false;
-        }
-    }
-    return false;
+    return process_.startRetryingPorts([this] { return startOnce(); });
 }
 
 bool DovecotServer::startOnce() {
@@ -124,11 +106,7 @@ bool DovecotServer::startOnce() {
         internal != nullptr ? groupName(internal->pw_gid) : groupName(::getgid());
 
     const bool tls = !options_.certFile.isEmpty();
-    pop3Port_ = freeLoopbackPort();
-    pop3sPort_ = tls ? freeLoopbackPort() : 0;
-    while (tls && pop3sPort_ == pop3Port_) {
-        pop3sPort_ = freeLoopbackPort();
-    }
+    std::tie(pop3Port_, pop3sPort_) = freeLoopbackPorts(tls);
 
     const QString passwdFile = base + QStringLiteral("/passwd");
     writeFile(passwdFile, QStringLiteral("testuser:{PLAIN}%1:%2:%3::%4/home/testuser\n")
@@ -176,22 +154,22 @@ bool DovecotServer::startOnce() {
     const QString configFile = base + QStringLiteral("/dovecot.conf");
     writeFile(configFile, config.toLocal8Bit());
 
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(QStringLiteral("/usr/sbin/dovecot"),
-                   {QStringLiteral("-F"), QStringLiteral("-c"), configFile});
-    if (!process_.waitForStarted(10000)) {
-        error_ = QStringLiteral("dovecot did not start: ") + process_.errorString();
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->start(QStringLiteral("/usr/sbin/dovecot"),
+                    {QStringLiteral("-F"), QStringLiteral("-c"), configFile});
+    if (!process_->waitForStarted(10000)) {
+        error_ = QStringLiteral("dovecot did not start: ") + process_->errorString();
         return false;
     }
     QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+    while (!deadline.hasExpired() && process_->state() == QProcess::Running) {
         if (waitForListening(pop3Port_, 100) && (!tls || waitForListening(pop3sPort_, 100))) {
             return true;
         }
-        process_.waitForFinished(50);  // a pause that ends at once if Dovecot gives up
+        process_->waitForFinished(50);  // a pause that ends at once if Dovecot gives up
     }
     error_ = QStringLiteral("dovecot is not listening: ") +
-             QString::fromLocal8Bit(process_.readAll()) + log();
+             QString::fromLocal8Bit(process_->readAll()) + log();
     return false;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "server_process.h"
+
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -22,7 +23,6 @@ class DovecotServer {
     };
 
     explicit DovecotServer(Options options);
-    ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -47,7 +47,7 @@ class DovecotServer {
 
     Options options_;
     QTemporaryDir dir_;
-    QProcess process_;
+    ServerProcess process_;
     quint16 pop3Port_ = 0;
     quint16 pop3sPort_ = 0;
     int delivered_ = 0;

@@ -6,41 +6,19 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <tuple>
+
 namespace orvane::testing {
 
 SmtpSinkServer::SmtpSinkServer(Options options) : options_(std::move(options)) {}
 
-SmtpSinkServer::~SmtpSinkServer() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-}
-
 bool SmtpSinkServer::start() {
-    // A port found free can be taken before the sink binds it; the sink then
-    // exits, and other ports are tried.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (startOnce()) {
-            return true;
-        }
-        if (process_.state() != QProcess::NotRunning) {
-            return false;
-        }
-    }
-    return false;
+    return process_.startRetryingPorts([this] { return startOnce(); });
 }
 
 bool SmtpSinkServer::startOnce() {
     const bool tls = !options_.certFile.isEmpty();
-    port_ = freeLoopbackPort();
-    smtpsPort_ = tls ? freeLoopbackPort() : 0;
-    while (tls && smtpsPort_ == port_) {
-        smtpsPort_ = freeLoopbackPort();
-    }
+    std::tie(port_, smtpsPort_) = freeLoopbackPorts(tls);
     QStringList args{QStringLiteral(ORVANE_MAIL_SERVERS_DIR "/smtp_sink.py"),
                      QStringLiteral("--port"),
                      QString::number(port_),
@@ -60,21 +38,21 @@ bool SmtpSinkServer::startOnce() {
     if (options_.refuseStartTls) {
         args << QStringLiteral("--refuse-starttls");
     }
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start(QStringLiteral("/usr/bin/python3"), args);
-    if (!process_.waitForStarted(10000)) {
-        error_ = QStringLiteral("smtp_sink.py did not start: ") + process_.errorString();
+    process_->setProcessChannelMode(QProcess::SeparateChannels);
+    process_->start(QStringLiteral("/usr/bin/python3"), args);
+    if (!process_->waitForStarted(10000)) {
+        error_ = QStringLiteral("smtp_sink.py did not start: ") + process_->errorString();
         return false;
     }
     QByteArray output;
     while (!output.contains("READY")) {
-        if (!process_.waitForReadyRead(30000)) {
-            process_.waitForFinished(100);
+        if (!process_->waitForReadyRead(30000)) {
+            process_->waitForFinished(100);
             error_ = QStringLiteral("smtp_sink.py did not get ready: ") +
-                     QString::fromLocal8Bit(output + process_.readAllStandardError());
+                     QString::fromLocal8Bit(output + process_->readAllStandardError());
             return false;
         }
-        output += process_.readAllStandardOutput();
+        output += process_->readAllStandardOutput();
     }
     return true;
 }

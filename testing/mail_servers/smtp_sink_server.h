@@ -1,9 +1,10 @@
 #pragma once
 
+#include "server_process.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -25,7 +26,6 @@ class SmtpSinkServer {
     };
 
     explicit SmtpSinkServer(Options options);
-    ~SmtpSinkServer();
     SmtpSinkServer(const SmtpSinkServer&) = delete;
     SmtpSinkServer& operator=(const SmtpSinkServer&) = delete;
 
@@ -45,7 +45,7 @@ class SmtpSinkServer {
 
     Options options_;
     QTemporaryDir dir_;
-    QProcess process_;
+    ServerProcess process_;
     quint16 port_ = 0;
     quint16 smtpsPort_ = 0;
     QString error_;
