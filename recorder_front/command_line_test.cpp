@@ -5,12 +5,7 @@
 namespace trelcapg {
 namespace {
 
-RecorderSettings With(void (*change)(RecorderSettings&)) {
-    RecorderSettings s;
-    s.filePath = "C:/rec/out.mp3";
-    change(s);
-    return s;
-}
+constexpr const char* kOut = "C:/rec/out.mp3";
 
 TEST(BuildCommandLineTest, WholeLines) {
     struct Row {
@@ -19,59 +14,47 @@ TEST(BuildCommandLineTest, WholeLines) {
         const char* expected;
     };
     const Row rows[] = {
-        {"defaults", With([](RecorderSettings&) {}),
-         "trelcap -t 60 -b 128 -f 12  \"C:/rec/out.mp3\""},
-        {"everything on", With([](RecorderSettings& s) {
-             s.recTime = 30;
-             s.outputRate = 9;
-             s.boost = 2;
-             s.rateConversion = 2;
-             s.fileFormat = kLame;
-             s.mp3Vbr = 1;
-             s.vbrLevel = 4;
-             s.silenceDetection = 1;
-             s.silenceLevel = 10;
-             s.silencePeriod = 3;
-         }),
+        {"defaults", {.filePath = kOut}, "trelcap -t 60 -b 128 -f 12  \"C:/rec/out.mp3\""},
+        {"everything on",
+         {.filePath = kOut,
+          .boost = 2,
+          .recTime = 30,
+          .outputRate = 9,
+          .rateConversion = 2,
+          .fileFormat = kLame,
+          .silenceDetection = 1,
+          .silenceLevel = 10,
+          .silencePeriod = 3,
+          .mp3Vbr = 1,
+          .vbrLevel = 4},
          "trelcap -t 30 -b 320 -f 12 -bs2 -sr 44.1 -LAME -v 4 -sl 10 -ms 3  \"C:/rec/out.mp3\""},
-        {"defaults, empty path", RecorderSettings{}, "trelcap -t 60 -b 128 -f 12  \"\""},
-        {"boost 1, conversion 32.0", With([](RecorderSettings& s) {
-             s.boost = 1;
-             s.rateConversion = 1;
-         }),
+        {"defaults, empty path", {}, "trelcap -t 60 -b 128 -f 12  \"\""},
+        {"boost 1, conversion 32.0",
+         {.filePath = kOut, .boost = 1, .rateConversion = 1},
          "trelcap -t 60 -b 128 -f 12 -bs1 -sr 32.0  \"C:/rec/out.mp3\""},
-        {"GOGO with VBR", With([](RecorderSettings& s) { s.mp3Vbr = 1; }),
+        {"GOGO with VBR",
+         {.filePath = kOut, .mp3Vbr = 1},
          "trelcap -t 60 -b 128 -f 12 -v 6  \"C:/rec/out.mp3\""},
         {"LAME without VBR names no encoder",
-         With([](RecorderSettings& s) { s.fileFormat = kLame; }),
+         {.filePath = kOut, .fileFormat = kLame},
          "trelcap -t 60 -b 128 -f 12  \"C:/rec/out.mp3\""},
-        {"WMA ignores VBR", With([](RecorderSettings& s) {
-             s.fileFormat = kWma;
-             s.mp3Vbr = 1;
-         }),
+        {"WMA ignores VBR",
+         {.filePath = kOut, .fileFormat = kWma, .mp3Vbr = 1},
          "trelcap -t 60 -b 128 -f 12 -WMA  \"C:/rec/out.mp3\""},
-        {"WAV ignores VBR", With([](RecorderSettings& s) {
-             s.fileFormat = kWav;
-             s.mp3Vbr = 1;
-             s.recParam = 1;
-             s.outputRate = 0;
-         }),
+        {"WAV ignores VBR",
+         {.filePath = kOut, .recParam = 1, .outputRate = 0, .fileFormat = kWav, .mp3Vbr = 1},
          "trelcap -t 60 -b 32 -f 1 -WAV  \"C:/rec/out.mp3\""},
         {"silence detection off keeps its values out",
-         With([](RecorderSettings& s) { s.silenceLevel = 50; }),
+         {.filePath = kOut, .silenceLevel = 50},
          "trelcap -t 60 -b 128 -f 12  \"C:/rec/out.mp3\""},
         {"options as typed, one blank before the path",
-         With([](RecorderSettings& s) { s.options = "-x  -y"; }),
+         {.filePath = kOut, .options = "-x  -y"},
          "trelcap -t 60 -b 128 -f 12 -x  -y \"C:/rec/out.mp3\""},
-        {"unknown format adds nothing", With([](RecorderSettings& s) {
-             s.fileFormat = 7;
-             s.mp3Vbr = 1;
-         }),
+        {"unknown format adds nothing",
+         {.filePath = kOut, .fileFormat = 7, .mp3Vbr = 1},
          "trelcap -t 60 -b 128 -f 12  \"C:/rec/out.mp3\""},
-        {"indexes past their tables", With([](RecorderSettings& s) {
-             s.outputRate = 42;
-             s.rateConversion = 9;
-         }),
+        {"indexes past their tables",
+         {.filePath = kOut, .outputRate = 42, .rateConversion = 9},
          "trelcap -t 60 -b 128 -f 12  \"C:/rec/out.mp3\""},
     };
     for (const Row& row : rows) {
@@ -80,16 +63,14 @@ TEST(BuildCommandLineTest, WholeLines) {
 }
 
 TEST(BuildCommandLineTest, LongestRecordFitsTheLineLimit) {
-    RecorderSettings s = With([](RecorderSettings& r) {
-        r.boost = 2;
-        r.rateConversion = 2;
-        r.fileFormat = kLame;
-        r.mp3Vbr = 1;
-        r.silenceDetection = 1;
-        r.recTime = 604799;
-    });
-    s.filePath = std::string(260, 'p');
-    s.options = std::string(511, 'o');
+    const RecorderSettings s{.filePath = std::string(260, 'p'),
+                             .boost = 2,
+                             .recTime = 604799,
+                             .rateConversion = 2,
+                             .fileFormat = kLame,
+                             .silenceDetection = 1,
+                             .mp3Vbr = 1,
+                             .options = std::string(511, 'o')};
     EXPECT_LE(BuildCommandLine(s).size(), 1023u);
 }
 
@@ -123,26 +104,13 @@ TEST(CheckNumberTest, ReadsLikeStrtolWithBaseZero) {
         const char* text;
         std::optional<int> expected;
     };
-    const Row rows[] = {
-        {"60", 60},
-        {"0x3C", 60},
-        {"0X3c", 60},
-        {"010", 8},
-        {"  42", 42},
-        {"+7", 7},
-        {"12abc", 12},
-        {"604799", 604799},
-        {"0", std::nullopt},
-        {"-5", std::nullopt},
-        {"604800", std::nullopt},
-        {"abc", std::nullopt},
-        {"", std::nullopt},
-        {"0x", std::nullopt},
-        {"099", std::nullopt},  // octal: reading stops at the 9
-        {"5\n9", 5},            // the first line only
-        {"00000000060", 6},     // the first ten characters only
-        {"99999999999999999999", std::nullopt},
-    };
+    // "099" is octal, read up to the 9; only the first line and the first ten characters count.
+    const Row rows[] = {{"60", 60},    {"0x3C", 60},       {"0X3c", 60},
+                        {"010", 8},    {"  42", 42},       {"+7", 7},
+                        {"12abc", 12}, {"604799", 604799}, {"0", {}},
+                        {"-5", {}},    {"604800", {}},     {"abc", {}},
+                        {"", {}},      {"0x", {}},         {"099", {}},
+                        {"5\n9", 5},   {"00000000060", 6}, {"99999999999999999999", {}}};
     for (const Row& row : rows) {
         EXPECT_EQ(CheckNumber(row.text, 1, 604799), row.expected) << '"' << row.text << '"';
     }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "recorder_settings.h"
 #include "recording_session.h"
 
 namespace trelcapg::testing {
@@ -27,6 +28,23 @@ inline RecorderLocator FakeRecorderLocator() {
 
 inline RecorderLocator NoRecorderLocator() {
     return [](std::string_view) { return std::optional<std::string>(); };
+}
+
+// Every field away from its default, texts with multi-byte characters.
+inline RecorderSettings UnusualSettings() {
+    return {.filePath = "/home/user/録音/voice note.mp3",
+            .recParam = 7,
+            .boost = 2,
+            .recTime = 604799,
+            .outputRate = 9,
+            .rateConversion = 2,
+            .fileFormat = kLame,
+            .silenceDetection = 1,
+            .silenceLevel = 99,
+            .silencePeriod = 29,
+            .mp3Vbr = 1,
+            .vbrLevel = 0,
+            .options = "-x \"quoted\" ＝ wide"};
 }
 
 // Answers every message box at once and keeps its text.

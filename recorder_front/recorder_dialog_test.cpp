@@ -2,10 +2,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -61,30 +61,46 @@ class RecorderDialogTest : public ::testing::Test {
 
     // The names of the enabled controls, in tab order.
     QStringList enabledControls() const {
-        const std::pair<const char*, QWidget*> all[] = {{"filePath", c().filePath},
-                                                        {"recParam", c().recParam},
-                                                        {"boost", c().boost},
-                                                        {"recTime", c().recTime},
-                                                        {"outputRate", c().outputRate},
-                                                        {"rateConversion", c().rateConversion},
-                                                        {"fileFormat", c().fileFormat},
-                                                        {"silenceDetection", c().silenceDetection},
-                                                        {"silenceLevel", c().silenceLevel},
-                                                        {"silencePeriod", c().silencePeriod},
-                                                        {"vbrLevel", c().vbrLevel},
-                                                        {"options", c().options},
-                                                        {"record", c().record},
-                                                        {"clear", c().clear},
-                                                        {"exit", c().exit},
-                                                        {"mp3Vbr", c().mp3Vbr}};
-        QStringList names;
-        for (const auto& [name, widget] : all) {
-            if (widget->isEnabled()) {
-                names << QString::fromLatin1(name);
+        static const QStringList names =
+            QStringLiteral(
+                "filePath recParam boost recTime outputRate rateConversion fileFormat "
+                "silenceDetection silenceLevel silencePeriod vbrLevel options record "
+                "clear exit mp3Vbr")
+                .split(u' ');
+        const QWidget* widgets[] = {
+            c().filePath,     c().recParam,       c().boost,      c().recTime,
+            c().outputRate,   c().rateConversion, c().fileFormat, c().silenceDetection,
+            c().silenceLevel, c().silencePeriod,  c().vbrLevel,   c().options,
+            c().record,       c().clear,          c().exit,       c().mp3Vbr};
+        QStringList enabled;
+        for (int i = 0; i < names.size(); ++i) {
+            if (widgets[i]->isEnabled()) {
+                enabled << names[i];
             }
         }
-        return names;
+        return enabled;
     }
+
+    // What the record's controls show, in tab order (check boxes as "on" or "off").
+    QStringList shown() const {
+        auto on = [](const QCheckBox* box) { return QString(box->isChecked() ? "on" : "off"); };
+        return {c().filePath->text(),
+                c().recParam->currentText(),
+                c().boost->currentText(),
+                c().recTime->text(),
+                c().outputRate->currentText(),
+                c().rateConversion->currentText(),
+                c().fileFormat->currentText(),
+                on(c().silenceDetection),
+                c().silenceLevel->text(),
+                c().silencePeriod->text(),
+                on(c().mp3Vbr),
+                c().vbrLevel->currentText(),
+                c().options->text()};
+    }
+    const QStringList kDefaultsShown{
+        "", "44kHz, Stereo, 16-bit", "0", "60", "128", "---", "GOGO", "off", "10", "3", "off", "6",
+        ""};
 
     // A choice from a list, as the user makes it.
     static void choose(QComboBox* list, int index) {
@@ -96,22 +112,6 @@ class RecorderDialogTest : public ::testing::Test {
         box->setText(text);
         QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(box, &focusOut);
-    }
-
-    // The defaults, as the controls show them.
-    void expectDefaultsShown() const {
-        EXPECT_EQ(c().filePath->text(), QString());
-        EXPECT_EQ(c().recParam->currentText(), QStringLiteral("44kHz, Stereo, 16-bit"));
-        EXPECT_EQ(c().boost->currentText(), QStringLiteral("0"));
-        EXPECT_EQ(c().recTime->text(), QStringLiteral("60"));
-        EXPECT_EQ(c().outputRate->currentText(), QStringLiteral("128"));
-        EXPECT_EQ(c().rateConversion->currentText(), QStringLiteral("---"));
-        EXPECT_EQ(c().fileFormat->currentText(), QStringLiteral("GOGO"));
-        EXPECT_FALSE(c().silenceDetection->isChecked());
-        EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("10"));
-        EXPECT_EQ(c().silencePeriod->text(), QStringLiteral("3"));
-        EXPECT_FALSE(c().mp3Vbr->isChecked());
-        EXPECT_EQ(c().vbrLevel->currentText(), QStringLiteral("6"));
     }
 
     QString consoleText() const { return dialog_->consoleWindow()->screenText(); }
@@ -136,7 +136,7 @@ TEST_F(RecorderDialogTest, OpensWithTheDefaultsAndItsConsole) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("TrelcapG"));
     EXPECT_FALSE(dialog.windowIcon().isNull());
     EXPECT_EQ(c().recParam->count(), 16);
-    expectDefaultsShown();
+    EXPECT_EQ(shown(), kDefaultsShown);
     EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
     EXPECT_EQ(enabledControls(), kIdleDefaults);
 
@@ -146,36 +146,21 @@ TEST_F(RecorderDialogTest, OpensWithTheDefaultsAndItsConsole) {
     EXPECT_FALSE(settingsFileExists());
 }
 
-TEST_F(RecorderDialogTest, ShowsTheSavedSettings) {
-    RecorderSettings saved;
-    saved.filePath = "/home/user/録音.mp3";
-    saved.recParam = 3;
-    saved.boost = 2;
-    saved.recTime = 125;
-    saved.outputRate = 9;
-    saved.rateConversion = 1;
-    saved.fileFormat = kLame;
-    saved.silenceDetection = 1;
-    saved.silenceLevel = 20;
-    saved.silencePeriod = 5;
-    saved.mp3Vbr = 1;
-    saved.vbrLevel = 2;
-    saved.options = "-x";
+TEST_F(RecorderDialogTest, ShowsTheSavedSettingsAndClearShowsTheDefaultsWithoutSaving) {
+    const RecorderSettings saved = testing::UnusualSettings();
     ASSERT_TRUE(SaveSettings(settingsPath(), saved));
     CRecorderDlg& dialog = open();
     EXPECT_EQ(dialog.settings(), saved);
-    EXPECT_EQ(c().filePath->text(), QStringLiteral("/home/user/録音.mp3"));
-    EXPECT_EQ(c().recParam->currentText(), QStringLiteral("11kHz, Mono, 16-bit"));
-    EXPECT_EQ(c().boost->currentText(), QStringLiteral("2"));
-    EXPECT_EQ(c().recTime->text(), QStringLiteral("125"));
-    EXPECT_EQ(c().outputRate->currentText(), QStringLiteral("320"));
-    EXPECT_EQ(c().rateConversion->currentText(), QStringLiteral("32.0"));
-    EXPECT_EQ(c().fileFormat->currentText(), QStringLiteral("LAME"));
-    EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("20"));
-    EXPECT_EQ(c().silencePeriod->text(), QStringLiteral("5"));
-    EXPECT_EQ(c().vbrLevel->currentText(), QStringLiteral("2"));
-    EXPECT_EQ(c().options->text(), QStringLiteral("-x"));
+    EXPECT_EQ(shown(), (QStringList{"/home/user/録音/voice note.mp3", "22kHz, Mono, 16-bit", "2",
+                                    "604799", "320", "44.1", "LAME", "on", "99", "29", "on", "0",
+                                    "-x \"quoted\" ＝ wide"}));
     EXPECT_EQ(enabledControls().size(), 16) << enabledControls().join(u',').toStdString();
+
+    c().clear->click();
+    EXPECT_EQ(dialog.settings(), RecorderSettings{});
+    EXPECT_EQ(shown(), kDefaultsShown);
+    EXPECT_EQ(enabledControls(), kIdleDefaults);
+    EXPECT_EQ(LoadSettings(settingsPath()), saved) << "Clear saves nothing";
 }
 
 TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
@@ -265,27 +250,7 @@ TEST_F(RecorderDialogTest, TextBoxesAndListsChangeTheRecord) {
               "trelcap -t 60 -b 32 -f 1 -bs1 -sr 44.1 -v 9 -x \"/tmp/voice.mp3\"");
 }
 
-TEST_F(RecorderDialogTest, ClearShowsTheDefaultsWithoutSaving) {
-    open();
-    type(c().filePath, QStringLiteral("/tmp/x.wav"));
-    choose(c().recParam, 0);
-    choose(c().boost, 2);
-    type(c().recTime, QStringLiteral("5"));
-    choose(c().outputRate, 0);
-    choose(c().rateConversion, 1);
-    choose(c().fileFormat, kWav);
-    c().silenceDetection->click();
-    type(c().silenceLevel, QStringLiteral("50"));
-    type(c().silencePeriod, QStringLiteral("9"));
-    type(c().options, QStringLiteral("-x"));
-    c().clear->click();
-    EXPECT_EQ(dialog_->settings(), RecorderSettings{});
-    expectDefaultsShown();
-    EXPECT_EQ(enabledControls(), kIdleDefaults);
-    EXPECT_FALSE(settingsFileExists());
-}
-
-TEST_F(RecorderDialogTest, OnlyExitEndsTheDialogAndSavesOnce) {
+TEST_F(RecorderDialogTest, OnlyExitEndsTheDialogAndSavesOnceWithTheFocusedBox) {
     CRecorderDlg& dialog = open();
     QSignalSpy finished(&dialog, &QDialog::finished);
     QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -295,7 +260,10 @@ TEST_F(RecorderDialogTest, OnlyExitEndsTheDialogAndSavesOnce) {
     EXPECT_EQ(finished.count(), 0);
     EXPECT_FALSE(settingsFileExists());
 
-    type(c().recTime, QStringLiteral("90"));
+    // EXIT (or Enter) with the focus still in a box takes the box first.
+    dialog.activateWindow();
+    c().recTime->setFocus();
+    c().recTime->setText(QStringLiteral("90"));
     c().exit->click();
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -306,18 +274,12 @@ TEST_F(RecorderDialogTest, OnlyExitEndsTheDialogAndSavesOnce) {
     EXPECT_EQ(LoadSettings(settingsPath()).recTime, 90);
 }
 
-TEST_F(RecorderDialogTest, ExitByEnterInABoxTakesTheBoxFirst) {
+TEST_F(RecorderDialogTest, ClosingTheConsoleEndsTheProgramAndNothingIsSavedWithoutExit) {
     CRecorderDlg& dialog = open();
-    dialog.activateWindow();
-    c().recTime->setFocus();
-    c().recTime->setText(QStringLiteral("33"));
-    dialog.accept();  // what Enter on the default button does
-    EXPECT_EQ(LoadSettings(settingsPath()).recTime, 33);
-}
-
-TEST_F(RecorderDialogTest, NotSavedWithoutExit) {
-    open();
     type(c().recTime, QStringLiteral("90"));
+    dialog.consoleWindow()->close();
+    EXPECT_EQ(endProcessCalls_, 1);
+    EXPECT_FALSE(settingsFileExists());
     dialog_.reset();
     EXPECT_FALSE(settingsFileExists());
 }
@@ -365,75 +327,52 @@ TEST_F(RecorderDialogTest, RecordingThatEndsByItselfRestoresTheControls) {
 }
 
 TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
-    CRecorderDlg& dialog = open(testing::NoRecorderLocator());
-    choose(c().fileFormat, kWav);
-    c().record->click();
-    EXPECT_EQ(dialog.recState(), RecState::Idle);
-    EXPECT_EQ(presenter_.messages,
-              QStringList{QStringLiteral(
-                  "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")});
-    EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
-    QStringList expected = kIdleDefaults;
-    expected.removeOne(QStringLiteral("outputRate"));
-    expected.removeOne(QStringLiteral("mp3Vbr"));
-    EXPECT_EQ(enabledControls(), expected);
-    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }));
-    EXPECT_FALSE(consoleText().contains(QStringLiteral("END")));
-}
-
-TEST_F(RecorderDialogTest, ClosingTheConsoleEndsTheProgramWithoutSaving) {
-    CRecorderDlg& dialog = open();
-    dialog.consoleWindow()->close();
-    EXPECT_EQ(endProcessCalls_, 1);
-    EXPECT_FALSE(settingsFileExists());
-}
-
-TEST_F(RecorderDialogTest, TabOrderFollowsTheTemplate) {
-    open();
-    c().silenceDetection->click();
-    c().mp3Vbr->click();
-    const QList<QWidget*> expected = {
-        c().filePath,     c().recParam,       c().boost,      c().recTime,
-        c().outputRate,   c().rateConversion, c().fileFormat, c().silenceDetection,
-        c().silenceLevel, c().silencePeriod,  c().vbrLevel,   c().options,
-        c().record,       c().clear,          c().exit,       c().mp3Vbr};
-    QList<QWidget*> chain;
-    QWidget* w = c().filePath;
-    do {
-        if (expected.contains(w)) {
-            chain << w;
-        }
-        w = w->nextInFocusChain();
-    } while (w != c().filePath && chain.size() < 32);
-    EXPECT_EQ(chain, expected);
+    const QString notAProgram = dir_.filePath(QStringLiteral("trelcap"));
+    QFile file(notAProgram);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("no interpreter line, no machine code\n");
+    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    file.close();
+    const std::pair<const char*, RecorderLocator> rows[] = {
+        {"not found", testing::NoRecorderLocator()},
+        {"found but not a program",
+         [&](std::string_view) { return std::optional<std::string>(notAProgram.toStdString()); }},
+    };
+    for (const auto& [name, locator] : rows) {
+        presenter_.messages.clear();
+        CRecorderDlg& dialog = open(locator);
+        choose(c().fileFormat, kWav);
+        c().record->click();
+        EXPECT_EQ(dialog.recState(), RecState::Idle) << name;
+        EXPECT_EQ(presenter_.messages,
+                  QStringList{QStringLiteral(
+                      "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")})
+            << name;
+        EXPECT_EQ(c().record->text(), QStringLiteral("REC START")) << name;
+        QStringList expected = kIdleDefaults;
+        expected.removeOne(QStringLiteral("outputRate"));
+        expected.removeOne(QStringLiteral("mp3Vbr"));
+        EXPECT_EQ(enabledControls(), expected) << name;
+        ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }))
+            << name;
+        EXPECT_FALSE(consoleText().contains(QStringLiteral("END"))) << name;
+    }
 }
 
 // A WAV file of silence, 16-bit PCM.
 void WriteSilentWav(const QString& path, int rate, int channels, int seconds) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const quint32 dataSize = static_cast<quint32>(rate * channels * 2 * seconds);
-    auto le32 = [&](quint32 v) {
-        const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                           char((v >> 24) & 0xFF)};
-        file.write(b, 4);
-    };
-    auto le16 = [&](quint16 v) {
-        const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
-        file.write(b, 2);
-    };
-    file.write("RIFF");
-    le32(36 + dataSize);
-    file.write("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(static_cast<quint16>(channels));
-    le32(static_cast<quint32>(rate));
-    le32(static_cast<quint32>(rate * channels * 2));
-    le16(static_cast<quint16>(channels * 2));
-    le16(16);
-    file.write("data");
-    le32(dataSize);
+    const auto dataSize = static_cast<quint32>(rate * channels * 2 * seconds);
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataSize);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate)
+        << quint32(rate * channels * 2) << quint16(channels * 2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataSize;
     file.write(QByteArray(static_cast<qsizetype>(dataSize), '\0'));
 }
 
@@ -469,23 +408,6 @@ TEST_F(RecorderDialogTest, RealRecorderStopsAndLeavesItsFile) {
     const qint64 size = QFileInfo(output).size();
     EXPECT_GT(size, 44) << consoleText().toStdString();
     EXPECT_LT(size, 44 + 30 * 44100 * 4) << "stopped early";
-}
-
-TEST(AboutBoxTest, CaptionTextsAndMenuEntry) {
-    CAboutDlg about;
-    EXPECT_EQ(about.windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報 TrelcapG"));
-    QStringList texts;
-    for (const QLabel* label : about.findChildren<QLabel*>()) {
-        texts << label->text();
-    }
-    EXPECT_TRUE(texts.contains(QStringLiteral("TrelcapG Version 2.8")));
-    const auto buttons = about.findChildren<QPushButton*>();
-    ASSERT_EQ(buttons.size(), 1);
-    EXPECT_TRUE(buttons[0]->isDefault());
-    about.show();
-    buttons[0]->click();
-    EXPECT_EQ(about.result(), QDialog::Accepted);
-    EXPECT_EQ(CRecorderDlg::AboutEntryText(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(TrelcapG) (&A)..."));
 }
 
 }  // namespace

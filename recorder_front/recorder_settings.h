@@ -16,7 +16,7 @@ namespace trelcapg {
 
 // One recording's parameters, as the dialog edits them. Texts are UTF-8 bytes.
 struct RecorderSettings {
-    std::string filePath;             // the output file
+    std::string filePath{};           // the output file
     std::int32_t recParam = 12;       // capture format number, 1..16 (Rec Param row + 1)
     std::int32_t boost = 0;           // 0..2
     std::int32_t recTime = 60;        // seconds, 1..604799
@@ -28,7 +28,7 @@ struct RecorderSettings {
     std::int32_t silencePeriod = 3;  // seconds, 1..29
     std::int32_t mp3Vbr = 0;
     std::int32_t vbrLevel = 6;  // 0..9
-    std::string options;        // extra switches, passed as typed
+    std::string options{};      // extra switches, passed as typed
 
     // Puts every field back to its default (both texts empty).
     void SetDefaults() { *this = RecorderSettings{}; }

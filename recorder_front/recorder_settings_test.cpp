@@ -10,77 +10,57 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "front_test_support.h"
+
 namespace trelcapg {
 namespace {
 
-std::vector<std::byte> ReadFile(const std::string& path) {
+using testing::UnusualSettings;
+using Bytes = std::vector<std::byte>;
+
+Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> chars{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::vector<std::byte> bytes(chars.size());
-    std::memcpy(bytes.data(), chars.data(), chars.size());
+    Bytes bytes;
+    for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>();
+         ++it) {
+        bytes.push_back(std::byte(static_cast<unsigned char>(*it)));
+    }
     return bytes;
 }
 
-void WriteFile(const std::string& path, const std::vector<std::byte>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+void PutLe32(Bytes& image, std::size_t offset, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        image[offset + i] = std::byte((value >> (8 * i)) & 0xFF);
+    }
 }
 
-void PutLe32(std::vector<std::byte>& image, std::size_t offset, std::uint32_t value) {
-    image[offset] = std::byte(value & 0xFF);
-    image[offset + 1] = std::byte((value >> 8) & 0xFF);
-    image[offset + 2] = std::byte((value >> 16) & 0xFF);
-    image[offset + 3] = std::byte((value >> 24) & 0xFF);
-}
-
-void PutText(std::vector<std::byte>& image, std::size_t offset, std::string_view text) {
+void PutText(Bytes& image, std::size_t offset, std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         image[offset + i] = std::byte(static_cast<unsigned char>(text[i]));
     }
 }
 
-// Every field away from its default, texts with multi-byte characters.
-RecorderSettings Unusual() {
-    RecorderSettings s;
-    s.filePath = "/home/user/録音/voice note.mp3";
-    s.recParam = 7;
-    s.boost = 2;
-    s.recTime = 604799;
-    s.outputRate = 9;
-    s.rateConversion = 2;
-    s.fileFormat = kLame;
-    s.silenceDetection = 1;
-    s.silenceLevel = 99;
-    s.silencePeriod = 29;
-    s.mp3Vbr = 1;
-    s.vbrLevel = 0;
-    s.options = "-x \"quoted\" ＝ wide";
-    return s;
-}
-
-// The image of Unusual(), laid out by hand.
-std::vector<std::byte> UnusualImageByHand() {
-    std::vector<std::byte> image(1068, std::byte{0});
+// The image of UnusualSettings(), laid out by hand: the path's slot, eleven numbers from
+// offset 512, the options' slot from 556.
+Bytes UnusualImageByHand() {
+    Bytes image(1068, std::byte{0});
     PutText(image, 0, "/home/user/録音/voice note.mp3");
-    PutLe32(image, 512, 7);
-    PutLe32(image, 516, 2);
-    PutLe32(image, 520, 604799);
-    PutLe32(image, 524, 9);
-    PutLe32(image, 528, 2);
-    PutLe32(image, 532, 1);
-    PutLe32(image, 536, 1);
-    PutLe32(image, 540, 99);
-    PutLe32(image, 544, 29);
-    PutLe32(image, 548, 1);
-    PutLe32(image, 552, 0);
+    const std::uint32_t numbers[] = {7, 2, 604799, 9, 2, 1, 1, 99, 29, 1, 0};
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+        PutLe32(image, 512 + 4 * i, numbers[i]);
+    }
     PutText(image, 556, "-x \"quoted\" ＝ wide");
     return image;
+}
+
+RecorderSettings UnusualWithOptions(std::string options) {
+    RecorderSettings s = UnusualSettings();
+    s.options = std::move(options);
+    return s;
 }
 
 class SettingsFileTest : public ::testing::Test {
@@ -91,11 +71,10 @@ class SettingsFileTest : public ::testing::Test {
     QTemporaryDir dir_;
 };
 
-TEST_F(SettingsFileTest, SaveAndLoadGiveBackEveryField) {
-    const RecorderSettings saved = Unusual();
-    ASSERT_TRUE(SaveSettings(path(), saved));
-    EXPECT_EQ(ReadFile(path()).size(), 1068u);
-    EXPECT_EQ(LoadSettings(path()), saved);
+TEST_F(SettingsFileTest, SaveAndLoadGiveBackEveryFieldInTheHandBuiltLayout) {
+    ASSERT_TRUE(SaveSettings(path(), UnusualSettings()));
+    EXPECT_EQ(ReadFile(path()), UnusualImageByHand());
+    EXPECT_EQ(LoadSettings(path()), UnusualSettings());
 
     // Saving again replaces the whole record.
     ASSERT_TRUE(SaveSettings(path(), RecorderSettings{}));
@@ -103,22 +82,10 @@ TEST_F(SettingsFileTest, SaveAndLoadGiveBackEveryField) {
     EXPECT_EQ(LoadSettings(path()), RecorderSettings{});
 }
 
-TEST_F(SettingsFileTest, FileMatchesTheLayoutByteForByte) {
-    ASSERT_TRUE(SaveSettings(path(), Unusual()));
-    EXPECT_EQ(ReadFile(path()), UnusualImageByHand());
-
-    // Bytes after a text's terminator carry no meaning.
-    std::vector<std::byte> image = UnusualImageByHand();
-    image[510] = std::byte{'Z'};
-    image[1067] = std::byte{'Z'};
-    WriteFile(path(), image);
-    EXPECT_EQ(LoadSettings(path()), Unusual());
-}
-
 TEST_F(SettingsFileTest, MissingLockedOrUnreadableFileGivesDefaults) {
     EXPECT_EQ(LoadSettings(path("missing.dat")), RecorderSettings{});
 
-    ASSERT_TRUE(SaveSettings(path(), Unusual()));
+    ASSERT_TRUE(SaveSettings(path(), UnusualSettings()));
     const int holder = ::open(path().c_str(), O_RDONLY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
@@ -126,52 +93,40 @@ TEST_F(SettingsFileTest, MissingLockedOrUnreadableFileGivesDefaults) {
     // Nor is a file in use elsewhere overwritten.
     EXPECT_FALSE(SaveSettings(path(), RecorderSettings{}));
     ::close(holder);
-    EXPECT_EQ(LoadSettings(path()), Unusual());
+    EXPECT_EQ(LoadSettings(path()), UnusualSettings());
 
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.dat")));
     EXPECT_EQ(LoadSettings(path("folder.dat")), RecorderSettings{});
-    EXPECT_FALSE(SaveSettings(path("folder.dat"), Unusual()));
+    EXPECT_FALSE(SaveSettings(path("folder.dat"), UnusualSettings()));
 }
 
-TEST(SettingsDecodeTest, ShortFileFillsTheRestWithDefaults) {
-    const std::vector<std::byte> full = UnusualImageByHand();
+TEST(SettingsDecodeTest, ShortOrLongImageFillsTheRestWithDefaults) {
+    const std::string unusualPath = UnusualSettings().filePath;
+    Bytes afterTerminators = UnusualImageByHand();  // bytes after a terminator mean nothing
+    afterTerminators[510] = afterTerminators[1067] = std::byte{'Z'};
+    Bytes longer = UnusualImageByHand();
+    longer.resize(2000, std::byte{0x7F});
     struct Row {
         const char* name;
-        std::size_t length;
+        Bytes image;
         RecorderSettings expected;
     };
-    RecorderSettings pathOnly;
-    pathOnly.filePath = Unusual().filePath;
-    RecorderSettings throughBoost = pathOnly;
-    throughBoost.recParam = 7;
-    throughBoost.boost = 2;
-    RecorderSettings allNumbers = Unusual();
-    allNumbers.options.clear();
-    RecorderSettings partOfOptions = Unusual();
-    partOfOptions.options = "-x \"q";
-
+    const Bytes full = UnusualImageByHand();
+    auto first = [&](long n) { return Bytes(full.begin(), full.begin() + n); };
     const Row rows[] = {
-        {"empty", 0, RecorderSettings{}},
-        {"path cut short", 10,
-         [] {
-             RecorderSettings s;
-             s.filePath = "/home/user";
-             return s;
-         }()},
-        {"path only", 512, pathOnly},
-        {"half of recParam", 514, pathOnly},
-        {"through boost", 520, throughBoost},
-        {"all numbers", 556, allNumbers},
-        {"part of options", 561, partOfOptions},
-        {"longer than a record", 1068, Unusual()},
+        {"empty", {}, RecorderSettings{}},
+        {"path cut short", first(10), {.filePath = "/home/user"}},
+        {"path only", first(512), {.filePath = unusualPath}},
+        {"half of recParam", first(514), {.filePath = unusualPath}},
+        {"through boost", first(520), {.filePath = unusualPath, .recParam = 7, .boost = 2}},
+        {"all numbers", first(556), UnusualWithOptions("")},
+        {"part of options", first(561), UnusualWithOptions("-x \"q")},
+        {"bytes after the terminators", afterTerminators, UnusualSettings()},
+        {"bytes beyond the record", longer, UnusualSettings()},
     };
     for (const Row& row : rows) {
-        std::vector<std::byte> bytes(full.begin(), full.begin() + static_cast<long>(row.length));
-        EXPECT_EQ(DecodeSettings(bytes), row.expected) << row.name;
+        EXPECT_EQ(DecodeSettings(row.image), row.expected) << row.name;
     }
-    std::vector<std::byte> longer = full;
-    longer.resize(2000, std::byte{0x7F});
-    EXPECT_EQ(DecodeSettings(longer), Unusual()) << "bytes beyond the record";
 }
 
 TEST(SettingsDecodeTest, OutOfRangeValuesBecomeTheFieldsDefault) {
@@ -201,12 +156,12 @@ TEST(SettingsDecodeTest, OutOfRangeValuesBecomeTheFieldsDefault) {
         {"vbrLevel huge", 552, INT32_MIN, &RecorderSettings::vbrLevel, 6},
     };
     for (const Row& row : rows) {
-        std::vector<std::byte> image = UnusualImageByHand();
+        Bytes image = UnusualImageByHand();
         PutLe32(image, row.offset, static_cast<std::uint32_t>(row.value));
         const RecorderSettings decoded = DecodeSettings(image);
         EXPECT_EQ(decoded.*row.field, row.expected) << row.name;
         // The other fields stand as the file holds them.
-        RecorderSettings expected = Unusual();
+        RecorderSettings expected = UnusualSettings();
         expected.*row.field = row.expected;
         EXPECT_EQ(decoded, expected) << row.name;
     }
@@ -224,7 +179,7 @@ TEST(SettingsEncodeTest, TextsKeepTheirTerminatorAndWholeCharacters) {
     EXPECT_EQ(back.options, std::string(510, 'b'));
 
     // A slot without any terminator is read up to its last whole character.
-    std::vector<std::byte> unterminated(1068, std::byte{'c'});
+    const Bytes unterminated(1068, std::byte{'c'});
     EXPECT_EQ(DecodeSettings(unterminated).filePath, std::string(511, 'c'));
 }
 

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "command_line.h"
 #include "front_test_support.h"
 #include "pseudo_terminal.h"
 #include "recorder_console.h"
@@ -55,11 +54,7 @@ class RecordingSessionTest : public ::testing::Test {
     }
 
     static RecorderSettings Seconds(int seconds, std::string options = {}) {
-        RecorderSettings s;
-        s.recTime = seconds;
-        s.filePath = "/tmp/out file.mp3";
-        s.options = std::move(options);
-        return s;
+        return {.filePath = "/tmp/out file.mp3", .recTime = seconds, .options = std::move(options)};
     }
 
     bool consoleShows(const char* text) const {
@@ -82,8 +77,7 @@ class RecordingSessionTest : public ::testing::Test {
 
 TEST_F(RecordingSessionTest, RecorderThatEndsByItselfGoesBackToIdle) {
     RecordingSession& session = makeSession();
-    const RecorderSettings settings = Seconds(1);
-    session.OnRecord(settings);
+    session.OnRecord(Seconds(1));
     EXPECT_EQ(session.recState(), RecState::Recording);
     EXPECT_EQ(view_.calls, (QStringList{"disable", "button off", "caption REC STOP", "button on"}));
 
@@ -156,42 +150,6 @@ TEST_F(RecordingSessionTest, RecorderIgnoringTheInterruptKeepsTheSessionStopping
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(session.recState(), RecState::Idle);
     EXPECT_TRUE(waitForConsole("time passed"));
-}
-
-TEST_F(RecordingSessionTest, RecorderThatCannotBeStartedLeavesTheSessionIdle) {
-    QTemporaryDir dir;
-    const QString notAProgram = dir.filePath(QStringLiteral("trelcap"));
-    {
-        QFile file(notAProgram);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("no interpreter line, no machine code\n");
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-    }
-    struct Row {
-        const char* name;
-        RecorderLocator locator;
-    };
-    const Row rows[] = {
-        {"not found", testing::NoRecorderLocator()},
-        {"found but not executable",
-         [&](std::string_view) { return std::optional<std::string>(notAProgram.toStdString()); }},
-    };
-    for (const Row& row : rows) {
-        presenter_.messages.clear();
-        view_.calls.clear();
-        RecordingSession& session = makeSession(row.locator);
-        const RecorderSettings settings = Seconds(5);
-        session.OnRecord(settings);
-        EXPECT_EQ(session.recState(), RecState::Idle) << row.name;
-        EXPECT_EQ(presenter_.messages,
-                  QStringList{QStringLiteral("Failed spawning process:\r\n") +
-                              QString::fromStdString(BuildCommandLine(settings))})
-            << row.name;
-        EXPECT_EQ(view_.calls, (QStringList{"disable", "button off", "button on", "show"}))
-            << row.name;
-    }
-    ASSERT_TRUE(waitForConsole("\"/tmp/out file.mp3\"\n\n---------START---------"));
-    EXPECT_FALSE(consoleShows("END"));
 }
 
 TEST_F(RecordingSessionTest, EndingTheSessionEndsItsRecorder) {

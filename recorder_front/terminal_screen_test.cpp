@@ -46,29 +46,5 @@ TEST(TerminalScreenTest, CountsBellsWithoutShowingThem) {
     EXPECT_EQ(screen.takeBells(), 0);
 }
 
-TEST(TerminalScreenTest, KeepsTheNewestLinesAndReportsChanges) {
-    TerminalScreen screen(3);
-    screen.feed("1\n2\n");
-    auto changes = screen.takeChanges();
-    EXPECT_EQ(changes.droppedLines, 0);
-    EXPECT_EQ(changes.firstChangedLine, 0);
-
-    screen.feed("\rxx");
-    changes = screen.takeChanges();
-    EXPECT_EQ(changes.droppedLines, 0);
-    EXPECT_EQ(changes.firstChangedLine, 2);
-
-    screen.feed("\n3\n4");
-    EXPECT_EQ(screen.lines(),
-              (QStringList{QStringLiteral("xx"), QStringLiteral("3"), QStringLiteral("4")}));
-    changes = screen.takeChanges();
-    EXPECT_EQ(changes.droppedLines, 2);
-    EXPECT_EQ(changes.firstChangedLine, 1) << "\"xx\" stands as it stood";
-
-    changes = screen.takeChanges();
-    EXPECT_EQ(changes.droppedLines, 0);
-    EXPECT_GE(changes.firstChangedLine, 3) << "nothing changed";
-}
-
 }  // namespace
 }  // namespace trelcapg
