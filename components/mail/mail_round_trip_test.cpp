@@ -2,13 +2,11 @@
 // read back, through the component and through mailcomp.
 #include "mail_client.h"
 #include "received_fields.h"
+#include "transport_test_support.h"
 
 #include "dovecot_server.h"
 #include "smtp_sink_server.h"
-#include "test_certificate.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,21 +20,15 @@
 namespace orvane::mail {
 namespace {
 
+using test::readFile;
 using testing::DovecotServer;
 using testing::SmtpSinkServer;
-using testing::TestCertificate;
 
 const QString kSubject = QStringLiteral("会議の件①～テスト「第２回」");
 const QString kBody = QStringLiteral(
     "\n山田さん\n\n明日の会議は１０時からです。～よろしくお願いします～\nA-B_C\n\n-- \n佐藤");
 const QString kFrom = QStringLiteral("sato@example.jp");
 const QString kTo = QStringLiteral("yamada@example.jp");
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
 
 // A recorded voice message as the recorder leaves it: an .mp3 file.
 QString writeVoiceFile(const QTemporaryDir& dir, QByteArray* content) {
@@ -54,20 +46,17 @@ QString writeVoiceFile(const QTemporaryDir& dir, QByteArray* content) {
 class MailRoundTrip : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(cert_.ok()) << cert_.error().toStdString();
+        const testing::TestCertificate& cert = test::certificate();
+        ASSERT_TRUE(cert.ok()) << cert.error().toStdString();
         smtp_ = std::make_unique<SmtpSinkServer>(
-            SmtpSinkServer::Options{cert_.certFile(), cert_.keyFile(), true});
+            SmtpSinkServer::Options{cert.certFile(), cert.keyFile(), true});
         ASSERT_TRUE(smtp_->start()) << smtp_->error().toStdString();
         pop_ = std::make_unique<DovecotServer>(
-            DovecotServer::Options{cert_.certFile(), cert_.keyFile()});
+            DovecotServer::Options{cert.certFile(), cert.keyFile()});
         ASSERT_TRUE(pop_->start()) << pop_->error().toStdString();
-        options_.extraCaFiles << cert_.certFile();
-        options_.connectTimeout = std::chrono::seconds(5);
-        options_.idleTimeout = std::chrono::seconds(5);
     }
 
-    QString smtpAddress() const { return QStringLiteral("127.0.0.1:%1").arg(smtp_->port()); }
-    QString popAddress() const { return QStringLiteral("127.0.0.1:%1").arg(pop_->pop3Port()); }
+    QString popAddress() const { return test::loopback(pop_->pop3Port()); }
 
     // Moves every message the SMTP sink captured into the POP3 mailbox.
     void deliverCaptured() {
@@ -76,10 +65,9 @@ class MailRoundTrip : public ::testing::Test {
         }
     }
 
-    TestCertificate cert_;
     std::unique_ptr<SmtpSinkServer> smtp_;
     std::unique_ptr<DovecotServer> pop_;
-    TransportOptions options_;
+    const TransportOptions options_ = test::quickOptions();
 };
 
 TEST_F(MailRoundTrip, JapaneseMailWithVoiceAttachmentComesBackFieldForField) {
@@ -88,8 +76,9 @@ TEST_F(MailRoundTrip, JapaneseMailWithVoiceAttachmentComesBackFieldForField) {
     const QString voicePath = writeVoiceFile(work, &voice);
     MailClient client(options_);
 
-    const QString answer = client.sendMail(smtpAddress(), kTo, kFrom, kSubject, kBody, voicePath,
-                                           {SmtpSinkServer::user(), SmtpSinkServer::password()});
+    const QString answer =
+        client.sendMail(test::loopback(smtp_->port()), kTo, kFrom, kSubject, kBody, voicePath,
+                        {SmtpSinkServer::user(), SmtpSinkServer::password()});
     ASSERT_EQ(answer, QString());
     ASSERT_EQ(smtp_->captured().size(), 1);
     EXPECT_TRUE(smtp_->captured().first().envelope.value("tls").toBool());
@@ -148,27 +137,22 @@ TEST_F(MailRoundTrip, MailcompSendsReceivesAndReads) {
     const QJsonObject sent = runMailcomp(
         {QStringLiteral("send"), QStringLiteral("smtp://127.0.0.1:%1").arg(smtp_->port()),
          SmtpSinkServer::user(), SmtpSinkServer::password(), kTo, kFrom, kSubject, kBody},
-        cert_.certFile(), &exitCode);
+        test::certificate().certFile(), &exitCode);
     ASSERT_EQ(exitCode, 0) << QJsonDocument(sent).toJson().toStdString();
     EXPECT_TRUE(sent.value("sent").toBool());
     deliverCaptured();
 
-    const QJsonObject stat = runMailcomp(
-        {QStringLiteral("stat"), popAddress(), DovecotServer::user(), DovecotServer::password()},
-        cert_.certFile(), &exitCode);
-    ASSERT_EQ(exitCode, 0);
-    EXPECT_TRUE(stat.value("elements").toArray().first().toString().startsWith("1 "));
-
     const QJsonObject saved =
         runMailcomp({QStringLiteral("saveall"), popAddress(), DovecotServer::user(),
                      DovecotServer::password(), mailDir},
-                    cert_.certFile(), &exitCode);
+                    test::certificate().certFile(), &exitCode);
     ASSERT_EQ(exitCode, 0) << QJsonDocument(saved).toJson().toStdString();
     const QJsonArray files = saved.value("elements").toArray();
     ASSERT_EQ(files.size(), 2);
+    EXPECT_TRUE(files[0].toString().startsWith("1 "));
 
     const QJsonObject read = runMailcomp({QStringLiteral("read"), files[1].toString(), mailDir},
-                                         cert_.certFile(), &exitCode);
+                                         test::certificate().certFile(), &exitCode);
     ASSERT_EQ(exitCode, 0);
     EXPECT_EQ(read.value("subject").toString(), kSubject);
     EXPECT_EQ(read.value("from").toString(), QLatin1Char(' ') + kFrom);
@@ -179,7 +163,7 @@ TEST_F(MailRoundTrip, MailcompSendsReceivesAndReads) {
     const QJsonObject failed = runMailcomp(
         {QStringLiteral("stat"), QStringLiteral("127.0.0.1:%1").arg(testing::freeLoopbackPort()),
          DovecotServer::user(), DovecotServer::password()},
-        cert_.certFile(), &exitCode);
+        test::certificate().certFile(), &exitCode);
     EXPECT_EQ(exitCode, 1);
     EXPECT_TRUE(failed.value("error").toString().contains(QStringLiteral("接続できません")));
 }

@@ -1,12 +1,10 @@
 // RcvMail against a real Dovecot POP3 server on 127.0.0.1.
 #include "pop3_receiver.h"
 #include "pop3_session.h"
+#include "transport_test_support.h"
 
 #include "dovecot_server.h"
-#include "test_certificate.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,20 +13,7 @@ namespace orvane::mail {
 namespace {
 
 using testing::DovecotServer;
-using testing::TestCertificate;
-
-const TestCertificate& certificate() {
-    static const TestCertificate cert;
-    return cert;
-}
-
-TransportOptions trusting() {
-    TransportOptions options;
-    options.extraCaFiles << certificate().certFile();
-    options.connectTimeout = std::chrono::seconds(5);
-    options.idleTimeout = std::chrono::seconds(5);
-    return options;
-}
+using namespace test;
 
 QByteArray sampleMail(int n) {
     return "From: sender@example.jp\nTo: testuser@example.jp\nSubject: test " +
@@ -36,25 +21,14 @@ QByteArray sampleMail(int n) {
            "\n.a line that starts with a dot\n";
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
 QByteArray withoutCr(QByteArray bytes) {
     return bytes.replace("\r\n", "\n");
-}
-
-QStringList mailFiles(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden);
 }
 
 std::unique_ptr<DovecotServer> startDovecot(bool tls) {
     DovecotServer::Options options;
     if (tls) {
-        options.certFile = certificate().certFile();
-        options.keyFile = certificate().keyFile();
+        options = {certificate().certFile(), certificate().keyFile()};
     }
     auto server = std::make_unique<DovecotServer>(options);
     if (!server->start()) {
@@ -62,6 +36,13 @@ std::unique_ptr<DovecotServer> startDovecot(bool tls) {
         return nullptr;
     }
     return server;
+}
+
+ArrayResult receive(const QString& address, const char* command, const QString& dir = {},
+                    const QString& password = DovecotServer::password(),
+                    const TransportOptions& options = quickOptions()) {
+    return receiveMail(address, DovecotServer::user(), password, QString::fromLatin1(command), dir,
+                       options);
 }
 
 TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
@@ -81,38 +62,30 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
         SCOPED_TRACE(row.name);
         auto server = startDovecot(row.tlsServer);
         ASSERT_TRUE(server);
-        const QString address =
-            row.implicitTls ? QStringLiteral("pop3s://127.0.0.1:%1").arg(server->pop3sPort())
-                            : QStringLiteral("127.0.0.1:%1").arg(server->pop3Port());
+        const QString address = row.implicitTls ? loopback(server->pop3sPort(), "pop3s://")
+                                                : loopback(server->pop3Port());
         for (int n = 1; n <= 3; ++n) {
             ASSERT_TRUE(server->deliver(sampleMail(n)));
         }
 
-        Pop3Session session(trusting());
+        Pop3Session session(quickOptions());
         ASSERT_FALSE(session.connectToServer(*parseServerAddress(address, MailProtocol::Pop3)));
         EXPECT_EQ(session.isEncrypted(), row.expectEncrypted);
         EXPECT_TRUE(session.usesPipelining());
         ASSERT_FALSE(session.login(DovecotServer::user(), DovecotServer::password()));
         ASSERT_FALSE(session.quit());
 
-        const ArrayResult stat =
-            receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                        QStringLiteral("STAT"), {}, trusting());
+        const ArrayResult stat = receive(address, "STAT");
         ASSERT_TRUE(stat.isArray()) << stat.error.toStdString();
         ASSERT_EQ(stat.array->size(), 1);
         EXPECT_TRUE(stat.array->at(0).startsWith(QStringLiteral("3 ")));
-
-        const ArrayResult list =
-            receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                        QStringLiteral("LIST"), {}, trusting());
+        const ArrayResult list = receive(address, "LIST");
         ASSERT_TRUE(list.isArray()) << list.error.toStdString();
         EXPECT_EQ(list.array->size(), 4);
 
         QTemporaryDir dir;
         const QString mailDir = dir.filePath(QStringLiteral("mail"));
-        const ArrayResult saved =
-            receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                        QStringLiteral("SAVEALLD"), mailDir, trusting());
+        const ArrayResult saved = receive(address, "SAVEALLD", mailDir);
         ASSERT_TRUE(saved.isArray()) << saved.error.toStdString();
         ASSERT_EQ(saved.array->size(), 4);
         EXPECT_EQ(saved.array->at(0), stat.array->at(0));
@@ -120,17 +93,10 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
             EXPECT_EQ(withoutCr(readFile(saved.array->at(n))), sampleMail(n));
             EXPECT_EQ(QFileInfo(saved.array->at(n)).absolutePath(), QDir(mailDir).absolutePath());
         }
-        EXPECT_EQ(mailFiles(mailDir).size(), 3);  // nothing else, no temporary files
+        EXPECT_EQ(allFiles(mailDir).size(), 3);  // nothing else, no temporary files
         EXPECT_EQ(server->messageCount(), 0);
 
-        const ArrayResult empty =
-            receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                        QStringLiteral("STAT"), {}, trusting());
-        ASSERT_TRUE(empty.isArray());
-        EXPECT_EQ(empty.array->value(0), QStringLiteral("0 0"));
-        const ArrayResult none =
-            receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                        QStringLiteral("SAVEALLD"), mailDir, trusting());
+        const ArrayResult none = receive(address, "SAVEALLD", mailDir);
         ASSERT_TRUE(none.isArray());
         EXPECT_EQ(*none.array, QStringList{QStringLiteral("0 0")});
     }
@@ -139,27 +105,23 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
 TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     auto server = startDovecot(false);
     ASSERT_TRUE(server);
-    const QString address = QStringLiteral("127.0.0.1:%1").arg(server->pop3Port());
+    const QString address = loopback(server->pop3Port());
     QTemporaryDir dir;
-    auto saveAll = [&] {
-        return receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                           QStringLiteral("SAVEALL"), dir.path(), trusting());
-    };
 
     ASSERT_TRUE(server->deliver(sampleMail(1)));
     ASSERT_TRUE(server->deliver(sampleMail(2)));
-    const ArrayResult first = saveAll();
+    const ArrayResult first = receive(address, "SAVEALL", dir.path());
     ASSERT_TRUE(first.isArray()) << first.error.toStdString();
     ASSERT_EQ(first.array->size(), 2);
     EXPECT_EQ(withoutCr(readFile(first.array->at(0))), sampleMail(1));
     EXPECT_EQ(server->messageCount(), 2);
 
-    const ArrayResult again = saveAll();
+    const ArrayResult again = receive(address, "SAVEALL", dir.path());
     EXPECT_FALSE(again.isArray());
     EXPECT_FALSE(again.error.isEmpty());
 
     ASSERT_TRUE(server->deliver(sampleMail(3)));
-    const ArrayResult third = saveAll();
+    const ArrayResult third = receive(address, "SAVEALL", dir.path());
     ASSERT_TRUE(third.isArray()) << third.error.toStdString();
     ASSERT_EQ(third.array->size(), 1);
     EXPECT_EQ(withoutCr(readFile(third.array->at(0))), sampleMail(3));
@@ -167,9 +129,7 @@ TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
 
     // The mailer still receives all three.
     QTemporaryDir mailerDir;
-    const ArrayResult mailer =
-        receiveMail(address, DovecotServer::user(), DovecotServer::password(),
-                    QStringLiteral("SAVEALLD"), mailerDir.path(), trusting());
+    const ArrayResult mailer = receive(address, "SAVEALLD", mailerDir.path());
     ASSERT_TRUE(mailer.isArray());
     EXPECT_EQ(mailer.array->size(), 4);
 }
@@ -187,9 +147,7 @@ TEST(Pop3Receiver, LargeMailArrivesWhole) {
         attachment.toBase64(QByteArray::Base64Encoding) + "\n--b--\n";
     ASSERT_TRUE(server->deliver(mail));
     QTemporaryDir dir;
-    const ArrayResult saved =
-        receiveMail(QStringLiteral("127.0.0.1:%1").arg(server->pop3Port()), DovecotServer::user(),
-                    DovecotServer::password(), QStringLiteral("SAVEALLD"), dir.path(), trusting());
+    const ArrayResult saved = receive(loopback(server->pop3Port()), "SAVEALLD", dir.path());
     ASSERT_TRUE(saved.isArray()) << saved.error.toStdString();
     ASSERT_EQ(saved.array->size(), 2);
     EXPECT_TRUE(withoutCr(readFile(saved.array->at(1))) == mail);
@@ -202,9 +160,8 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
     auto tls = startDovecot(true);
     ASSERT_TRUE(plain && tls);
     ASSERT_TRUE(tls->deliver(sampleMail(1)));
-    TransportOptions untrusting;  // the system's store only
-    untrusting.connectTimeout = std::chrono::seconds(5);
-    untrusting.idleTimeout = std::chrono::seconds(5);
+    const TransportOptions untrusting = quickOptions(false);  // the system's store only
+    const QString password = DovecotServer::password();
 
     struct Row {
         const char* name;
@@ -215,18 +172,16 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
         const char* reasonPart;
     };
     const Row rows[] = {
-        {"wrong password", QStringLiteral("127.0.0.1:%1").arg(plain->pop3Port()),
-         QStringLiteral("wrong"), trusting(), FailureKind::Login, "ログイン"},
-        {"no server", QStringLiteral("127.0.0.1:%1").arg(testing::freeLoopbackPort()),
-         DovecotServer::password(), trusting(), FailureKind::Unreachable, "接続できません"},
-        {"STLS certificate does not verify", QStringLiteral("127.0.0.1:%1").arg(tls->pop3Port()),
-         DovecotServer::password(), untrusting, FailureKind::Tls, "安全に接続できません"},
-        {"implicit TLS certificate does not verify",
-         QStringLiteral("pop3s://127.0.0.1:%1").arg(tls->pop3sPort()), DovecotServer::password(),
-         untrusting, FailureKind::Tls, "安全に接続できません"},
-        {"TLS spoken to a plain port",
-         QStringLiteral("pop3s://127.0.0.1:%1").arg(plain->pop3Port()), DovecotServer::password(),
-         trusting(), FailureKind::Tls, "安全に接続できません"},
+        {"wrong password", loopback(plain->pop3Port()), QStringLiteral("wrong"), quickOptions(),
+         FailureKind::Login, "ログイン"},
+        {"no server", loopback(testing::freeLoopbackPort()), password, quickOptions(),
+         FailureKind::Unreachable, "接続できません"},
+        {"STLS certificate does not verify", loopback(tls->pop3Port()), password, untrusting,
+         FailureKind::Tls, "安全に接続できません"},
+        {"implicit TLS certificate does not verify", loopback(tls->pop3sPort(), "pop3s://"),
+         password, untrusting, FailureKind::Tls, "安全に接続できません"},
+        {"TLS spoken to a plain port", loopback(plain->pop3Port(), "pop3s://"), password,
+         quickOptions(), FailureKind::Tls, "安全に接続できません"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -242,11 +197,11 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
             << status->reason.toStdString();
 
         QTemporaryDir dir;
-        const ArrayResult result = receiveMail(row.server, DovecotServer::user(), row.password,
-                                               QStringLiteral("SAVEALLD"), dir.path(), row.options);
+        const ArrayResult result =
+            receive(row.server, "SAVEALLD", dir.path(), row.password, row.options);
         EXPECT_FALSE(result.isArray());
         EXPECT_EQ(result.error, status->reason);
-        EXPECT_TRUE(mailFiles(dir.path()).isEmpty());
+        EXPECT_TRUE(allFiles(dir.path()).isEmpty());
     }
     EXPECT_EQ(tls->messageCount(), 1);
     EXPECT_FALSE(tls->log().contains(QStringLiteral("Login: user=<testuser>")));

@@ -1,8 +1,7 @@
 // SendMail's transport against the aiosmtpd sink on 127.0.0.1.
 #include "smtp_sender.h"
-
 #include "smtp_sink_server.h"
-#include "test_certificate.h"
+#include "transport_test_support.h"
 
 #include <QJsonArray>
 
@@ -12,22 +11,7 @@ namespace orvane::mail {
 namespace {
 
 using testing::SmtpSinkServer;
-using testing::TestCertificate;
-
-const TestCertificate& certificate() {
-    static const TestCertificate cert;
-    return cert;
-}
-
-TransportOptions options(bool trustTestCa) {
-    TransportOptions result;
-    if (trustTestCa) {
-        result.extraCaFiles << certificate().certFile();
-    }
-    result.connectTimeout = std::chrono::seconds(5);
-    result.idleTimeout = std::chrono::seconds(5);
-    return result;
-}
+using namespace test;
 
 const QByteArray kMessage =
     "From: taro@example.jp\r\nTo: hanako@example.jp\r\nSubject: hello\r\n\r\n"
@@ -49,14 +33,9 @@ TEST(SmtpSender, SendsOverEveryKindOfConnection) {
         bool expectTls;
     };
     const Row rows[] = {
-        {"STARTTLS then AUTH", &tls, QStringLiteral("127.0.0.1:%1").arg(tls.port()), login, true},
-        {"implicit TLS then AUTH", &tls,
-         QStringLiteral("smtps://127.0.0.1:%1").arg(tls.smtpsPort()), login, true},
-        {"plain without login",
-         &noAuth,
-         QStringLiteral("smtp://127.0.0.1:%1").arg(noAuth.port()),
-         {},
-         false},
+        {"STARTTLS then AUTH", &tls, loopback(tls.port()), login, true},
+        {"implicit TLS then AUTH", &tls, loopback(tls.smtpsPort(), "smtps://"), login, true},
+        {"plain without login", &noAuth, loopback(noAuth.port(), "smtp://"), {}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -66,7 +45,7 @@ TEST(SmtpSender, SendsOverEveryKindOfConnection) {
                                         QStringLiteral("Taro <taro@example.jp>"),
                                         {QStringLiteral("hanako@example.jp")},
                                         kMessage},
-                                       options(true));
+                                       quickOptions());
         ASSERT_FALSE(status) << status->reason.toStdString();
         const auto captured = row.server->captured();
         ASSERT_EQ(captured.size(), before + 1);
@@ -89,7 +68,7 @@ TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     ASSERT_TRUE(noAuth.start()) << noAuth.error().toStdString();
     ASSERT_TRUE(noStartTls.start()) << noStartTls.error().toStdString();
     const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
-    const QString tlsAddress = QStringLiteral("127.0.0.1:%1").arg(tls.port());
+    const QString tlsAddress = loopback(tls.port());
 
     struct Row {
         const char* name;
@@ -101,7 +80,7 @@ TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
         const char* reasonPart;
     };
     const Row rows[] = {
-        {"login given, no AUTH offered", QStringLiteral("127.0.0.1:%1").arg(noAuth.port()), login,
+        {"login given, no AUTH offered", loopback(noAuth.port()), login,
          QStringLiteral("hanako@example.jp"), true, FailureKind::Refused, "AUTH"},
         {"wrong password",
          tlsAddress,
@@ -114,17 +93,19 @@ TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
          FailureKind::Refused, "550 5.1.1 No such user here"},
         {"STARTTLS certificate does not verify", tlsAddress, login,
          QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
-        {"implicit TLS certificate does not verify",
-         QStringLiteral("smtps://127.0.0.1:%1").arg(tls.smtpsPort()), login,
+        {"implicit TLS certificate does not verify", loopback(tls.smtpsPort(), "smtps://"), login,
          QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
-        {"no server", QStringLiteral("127.0.0.1:%1").arg(testing::freeLoopbackPort()), login,
+        {"STARTTLS offered, then declined", loopback(noStartTls.port()), login,
+         QStringLiteral("hanako@example.jp"), true, FailureKind::Refused,
+         "暗号化を受け付けなかった"},
+        {"no server", loopback(testing::freeLoopbackPort()), login,
          QStringLiteral("hanako@example.jp"), true, FailureKind::Unreachable, "接続できません"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Status status = sendSmtp(
             {row.address, row.login, QStringLiteral("taro@example.jp"), {row.to}, kMessage},
-            options(row.trust));
+            quickOptions(row.trust));
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(status->kind, row.kind) << status->reason.toStdString();
         EXPECT_TRUE(status->reason.contains(QString::fromUtf8(row.reasonPart)))

@@ -1,0 +1,45 @@
+#pragma once
+
+// Set-up shared by the tests that talk to the mail servers of testing/mail_servers.
+#include "transport_options.h"
+
+#include "test_certificate.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace orvane::mail::test {
+
+// One certificate for the whole test program.
+inline const testing::TestCertificate& certificate() {
+    static const testing::TestCertificate cert;
+    return cert;
+}
+
+// Short timeouts; `trustTestCa` adds the test certificate to the system's store.
+inline TransportOptions quickOptions(bool trustTestCa = true,
+                                     std::chrono::milliseconds idle = std::chrono::seconds(5)) {
+    TransportOptions options;
+    if (trustTestCa) {
+        options.extraCaFiles << certificate().certFile();
+    }
+    options.connectTimeout = std::chrono::seconds(5);
+    options.idleTimeout = idle;
+    return options;
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file in `dir`, hidden (temporary) ones included.
+inline QStringList allFiles(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden);
+}
+
+inline QString loopback(quint16 port, const char* scheme = "") {
+    return QLatin1String(scheme) + QStringLiteral("127.0.0.1:") + QString::number(port);
+}
+
+}  // namespace orvane::mail::test
