@@ -7,6 +7,7 @@ namespace orvane::mail {
 namespace {
 
 using test::hex;
+using test::PrintTo;
 using test::utf8;
 
 struct CharsetRow {
@@ -15,10 +16,6 @@ struct CharsetRow {
     const char* label;
     const char* expected;  // UTF-8
 };
-
-void PrintTo(const CharsetRow& row, std::ostream* out) {
-    *out << row.name;
-}
 
 class CharsetDecoding : public testing::TestWithParam<CharsetRow> {};
 
@@ -68,14 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
         CharsetRow{"label_iconv_does_not_know", hex("e38386e382b9e38388"), "x-no-such-charset",
                    "テスト"},
         CharsetRow{"latin1_stays_latin1", QByteArray("caf\xe9"), "ISO-8859-1", "café"},
-        CharsetRow{"utf8_fullwidth_tilde_stays", hex("efbd9e"), "UTF-8", "～"}),
-    [](const testing::TestParamInfo<CharsetRow>& info) { return std::string(info.param.name); });
-
-TEST(CharsetDecoding, UndecodableBytesBecomeReplacementCharactersNotQuestionMarks) {
-    // A valid CP932 text with one byte that no Japanese table holds.
-    const QString decoded = decodeText(hex("82 B1 82 F1 FF 82 C9"), "Shift_JIS");
-    EXPECT_EQ(decoded, utf8("こん\uFFFDに"));
-}
+        CharsetRow{"utf8_fullwidth_tilde_stays", hex("efbd9e"), "UTF-8", "～"},
+        // One byte no Japanese table holds, in valid CP932 text: U+FFFD, not "?".
+        CharsetRow{"undecodable_byte_replaced", hex("82 B1 82 F1 FF 82 C9"), "Shift_JIS",
+                   "こん\uFFFDに"}),
+    test::RowName{});
 
 TEST(CharsetDecoding, StrictDecodingRefusesBytesOutsideTheLabel) {
     EXPECT_FALSE(decodeStrictly(hex("82 B1 FF"), "Shift_JIS"));

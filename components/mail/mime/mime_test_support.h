@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QString>
 
+#include <concepts>
+#include <ostream>
+#include <string>
+
 namespace orvane::mail::test {
 
 // Bytes from hex text such as "82 A0 87 40".
@@ -24,5 +28,20 @@ inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// Table rows of parameterised tests are printed and named by their `name`;
+// bring PrintTo into the rows' namespace with `using test::PrintTo;`.
+template <typename Row>
+requires std::convertible_to<decltype(Row::name), const char*>
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
+struct RowName {
+    template <typename Info>
+    std::string operator()(const Info& info) const {
+        return info.param.name;
+    }
+};
 
 }  // namespace orvane::mail::test

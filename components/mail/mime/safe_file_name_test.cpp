@@ -6,6 +6,7 @@
 namespace orvane::mail {
 namespace {
 
+using test::PrintTo;
 using test::utf8;
 
 struct NameRow {
@@ -13,10 +14,6 @@ struct NameRow {
     const char* suggested;
     const char* expected;
 };
-
-void PrintTo(const NameRow& row, std::ostream* out) {
-    *out << row.name;
-}
 
 class SafeFileName : public testing::TestWithParam<NameRow> {};
 
@@ -41,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NameRow{"unsafe_characters", "a:b*c?d\"e<f>g|h.mp3", "a_b_c_d_e_f_g_h.mp3"},
                     NameRow{"bidi_override_removed", "invoice\u202Egpj.mp3", "invoicegpj.mp3"},
                     NameRow{"control_characters_removed", "a\tb\nc.mp3", "abc.mp3"}),
-    [](const testing::TestParamInfo<NameRow>& info) { return std::string(info.param.name); });
+    test::RowName{});
 
 TEST(SafeFileName, LongNamesKeepTheirExtensionWithinTheLimit) {
     const QString name = safeFileName(QString(300, QChar(0x3042)) + ".mp3", ".bin");
