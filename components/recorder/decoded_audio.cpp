@@ -12,6 +12,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 namespace orvane::recorder::testing {
@@ -138,6 +139,30 @@ std::optional<DecodedAudio> decodeWav(const std::string& path) {
     sf_close(file);
     return DecodedAudio{info.samplerate, info.channels,
                         static_cast<double>(info.frames) / info.samplerate, peak / 32767.0};
+}
+
+bool writeToneWav(const std::string& path, const std::vector<ToneSegment>& segments, int rate,
+                  int channels, double hz) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        return false;
+    }
+    std::vector<short> frame(static_cast<std::size_t>(channels));
+    bool written = true;
+    long n = 0;
+    for (const ToneSegment& segment : segments) {
+        const long frames = std::lround(segment.seconds * rate);
+        for (long i = 0; i < frames; ++i, ++n) {
+            const double value = segment.amplitude * std::sin(2 * std::numbers::pi * hz * n / rate);
+            std::fill(frame.begin(), frame.end(), static_cast<short>(std::lround(value * 32767)));
+            written = written && sf_writef_short(file, frame.data(), 1) == 1;
+        }
+    }
+    return sf_close(file) == 0 && written;
 }
 
 }  // namespace orvane::recorder::testing

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvane::recorder::testing {
 
@@ -19,5 +20,15 @@ std::optional<DecodedAudio> decodeMp3(const std::string& path);
 std::optional<DecodedAudio> decodeWithLibav(const std::string& path);
 // Reads a WAV file with libsndfile.
 std::optional<DecodedAudio> decodeWav(const std::string& path);
+
+// One stretch of a test tone: its length and its amplitude (0 to 1 of full scale).
+struct ToneSegment {
+    double seconds;
+    double amplitude;
+};
+// Writes a sine of hz, in the given stretches, as a 16-bit PCM WAV file (every channel
+// alike) with libsndfile. Returns whether the whole file was written.
+bool writeToneWav(const std::string& path, const std::vector<ToneSegment>& segments, int rate,
+                  int channels, double hz);
 
 }  // namespace orvane::recorder::testing

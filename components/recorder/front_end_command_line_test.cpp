@@ -8,9 +8,11 @@
 namespace orvane::recorder {
 namespace {
 
+using trelcapg::RecorderSettings;
+
 struct FrontEndRow {
     const char* name;
-    void (*change)(trelcapg::RecorderSettings&);
+    RecorderSettings settings;  // the output is always kPath
     int kbps;
     int boost;
     std::optional<double> khz;
@@ -20,19 +22,16 @@ struct FrontEndRow {
     std::optional<std::string> input;  // from the typed options
 };
 
+constexpr const char* kPath = "/home/user/my recordings/take 1";
+
 class FrontEndCommandLine : public ::testing::TestWithParam<FrontEndRow> {
   protected:
-    static trelcapg::RecorderSettings settings() {
-        trelcapg::RecorderSettings s;
-        s.filePath = "/home/user/my recordings/take 1";
-        GetParam().change(s);
-        return s;
-    }
+    static std::string line() { return trelcapg::BuildCommandLine(GetParam().settings); }
     static void check(const Result<RecorderOptions>& options) {
         const auto& row = GetParam();
         ASSERT_TRUE(options.ok()) << options.error().message;
-        EXPECT_EQ(options->seconds, settings().recTime);
-        EXPECT_EQ(options->captureFormat, settings().recParam);
+        EXPECT_EQ(options->seconds, row.settings.recTime);
+        EXPECT_EQ(options->captureFormat, row.settings.recParam);
         EXPECT_EQ(options->bitrateKbps, row.kbps);
         EXPECT_EQ(options->boost, row.boost);
         EXPECT_EQ(options->targetKhz, row.khz);
@@ -40,68 +39,56 @@ class FrontEndCommandLine : public ::testing::TestWithParam<FrontEndRow> {
         EXPECT_EQ(options->format, row.format);
         EXPECT_EQ(options->silence, row.silence);
         EXPECT_EQ(options->inputFile, row.input);
-        EXPECT_EQ(options->outputPath, settings().filePath);
+        EXPECT_EQ(options->outputPath, kPath);
     }
 };
 
 TEST_P(FrontEndCommandLine, ArrivesSplitAsTheFrontEndStartsIt) {
-    auto argv = trelcapg::SplitCommandLine(trelcapg::BuildCommandLine(settings()));
+    auto argv = trelcapg::SplitCommandLine(line());
     ASSERT_FALSE(argv.empty());
     argv.erase(argv.begin());  // argv[0], the program
     check(parseArguments(normalizeArguments(argv)));
 }
 
 TEST_P(FrontEndCommandLine, ArrivesAsOneString) {
-    check(parseArguments(normalizeArguments({trelcapg::BuildCommandLine(settings())})));
+    check(parseArguments(normalizeArguments({line()})));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, FrontEndCommandLine,
-    ::testing::Values(FrontEndRow{"Defaults", [](trelcapg::RecorderSettings&) {}, 128, 0,
-                                  std::nullopt, std::nullopt, OutputFormat::Mp3, std::nullopt,
-                                  std::nullopt},
-                      FrontEndRow{"EverythingOn",
-                                  [](trelcapg::RecorderSettings& s) {
-                                      s.recTime = 30;
-                                      s.outputRate = 9;
-                                      s.boost = 2;
-                                      s.rateConversion = 2;
-                                      s.fileFormat = trelcapg::kLame;
-                                      s.mp3Vbr = 1;
-                                      s.vbrLevel = 4;
-                                      s.silenceDetection = 1;
-                                      s.silenceLevel = 10;
-                                      s.silencePeriod = 3;
-                                  },
-                                  320, 2, 44.1, 4, OutputFormat::Mp3, SilenceRule{10, 3},
-                                  std::nullopt},
-                      FrontEndRow{"GogoVbrLowRate",
-                                  [](trelcapg::RecorderSettings& s) {
-                                      s.recParam = 1;
-                                      s.outputRate = 0;
-                                      s.boost = 1;
-                                      s.rateConversion = 1;
-                                      s.mp3Vbr = 1;
-                                      s.vbrLevel = 0;
-                                  },
-                                  32, 1, 32.0, 0, OutputFormat::Mp3, std::nullopt, std::nullopt},
-                      FrontEndRow{"WmaIgnoresVbr",
-                                  [](trelcapg::RecorderSettings& s) {
-                                      s.fileFormat = trelcapg::kWma;
-                                      s.mp3Vbr = 1;
-                                      s.outputRate = 2;
-                                  },
-                                  64, 0, std::nullopt, std::nullopt, OutputFormat::Wma,
-                                  std::nullopt, std::nullopt},
-                      FrontEndRow{"WavWithTypedOptions",
-                                  [](trelcapg::RecorderSettings& s) {
-                                      s.fileFormat = trelcapg::kWav;
-                                      s.recParam = 16;
-                                      s.options = R"(-i "/tmp/a b.wav")";
-                                  },
-                                  128, 0, std::nullopt, std::nullopt, OutputFormat::Wav,
-                                  std::nullopt, "/tmp/a b.wav"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const RecorderSettings kEverythingOn{.filePath = kPath,
+                                     .boost = 2,
+                                     .recTime = 30,
+                                     .outputRate = 9,
+                                     .rateConversion = 2,
+                                     .fileFormat = trelcapg::kLame,
+                                     .silenceDetection = 1,
+                                     .silenceLevel = 10,
+                                     .silencePeriod = 3,
+                                     .mp3Vbr = 1,
+                                     .vbrLevel = 4};
+const RecorderSettings kGogoVbrLowRate{.filePath = kPath,
+                                       .recParam = 1,
+                                       .boost = 1,
+                                       .outputRate = 0,
+                                       .rateConversion = 1,
+                                       .mp3Vbr = 1,
+                                       .vbrLevel = 0};
+const RecorderSettings kWma{
+    .filePath = kPath, .outputRate = 2, .fileFormat = trelcapg::kWma, .mp3Vbr = 1};
+const RecorderSettings kWavWithInput{.filePath = kPath,
+                                     .recParam = 16,
+                                     .fileFormat = trelcapg::kWav,
+                                     .options = R"(-i "/tmp/a b.wav")"};
+
+const FrontEndRow kRows[] = {
+    {"Defaults", {.filePath = kPath}, 128, 0, {}, {}, OutputFormat::Mp3, {}, {}},
+    {"EverythingOn", kEverythingOn, 320, 2, 44.1, 4, OutputFormat::Mp3, SilenceRule{10, 3}, {}},
+    {"GogoVbrLowRate", kGogoVbrLowRate, 32, 1, 32.0, 0, OutputFormat::Mp3, {}, {}},
+    {"WmaIgnoresVbr", kWma, 64, 0, {}, {}, OutputFormat::Wma, {}, {}},
+    {"WavWithTypedOptions", kWavWithInput, 128, 0, {}, {}, OutputFormat::Wav, {}, "/tmp/a b.wav"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, FrontEndCommandLine, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orvane::recorder

@@ -45,12 +45,6 @@ TEST_P(ParseArguments, TakesEverySwitch) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, ParseArguments,
     ::testing::Values(
-        ParseRow{"FrontEndDefaults", R"(trelcap -t 60 -b 128 -f 12  "/home/u/rec 1.mp3")", 60, 128,
-                 12, 0, std::nullopt, std::nullopt, OutputFormat::Mp3, std::nullopt,
-                 "/home/u/rec 1.mp3"},
-        ParseRow{"FrontEndEverything",
-                 R"(trelcap -t 30 -b 320 -f 12 -bs2 -sr 44.1 -LAME -v 4 -sl 10 -ms 3  "P")", 30,
-                 320, 12, 2, 44.1, 4, OutputFormat::Mp3, SilenceRule{10, 3}, "P"},
         ParseRow{"MailerFixedForm",
                  R"(trelcap28\trelcap.exe -t 20 -b 32 -f 12 -sr 32.2 "orvane-u-20261206123456")",
                  20, 32, 12, 0, 32.2, std::nullopt, OutputFormat::Mp3, std::nullopt,

@@ -6,12 +6,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <signal.h>
 
-#include <cmath>
-#include <numbers>
 #include <vector>
 
 namespace orvane::recorder {
@@ -21,32 +18,9 @@ QString trelcapPath() {
     return qEnvironmentVariable("ORVANE_BIN_DIR") + "/trelcap";
 }
 
-struct Segment {
-    double seconds;
-    double amplitude;
-};
-
-// A sine of 440 Hz in the given segments, written with libsndfile.
-void writeToneWav(const QString& path, std::vector<Segment> segments, int rate = 44100,
-                  int channels = 2) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr);
-    std::vector<short> frame(static_cast<std::size_t>(channels));
-    long n = 0;
-    for (const auto& segment : segments) {
-        const long frames = std::lround(segment.seconds * rate);
-        for (long i = 0; i < frames; ++i, ++n) {
-            const double value =
-                segment.amplitude * std::sin(2 * std::numbers::pi * 440 * n / rate);
-            std::fill(frame.begin(), frame.end(), static_cast<short>(std::lround(value * 32767)));
-            sf_writef_short(file, frame.data(), 1);
-        }
-    }
-    sf_close(file);
+// A 440 Hz tone in the given stretches.
+void writeToneWav(const QString& path, const std::vector<testing::ToneSegment>& segments) {
+    ASSERT_TRUE(testing::writeToneWav(path.toStdString(), segments, 44100, 2, 440));
 }
 
 struct Finished {
@@ -112,51 +86,31 @@ TEST_P(TrelcapWrites, AFileThatDecodesBack) {
     EXPECT_EQ(files(), (QStringList{"in.wav", row.file}));  // no temporary left behind
 }
 
+// Arguments given as one string are split at single blanks.
+QStringList args(const char* line) {
+    return QString::fromUtf8(line).split(u' ');
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, TrelcapWrites,
     ::testing::Values(
-        OutputRow{"Mp3",
-                  {"-i", "in.wav", "-t", "60", "-b", "128", "-f", "12", "out"},
-                  "out.mp3",
-                  44100,
-                  2.0,
-                  0.5},
+        OutputRow{"Mp3", args("-i in.wav -t 60 -b 128 -f 12 out"), "out.mp3", 44100, 2.0, 0.5},
         // The mailer's fixed line, with -i standing in for the microphone.
         OutputRow{"MailerFixedForm",
-                  {"-i", "in.wav", "-t", "1", "-b", "32", "-f", "12", "-sr", "32.2",
-                   "orvane-john.doe-20261206123456"},
-                  "orvane-john.doe-20261206123456.mp3",
-                  32000,
-                  1.0,
+                  args("-i in.wav -t 1 -b 32 -f 12 -sr 32.2 orvane-john.doe-20261206123456"),
+                  "orvane-john.doe-20261206123456.mp3", 32000, 1.0, 0.5},
+        OutputRow{"LameVbr", args("-i in.wav -LAME -v 2 vbr.mp3"), "vbr.mp3", 44100, 2.0, 0.5},
+        OutputRow{"Wav", args("-i in.wav -t 5 -WAV out"), "out.wav", 44100, 2.0, 0.5},
+        OutputRow{"WavConvertedTo32k", args("-i in.wav -WAV -sr 32.0 out"), "out.wav", 32000, 2.0,
                   0.5},
-        OutputRow{
-            "LameVbr", {"-i", "in.wav", "-LAME", "-v", "2", "vbr.mp3"}, "vbr.mp3", 44100, 2.0, 0.5},
-        OutputRow{"Wav", {"-i", "in.wav", "-t", "5", "-WAV", "out"}, "out.wav", 44100, 2.0, 0.5},
-        OutputRow{"WavConvertedTo32k",
-                  {"-i", "in.wav", "-WAV", "-sr", "32.0", "out"},
-                  "out.wav",
-                  32000,
-                  2.0,
-                  0.5},
-        OutputRow{"Wma", {"-i", "in.wav", "-WMA", "-b", "64", "out"}, "out.wma", 44100, 2.0, 0.5},
-        OutputRow{"BoostClipsAtFullScale",
-                  {"-i", "in.wav", "-bs2", "-WAV", "loud"},
-                  "loud.wav",
-                  44100,
-                  2.0,
+        OutputRow{"Wma", args("-i in.wav -WMA -b 64 out"), "out.wma", 44100, 2.0, 0.5},
+        OutputRow{"BoostClipsAtFullScale", args("-i in.wav -bs2 -WAV loud"), "loud.wav", 44100, 2.0,
                   1.0},
         OutputRow{"WholeLineInOneArgument",
-                  {R"(-t 1 -b 64 -f 12 -i in.wav  "my  file")"},
-                  "my  file.mp3",
-                  44100,
-                  1.0,
-                  0.5},
-        OutputRow{"QuotesLeftInArguments",
-                  {"-t", "1", "-i", "in.wav", "\"my", "file\""},
-                  "my file.mp3",
-                  44100,
-                  1.0,
-                  0.5}),
+                  QStringList{R"(-t 1 -b 64 -f 12 -i in.wav  "my  file")"}, "my  file.mp3", 44100,
+                  1.0, 0.5},
+        OutputRow{"QuotesLeftInArguments", QStringList{"-t", "1", "-i", "in.wav", "\"my", "file\""},
+                  "my file.mp3", 44100, 1.0, 0.5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TrelcapProgram, SilenceEndsTheRecording) {
@@ -198,16 +152,14 @@ TEST_P(TrelcapRefuses, WithOneLineAndNoFile) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, TrelcapRefuses,
     ::testing::Values(
-        FailureRow{"BadSwitch", {"-i", "in.wav", "-q", "out"}, 2, "unknown switch -q"},
-        FailureRow{"BadValue", {"-i", "in.wav", "-f", "0", "out"}, 2, "-f"},
-        FailureRow{"MissingInput", {"-i", "gone.wav", "out"}, 1, "cannot read input file"},
-        FailureRow{"InputNotSound", {"-i", "notes.txt", "out"}, 1, "cannot read input file"},
-        FailureRow{"FolderIsAFile",
-                   {"-i", "in.wav", "notes.txt/out"},
-                   1,
+        FailureRow{"BadSwitch", args("-i in.wav -q out"), 2, "unknown switch -q"},
+        FailureRow{"BadValue", args("-i in.wav -f 0 out"), 2, "-f"},
+        FailureRow{"MissingInput", args("-i gone.wav out"), 1, "cannot read input file"},
+        FailureRow{"InputNotSound", args("-i notes.txt out"), 1, "cannot read input file"},
+        FailureRow{"FolderIsAFile", args("-i in.wav notes.txt/out"), 1,
                    "cannot write \"notes.txt/out.mp3\""},
-        FailureRow{"NoSuchFolder", {"-i", "in.wav", "none/out"}, 1, "cannot write"},
-        FailureRow{"OutputIsAFolder", {"-i", "in.wav", "-WAV", "."}, 1, "cannot write"}),
+        FailureRow{"NoSuchFolder", args("-i in.wav none/out"), 1, "cannot write"},
+        FailureRow{"OutputIsAFolder", args("-i in.wav -WAV ."), 1, "cannot write"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Without a sound server or card there is nothing to record from. On a machine with a

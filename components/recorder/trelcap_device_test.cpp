@@ -8,13 +8,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <signal.h>
-
-#include <cmath>
-#include <numbers>
-#include <vector>
 
 namespace orvane::recorder {
 namespace {
@@ -25,22 +20,6 @@ using orvane::testing::VirtualSoundDevice;
 constexpr double kToneSeconds = 1.5;
 constexpr double kToneAmplitude = 0.5;
 
-void writeTone(const QString& path) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr);
-    std::vector<short> samples(static_cast<std::size_t>(kToneSeconds * 44100));
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        samples[i] = static_cast<short>(std::lround(
-            kToneAmplitude * 32767 * std::sin(2 * std::numbers::pi * 1000 * i / 44100.0)));
-    }
-    sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
-}
-
 class TrelcapOnADevice : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -48,7 +27,8 @@ class TrelcapOnADevice : public ::testing::Test {
             GTEST_SKIP() << "no private PulseAudio: " << device_.whyNot().toStdString();
         }
         ASSERT_TRUE(dir_.isValid());
-        writeTone(dir_.filePath("tone.wav"));
+        ASSERT_TRUE(testing::writeToneWav(dir_.filePath("tone.wav").toStdString(),
+                                          {{kToneSeconds, kToneAmplitude}}, 44100, 1, 1000));
     }
 
     // Starts trelcap and returns once it is capturing (its meter has begun).
