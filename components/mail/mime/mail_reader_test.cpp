@@ -42,6 +42,11 @@ struct CorpusRow {
     std::vector<Attachment> attachments;
 };
 
+CorpusRow row(const char* name, const char* subject, const char* from, const char* body,
+              QByteArray mail, std::vector<Attachment> attachments = {}) {
+    return {name, std::move(mail), subject, from, body, std::move(attachments)};
+}
+
 class MailCorpus : public testing::TestWithParam<CorpusRow> {
   protected:
     QTemporaryDir dir;
@@ -77,155 +82,111 @@ const QByteArray kMp3 = QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByt
 INSTANTIATE_TEST_SUITE_P(
     Rows, MailCorpus,
     testing::Values(
-        CorpusRow{"utf8_base64",
-                  crlf("From: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\n"
-                       "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\n"
-                       "Date: Sun, 06 Dec 2026 10:00:00 +0900\n"
-                       "MIME-Version: 1.0\n"
-                       "Content-Type: text/plain; charset=UTF-8\n"
-                       "Content-Transfer-Encoding: base64\n\n" +
-                       QByteArray("明日の会議は10時から。\nよろしく-お願い_します。\n").toBase64() +
-                       "\n"),
-                  "会議の件",
-                  " 山田 太郎 <taro@example.jp>",
-                  "明日の会議は10時から。\nよろしく-お願い_します。\n",
-                  {}},
-        CorpusRow{"iso2022jp_with_circled_digits",
-                  crlf("From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <t@example.jp>\n"
-                       "Subject: =?ISO-2022-JP?B?GyRCLSEhQRsoQg==?=\n"
-                       "Content-Type: text/plain; charset=ISO-2022-JP\n"
-                       "Content-Transfer-Encoding: 7bit\n\n"
-                       "\x1b$B-\"!A$3$s$K$A$O\x1b(B\n"),
-                  "①〜",
-                  " 山田 太郎 <t@example.jp>",
-                  "②〜こんにちは\n",
-                  {}},
-        CorpusRow{"cp932_labelled_shift_jis",
-                  crlf("From: =?Shift_JIS?B?jlKTYyCRvphZ?= <t@example.jp>\n"
-                       "Subject: =?Shift_JIS?B?h0DtQIFg?=\n"
-                       "Content-Type: text/plain; charset=\"Shift_JIS\"\n"
-                       "Content-Transfer-Encoding: 8bit\n\n" +
-                       hex("8741815F8160") + "\n"),
-                  "①纊〜",
-                  " 山田 太郎 <t@example.jp>",
-                  "②＼〜\n",
-                  {}},
-        CorpusRow{"euc_jp",
-                  crlf("From: t@example.jp\n"
-                       "Subject: =?EUC-JP?B?" +
-                       hex("C6FCCBDCB8EC").toBase64() +
-                       "?=\n"
-                       "Content-Type: text/plain; charset=euc-jp\n\n" +
-                       hex("A4B3A4F3A4CBA4C1A4CF") + "\n"),
-                  "日本語",
-                  " t@example.jp",
-                  "こんにちは\n",
-                  {}},
-        CorpusRow{"raw_8bit_headers_in_body_charset",
-                  crlf("From: \"" + hex("955C8EA6") +
-                       "\" <a@example.jp>\n"
-                       "Subject: " +
-                       hex("8365835883678F8A") +
-                       "\n"
-                       "Content-Type: text/plain; charset=Shift_JIS\n\n" +
-                       hex("82B182F1") + "\n"),
-                  "テスト所",
-                  " 表示 <a@example.jp>",
-                  "こん\n",
-                  {}},
-        CorpusRow{"html_only",
-                  crlf("From: a@example.jp\nSubject: html\n"
-                       "Content-Type: text/html; charset=utf-8\n"
-                       "Content-Transfer-Encoding: quoted-printable\n\n"
-                       "<html><head><title>t</title><style>p{color:red}</style></head>\n"
-                       "<body><script>alert(1)</script><p>A &amp; B &lt;=3D &#x65E5;</p>\n"
-                       "<div>=E6=97=A5=E6=9C=AC<br>second&nbsp;line</div></body></html>\n"),
-                  "html",
-                  " a@example.jp",
-                  "A & B <= 日\n日本\nsecond line",
-                  {}},
-        CorpusRow{"nested_multipart_with_japanese_rfc2231_name",
-                  crlf("From: a@example.jp\nSubject: nested\nMIME-Version: 1.0\n"
-                       "Content-Type: multipart/mixed; boundary=outer\n\n"
-                       "--outer\n"
-                       "Content-Type: multipart/alternative; boundary=inner\n\n"
-                       "--inner\nContent-Type: text/html; charset=utf-8\n\n<p>html part</p>\n"
-                       "--inner\nContent-Type: text/plain; charset=utf-8\n\nplain part\n"
-                       "--inner--\n"
-                       "--outer\n"
-                       "Content-Type: audio/mpeg\n"
-                       "Content-Disposition: attachment;\n"
-                       " filename*=UTF-8''%E9%9F%B3%E5%A3%B0%E3%83%A1%E3%83%83%E3%82%BB%E3%83%BC%"
-                       "E3%82%B8.mp3\n"
-                       "Content-Transfer-Encoding: base64\n\n" +
-                       kMp3.toBase64() + "\n--outer--\n"),
-                  "nested",
-                  " a@example.jp",
-                  "plain part",
-                  {{"音声メッセージ.mp3", kMp3}}},
-        CorpusRow{
-            "empty_plain_alternative_falls_back_to_html",
+        row("utf8_base64", "会議の件", " 山田 太郎 <taro@example.jp>",
+            "明日の会議は10時から。\nよろしく-お願い_します。\n",
+            crlf("From: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\n"
+                 "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\n"
+                 "Date: Sun, 06 Dec 2026 10:00:00 +0900\n"
+                 "MIME-Version: 1.0\n"
+                 "Content-Type: text/plain; charset=UTF-8\n"
+                 "Content-Transfer-Encoding: base64\n\n" +
+                 QByteArray("明日の会議は10時から。\nよろしく-お願い_します。\n").toBase64() +
+                 "\n")),
+        row("iso2022jp_with_circled_digits", "①〜", " 山田 太郎 <t@example.jp>", "②〜こんにちは\n",
+            crlf("From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <t@example.jp>\n"
+                 "Subject: =?ISO-2022-JP?B?GyRCLSEhQRsoQg==?=\n"
+                 "Content-Type: text/plain; charset=ISO-2022-JP\n"
+                 "Content-Transfer-Encoding: 7bit\n\n"
+                 "\x1b$B-\"!A$3$s$K$A$O\x1b(B\n")),
+        row("cp932_labelled_shift_jis", "①纊〜", " 山田 太郎 <t@example.jp>", "②＼〜\n",
+            crlf("From: =?Shift_JIS?B?jlKTYyCRvphZ?= <t@example.jp>\n"
+                 "Subject: =?Shift_JIS?B?h0DtQIFg?=\n"
+                 "Content-Type: text/plain; charset=\"Shift_JIS\"\n"
+                 "Content-Transfer-Encoding: 8bit\n\n" +
+                 hex("8741815F8160") + "\n")),
+        row("euc_jp", "日本語", " t@example.jp", "こんにちは\n",
+            crlf("From: t@example.jp\n"
+                 "Subject: =?EUC-JP?B?" +
+                 hex("C6FCCBDCB8EC").toBase64() +
+                 "?=\n"
+                 "Content-Type: text/plain; charset=euc-jp\n\n" +
+                 hex("A4B3A4F3A4CBA4C1A4CF") + "\n")),
+        row("raw_8bit_headers_in_body_charset", "テスト所", " 表示 <a@example.jp>", "こん\n",
+            crlf("From: \"" + hex("955C8EA6") +
+                 "\" <a@example.jp>\n"
+                 "Subject: " +
+                 hex("8365835883678F8A") +
+                 "\n"
+                 "Content-Type: text/plain; charset=Shift_JIS\n\n" +
+                 hex("82B182F1") + "\n")),
+        row("html_only", "html", " a@example.jp", "A & B <= 日\n日本\nsecond line",
+            crlf("From: a@example.jp\nSubject: html\n"
+                 "Content-Type: text/html; charset=utf-8\n"
+                 "Content-Transfer-Encoding: quoted-printable\n\n"
+                 "<html><head><title>t</title><style>p{color:red}</style></head>\n"
+                 "<body><script>alert(1)</script><p>A &amp; B &lt;=3D &#x65E5;</p>\n"
+                 "<div>=E6=97=A5=E6=9C=AC<br>second&nbsp;line</div></body></html>\n")),
+        row("nested_multipart_with_japanese_rfc2231_name", "nested", " a@example.jp", "plain part",
+            crlf("From: a@example.jp\nSubject: nested\nMIME-Version: 1.0\n"
+                 "Content-Type: multipart/mixed; boundary=outer\n\n"
+                 "--outer\n"
+                 "Content-Type: multipart/alternative; boundary=inner\n\n"
+                 "--inner\nContent-Type: text/html; charset=utf-8\n\n<p>html part</p>\n"
+                 "--inner\nContent-Type: text/plain; charset=utf-8\n\nplain part\n"
+                 "--inner--\n"
+                 "--outer\n"
+                 "Content-Type: audio/mpeg\n"
+                 "Content-Disposition: attachment;\n"
+                 " filename*=UTF-8''%E9%9F%B3%E5%A3%B0%E3%83%A1%E3%83%83%E3%82%BB%E3%83%BC%"
+                 "E3%82%B8.mp3\n"
+                 "Content-Transfer-Encoding: base64\n\n" +
+                 kMp3.toBase64() + "\n--outer--\n"),
+            {{"音声メッセージ.mp3", kMp3}}),
+        row("empty_plain_alternative_falls_back_to_html", "alt", " a@example.jp", "only \"here\"",
             crlf("From: a@example.jp\nSubject: alt\n"
                  "Content-Type: multipart/alternative; boundary=b\n\n"
                  "--b\nContent-Type: text/plain; charset=utf-8\n\n\n"
                  "--b\nContent-Type: text/html; charset=utf-8\n\n<p>only &quot;here&quot;</p>\n"
+                 "--b--\n")),
+        row("names_that_try_to_leave_the_folder", "evil", " a@example.jp", "body",
+            crlf("From: a@example.jp\nSubject: evil\n"
+                 "Content-Type: multipart/mixed; boundary=b\n\n"
+                 "--b\nContent-Type: text/plain\n\nbody\n"
+                 "--b\nContent-Type: audio/mpeg\n"
+                 "Content-Disposition: attachment; filename=\"../../evil.mp3\"\n\none\n"
+                 "--b\nContent-Type: audio/mpeg\n"
+                 "Content-Disposition: attachment; filename=\"\"\n\nthree\n"
+                 "--b\nContent-Type: application/octet-stream; name=\"..\"\n\nfive\n"
+                 "--b\nContent-Type: audio/mpeg\n"
+                 "Content-Disposition: attachment; filename=\"..\\\\..\\\\evil.mp3\"\n\nsix\n"
                  "--b--\n"),
-            "alt",
-            " a@example.jp",
-            "only \"here\"",
-            {}},
-        CorpusRow{"names_that_try_to_leave_the_folder",
-                  crlf("From: a@example.jp\nSubject: evil\n"
-                       "Content-Type: multipart/mixed; boundary=b\n\n"
-                       "--b\nContent-Type: text/plain\n\nbody\n"
-                       "--b\nContent-Type: audio/mpeg\n"
-                       "Content-Disposition: attachment; filename=\"../../evil.mp3\"\n\none\n"
-                       "--b\nContent-Type: audio/mpeg\n"
-                       "Content-Disposition: attachment; filename=\"\"\n\nthree\n"
-                       "--b\nContent-Type: application/octet-stream; name=\"..\"\n\nfive\n"
-                       "--b\nContent-Type: audio/mpeg\n"
-                       "Content-Disposition: attachment; filename=\"..\\\\..\\\\evil.mp3\"\n\nsix\n"
-                       "--b--\n"),
-                  "evil",
-                  " a@example.jp",
-                  "body",
-                  {{"evil.mp3", "one"},
-                   {"attachment.mp3", "three"},
-                   {"attachment.bin", "five"},
-                   {"evil (2).mp3", "six"}}},
-        CorpusRow{"forwarded_message_saved_whole",
-                  crlf("From: a@example.jp\nSubject: fwd\n"
-                       "Content-Type: multipart/mixed; boundary=b\n\n"
-                       "--b\nContent-Type: text/plain\n\nsee below\n"
-                       "--b\nContent-Type: message/rfc822\n\n"
-                       "Subject: inner\n\ninner body\n"
-                       "--b--\n"),
-                  "fwd",
-                  " a@example.jp",
-                  "see below",
-                  {{"attachment.eml", "Subject: inner\n\ninner body"}}},
-        CorpusRow{"windows_1252_under_latin1_label",
-                  crlf("From: =?ISO-8859-1?Q?Ren=E9?= <r@example.fr>\nSubject: "
-                       "=?ISO-8859-1?Q?=93Caf=E9=94?=\n"
-                       "Content-Type: text/plain; charset=iso-8859-1\n"
-                       "Content-Transfer-Encoding: quoted-printable\n\n"
-                       "=80 10, caf=E9=\n au lait\n"),
-                  "“Café”",
-                  " René <r@example.fr>",
-                  "€ 10, café au lait\n",
-                  {}},
-        CorpusRow{"missing_headers", crlf("\n" + hex("82B182F1") + "\n"), "", " ", "こん\n", {}},
-        CorpusRow{"broken_base64",
-                  crlf("From: a@example.jp\nSubject: b64\n"
-                       "Content-Type: text/plain; charset=utf-8\n"
-                       "Content-Transfer-Encoding: base64\n\n"
-                       "5pel5pys6Kqe!!\n"
-                       "44Gn44GZ*\n"
-                       "44CC"),
-                  "b64",
-                  " a@example.jp",
-                  "日本語です。",
-                  {}}),
+            {{"evil.mp3", "one"},
+             {"attachment.mp3", "three"},
+             {"attachment.bin", "five"},
+             {"evil (2).mp3", "six"}}),
+        row("forwarded_message_saved_whole", "fwd", " a@example.jp", "see below",
+            crlf("From: a@example.jp\nSubject: fwd\n"
+                 "Content-Type: multipart/mixed; boundary=b\n\n"
+                 "--b\nContent-Type: text/plain\n\nsee below\n"
+                 "--b\nContent-Type: message/rfc822\n\n"
+                 "Subject: inner\n\ninner body\n"
+                 "--b--\n"),
+            {{"attachment.eml", "Subject: inner\n\ninner body"}}),
+        row("windows_1252_under_latin1_label", "“Café”", " René <r@example.fr>",
+            "€ 10, café au lait\n",
+            crlf("From: =?ISO-8859-1?Q?Ren=E9?= <r@example.fr>\nSubject: "
+                 "=?ISO-8859-1?Q?=93Caf=E9=94?=\n"
+                 "Content-Type: text/plain; charset=iso-8859-1\n"
+                 "Content-Transfer-Encoding: quoted-printable\n\n"
+                 "=80 10, caf=E9=\n au lait\n")),
+        row("missing_headers", "", " ", "こん\n", crlf("\n" + hex("82B182F1") + "\n")),
+        row("broken_base64", "b64", " a@example.jp", "日本語です。",
+            crlf("From: a@example.jp\nSubject: b64\n"
+                 "Content-Type: text/plain; charset=utf-8\n"
+                 "Content-Transfer-Encoding: base64\n\n"
+                 "5pel5pys6Kqe!!\n"
+                 "44Gn44GZ*\n"
+                 "44CC"))),
     test::RowName{});
 
 TEST(MailReader, AttachmentNeverOverwritesAnExistingFile) {
