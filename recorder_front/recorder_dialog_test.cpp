@@ -286,19 +286,26 @@ TEST_F(RecorderDialogTest, ClosingTheConsoleEndsTheProgramAndNothingIsSavedWitho
 
 TEST_F(RecorderDialogTest, RecordStartAndStopWithTheBannersAndControls) {
     CRecorderDlg& dialog = open();
+    QSignalSpy ended(&dialog.session(), &RecordingSession::recorderEnded);
     type(c().filePath, QStringLiteral("/tmp/voice.mp3"));
     c().record->click();
     EXPECT_EQ(dialog.recState(), RecState::Recording);
     EXPECT_EQ(c().record->text(), QStringLiteral("REC STOP"));
     EXPECT_EQ(enabledControls(), QStringList{"record"});
+    // The recorder is up and handles SIGINT once it counts.
     ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("0 sec")); }));
 
     c().record->click();
     EXPECT_EQ(dialog.recState(), RecState::Stopping);
     EXPECT_EQ(enabledControls(), QStringList{});
     EXPECT_FALSE(dialog.close()) << "no way out while stopping";
+    dialog.session().OnRecord(dialog.settings());
+    EXPECT_EQ(dialog.recState(), RecState::Stopping) << "a record click while stopping is ignored";
 
     ASSERT_TRUE(waitForIdle());
+    ASSERT_EQ(ended.count(), 1);
+    const int status = ended.at(0).at(0).toInt();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
     EXPECT_EQ(enabledControls(), kIdleDefaults);
     ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("END")); }));
@@ -308,11 +315,13 @@ TEST_F(RecorderDialogTest, RecordStartAndStopWithTheBannersAndControls) {
         << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("stopped by interrupt\n----------END----------\n")))
         << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("---------START---------")), 1);
     EXPECT_TRUE(presenter_.messages.isEmpty());
 }
 
 TEST_F(RecorderDialogTest, RecordingThatEndsByItselfRestoresTheControls) {
     CRecorderDlg& dialog = open();
+    type(c().filePath, QStringLiteral("/tmp/out file.mp3"));
     c().silenceDetection->click();
     type(c().recTime, QStringLiteral("1"));
     c().record->click();
@@ -324,6 +333,19 @@ TEST_F(RecorderDialogTest, RecordingThatEndsByItselfRestoresTheControls) {
     expected.insert(9, QStringLiteral("silencePeriod"));
     EXPECT_EQ(enabledControls(), expected);
     EXPECT_EQ(dialog.settings().recTime, 1);
+
+    // The recorder got the path as one argument and ran on a terminal of its own.
+    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("END")); }));
+    EXPECT_EQ(consoleText(),
+              QStringLiteral("---------START---------\n"
+                             "trelcap -t 1 -b 128 -f 12 -sl 10 -ms 3  \"/tmp/out file.mp3\"\n"
+                             "\n"
+                             "fake recorder: [-t] [1] [-b] [128] [-f] [12] [-sl] [10] [-ms] [3] "
+                             "[/tmp/out file.mp3]\n"
+                             "terminal: yes, group leader: yes\n"
+                             "0 sec\n"
+                             "time passed\n"
+                             "----------END----------\n"));
 }
 
 TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {

@@ -1,7 +1,9 @@
 #include "recorder_settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
-#include <fstream>
-#include <iterator>
+#include <span>
 #include <vector>
 
 #include "front_test_support.h"
@@ -23,25 +25,19 @@ using testing::UnusualSettings;
 using Bytes = std::vector<std::byte>;
 
 Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes bytes;
-    for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>();
-         ++it) {
-        bytes.push_back(std::byte(static_cast<unsigned char>(*it)));
-    }
-    return bytes;
+    QFile file(QString::fromStdString(path));
+    const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto bytes = std::as_bytes(std::span(data.constData(), std::size_t(data.size())));
+    return {bytes.begin(), bytes.end()};
 }
 
 void PutLe32(Bytes& image, std::size_t offset, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        image[offset + i] = std::byte((value >> (8 * i)) & 0xFF);
-    }
+    qToLittleEndian(value, image.data() + offset);
 }
 
 void PutText(Bytes& image, std::size_t offset, std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        image[offset + i] = std::byte(static_cast<unsigned char>(text[i]));
-    }
+    const auto bytes = std::as_bytes(std::span(text));
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(offset));
 }
 
 // The image of UnusualSettings(), laid out by hand: the path's slot, eleven numbers from

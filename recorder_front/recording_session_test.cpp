@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -21,18 +20,13 @@ using testing::FakeRecorderLocator;
 using testing::RecordingPresenter;
 using testing::WaitFor;
 
-// Keeps what the session asked of the dialog, in order.
-class RecordingViewLog : public RecordingView {
+// The dialog's side, which these tests do not look at.
+class IgnoredView : public RecordingView {
   public:
-    void DisableControls() override { calls << QStringLiteral("disable"); }
-    void ShowSettings() override { calls << QStringLiteral("show"); }
-    void setRecordButtonCaption(const QString& caption) override {
-        calls << QStringLiteral("caption ") + caption;
-    }
-    void setRecordButtonEnabled(bool enabled) override {
-        calls << (enabled ? QStringLiteral("button on") : QStringLiteral("button off"));
-    }
-    QStringList calls;
+    void DisableControls() override {}
+    void ShowSettings() override {}
+    void setRecordButtonCaption(const QString&) override {}
+    void setRecordButtonEnabled(bool) override {}
 };
 
 class RecordingSessionTest : public ::testing::Test {
@@ -69,57 +63,11 @@ class RecordingSessionTest : public ::testing::Test {
 
     RecorderConsole console_;
     TerminalScreen screen_;
-    RecordingViewLog view_;
+    IgnoredView view_;
     RecordingPresenter presenter_;
     std::unique_ptr<RecordingSession> session_;
     std::unique_ptr<QSignalSpy> ended_;
 };
-
-TEST_F(RecordingSessionTest, RecorderThatEndsByItselfGoesBackToIdle) {
-    RecordingSession& session = makeSession();
-    session.OnRecord(Seconds(1));
-    EXPECT_EQ(session.recState(), RecState::Recording);
-    EXPECT_EQ(view_.calls, (QStringList{"disable", "button off", "caption REC STOP", "button on"}));
-
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(session.recState(), RecState::Idle);
-    EXPECT_FALSE(session.recorderPid());
-    EXPECT_EQ(view_.calls.mid(4), (QStringList{"caption REC START", "button on", "show"}));
-    EXPECT_TRUE(presenter_.messages.isEmpty());
-
-    ASSERT_TRUE(waitForConsole("----------END----------"));
-    const QString expected = QStringLiteral(
-        "---------START---------\n"
-        "trelcap -t 1 -b 128 -f 12  \"/tmp/out file.mp3\"\n"
-        "\n"
-        "fake recorder: [-t] [1] [-b] [128] [-f] [12] [/tmp/out file.mp3]\n"
-        "terminal: yes, group leader: yes\n"
-        "0 sec\n"
-        "time passed\n"
-        "----------END----------\n");
-    EXPECT_EQ(screen_.text(), expected);
-}
-
-TEST_F(RecordingSessionTest, RecordButtonStopsTheRecorderWithAnInterrupt) {
-    RecordingSession& session = makeSession();
-    session.OnRecord(Seconds(60));
-    ASSERT_TRUE(waitForConsole("0 sec"));  // the recorder is up and handles SIGINT
-
-    view_.calls.clear();
-    session.OnRecord(Seconds(60));
-    EXPECT_EQ(session.recState(), RecState::Stopping);
-    EXPECT_EQ(view_.calls, QStringList{"button off"});
-    session.OnRecord(Seconds(60));  // a click while stopping does nothing
-    EXPECT_EQ(view_.calls, QStringList{"button off"});
-
-    ASSERT_TRUE(waitForEnd());
-    const int status = ended_->at(0).at(0).toInt();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(session.recState(), RecState::Idle);
-    ASSERT_TRUE(waitForConsole("----------END----------"));
-    EXPECT_TRUE(consoleShows("stopped by interrupt\n----------END----------\n"));
-    EXPECT_EQ(screen_.text().count(QStringLiteral("---------START---------")), 1);
-}
 
 TEST_F(RecordingSessionTest, CtrlCTypedIntoTheConsoleStopsTheRecorderToo) {
     RecordingSession& session = makeSession();
