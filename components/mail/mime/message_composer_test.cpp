@@ -1,9 +1,6 @@
 #include "message_composer.h"
-#include "mail_reader.h"
 #include "mime_test_support.h"
-#include "received_fields.h"
 
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -55,29 +52,6 @@ TEST(MessageComposer, UsesCrlfLineEndingsOnly) {
     EXPECT_TRUE(composed.contains("Message-Id: <20261206193005.golden@example.jp>\r\n") ||
                 composed.contains("Message-ID: <20261206193005.golden@example.jp>\r\n"));
     EXPECT_TRUE(composed.contains("Date: Sun, 06 Dec 2026 19:30:05 +0900\r\n"));
-}
-
-TEST(MessageComposer, RoundTripsThroughTheReader) {
-    QTemporaryDir dir;
-    const QString voice = dir.filePath(utf8("音声メッセージ.mp3"));
-    ASSERT_TRUE(writeFile(voice, kVoice));
-    OutgoingMessage message = pinnedVoiceMail(voice);
-    message.from = utf8("鈴木 花子 <hanako@example.jp>");
-    message.messageId.clear();
-    message.boundary.clear();
-    ASSERT_TRUE(writeFile(dir.filePath("sent.eml"), composeMessage(message)));
-
-    const QString inbox = dir.filePath("inbox");
-    ASSERT_TRUE(QDir().mkpath(inbox));
-    const ArrayResult result =
-        readMailFile(dir.filePath("sent.eml"), QStringLiteral("subject:from:date:body"), inbox);
-    ASSERT_TRUE(result.isArray()) << result.error.toStdString();
-    const ReceivedFields fields = parseReadMailElements(*result.array);
-    EXPECT_EQ(fields.subject, message.subject);
-    EXPECT_EQ(fields.from, utf8(" 鈴木 花子 <hanako@example.jp>"));
-    EXPECT_EQ(fields.body, message.body);
-    EXPECT_EQ(QFileInfo(fields.attach).fileName(), utf8("音声メッセージ.mp3"));
-    EXPECT_EQ(readFile(fields.attach), kVoice);
 }
 
 TEST(MessageComposer, UnreadableAttachmentIsAnError) {
