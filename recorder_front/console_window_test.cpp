@@ -2,8 +2,6 @@
 
 #include <QKeyEvent>
 
-#include <QTest>
-
 #include <gtest/gtest.h>
 
 #include "recorder_console.h"
@@ -52,21 +50,6 @@ TEST(ConsoleWindowTest, KeysBecomeTerminalBytes) {
         const QKeyEvent event(QEvent::KeyPress, row.key, row.modifiers, row.text);
         EXPECT_EQ(ConsoleView::KeyBytes(event), row.bytes) << row.name;
     }
-}
-
-TEST(ConsoleWindowTest, TypedKeysReachTheTerminalAndEchoBack) {
-    RecorderConsole console;
-    if (!console.open()) {
-        GTEST_SKIP() << "no pseudo-terminals on this machine (/dev/ptmx)";
-    }
-    ConsoleWindow window(console, QStringLiteral("Output - TrelcapG"));
-    window.show();
-    QTest::keyClicks(window.view(), QStringLiteral("hi"));
-    // Ctrl+C flushes what the terminal has not yet handed on, so wait for the echo first.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.screenText() == QStringLiteral("hi"); }));
-    QTest::keyClick(window.view(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.screenText() == QStringLiteral("hi^C"); }))
-        << window.screenText().toStdString();
 }
 
 }  // namespace

@@ -348,6 +348,26 @@ TEST_F(RecorderDialogTest, RecordingThatEndsByItselfRestoresTheControls) {
                              "----------END----------\n"));
 }
 
+TEST_F(RecorderDialogTest, CtrlCTypedIntoTheConsoleStopsTheRecordingAndTheNextRunsAsTheFirst) {
+    CRecorderDlg& dialog = open();
+    c().record->click();
+    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("0 sec")); }));
+    QTest::keyClick(dialog.consoleWindow()->view(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(waitForIdle());
+    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("END")); }));
+    EXPECT_TRUE(consoleText().contains(QStringLiteral("^C")));
+    EXPECT_TRUE(consoleText().contains(QStringLiteral("stopped by interrupt")));
+
+    type(c().recTime, QStringLiteral("1"));
+    c().record->click();
+    ASSERT_TRUE(waitForIdle());
+    ASSERT_TRUE(WaitFor([&] {
+        return consoleText().contains(QStringLiteral("time passed\n----------END----------"));
+    }));
+    EXPECT_EQ(consoleText().count(QStringLiteral("---------START---------")), 2);
+    EXPECT_EQ(consoleText().count(QStringLiteral("----------END----------")), 2);
+}
+
 TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
     const QString notAProgram = dir_.filePath(QStringLiteral("trelcap"));
     QFile file(notAProgram);

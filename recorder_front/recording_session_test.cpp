@@ -69,26 +69,6 @@ class RecordingSessionTest : public ::testing::Test {
     std::unique_ptr<QSignalSpy> ended_;
 };
 
-TEST_F(RecordingSessionTest, CtrlCTypedIntoTheConsoleStopsTheRecorderToo) {
-    RecordingSession& session = makeSession();
-    session.OnRecord(Seconds(60));
-    ASSERT_TRUE(waitForConsole("0 sec"));
-
-    console_.typeKeys(QByteArray("\x03"));
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(session.recState(), RecState::Idle);
-    ASSERT_TRUE(waitForConsole("----------END----------"));
-    EXPECT_TRUE(consoleShows("^C"));
-    EXPECT_TRUE(consoleShows("stopped by interrupt"));
-
-    // A second recording on the same console works as the first.
-    session.OnRecord(Seconds(1));
-    ASSERT_TRUE(WaitFor([&] { return ended_->count() == 2; }, 20000));
-    ASSERT_TRUE(waitForConsole("time passed\n----------END----------"));
-    EXPECT_EQ(screen_.text().count(QStringLiteral("---------START---------")), 2);
-    EXPECT_EQ(screen_.text().count(QStringLiteral("----------END----------")), 2);
-}
-
 TEST_F(RecordingSessionTest, RecorderIgnoringTheInterruptKeepsTheSessionStopping) {
     RecordingSession& session = makeSession();
     session.OnRecord(Seconds(2, "-hold"));
