@@ -17,14 +17,24 @@ const QByteArray kMessage =
     "From: taro@example.jp\r\nTo: hanako@example.jp\r\nSubject: hello\r\n\r\n"
     ".a line that starts with a dot\r\nbye\r\n";
 
-TEST(SmtpSender, SendsOverEveryKindOfConnection) {
-    ASSERT_TRUE(certificate().ok()) << certificate().error().toStdString();
-    SmtpSinkServer tls({certificate().certFile(), certificate().keyFile(), true});
-    SmtpSinkServer noAuth({{}, {}, false});
-    ASSERT_TRUE(tls.start()) << tls.error().toStdString();
-    ASSERT_TRUE(noAuth.start()) << noAuth.error().toStdString();
-    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
+// A sink with TLS and AUTH, one without either, and one that offers STARTTLS
+// but declines it; fresh for each test.
+class SmtpSender : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(certificate().ok()) << certificate().error().toStdString();
+        for (SmtpSinkServer* server : {&tls, &noAuth, &noStartTls}) {
+            ASSERT_TRUE(server->start()) << server->error().toStdString();
+        }
+    }
 
+    SmtpSinkServer tls{{certificate().certFile(), certificate().keyFile(), true}};
+    SmtpSinkServer noAuth{{{}, {}, false}};
+    SmtpSinkServer noStartTls{{certificate().certFile(), certificate().keyFile(), true, true}};
+    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
+};
+
+TEST_F(SmtpSender, SendsOverEveryKindOfConnection) {
     struct Row {
         const char* name;
         SmtpSinkServer* server;
@@ -59,15 +69,7 @@ TEST(SmtpSender, SendsOverEveryKindOfConnection) {
     }
 }
 
-TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
-    ASSERT_TRUE(certificate().ok());
-    SmtpSinkServer tls({certificate().certFile(), certificate().keyFile(), true});
-    SmtpSinkServer noAuth({{}, {}, false});
-    SmtpSinkServer noStartTls({certificate().certFile(), certificate().keyFile(), true, true});
-    ASSERT_TRUE(tls.start()) << tls.error().toStdString();
-    ASSERT_TRUE(noAuth.start()) << noAuth.error().toStdString();
-    ASSERT_TRUE(noStartTls.start()) << noStartTls.error().toStdString();
-    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
+TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     const QString tlsAddress = loopback(tls.port());
 
     struct Row {
@@ -116,7 +118,7 @@ TEST(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     EXPECT_TRUE(noStartTls.captured().isEmpty());
 }
 
-TEST(SmtpSender, RecipientFieldsBecomeBareAddresses) {
+TEST(SmtpAddresses, RecipientFieldsBecomeBareAddresses) {
     EXPECT_EQ(
         recipientAddresses(
             QStringLiteral("\"Yamada, Taro\" <taro@example.jp>; hanako@example.jp,")),
