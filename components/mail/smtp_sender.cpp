@@ -193,6 +193,75 @@ struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+// One SMTP session through libcurl. `useSsl` is libcurl's STARTTLS policy.
+CURLcode attemptSend(const SmtpEnvelope& envelope, const TransportOptions& options,
+                     const ServerAddress& address, long useSsl, Conversation& conversation,
+                     char* errorBuffer) {
+    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    if (!curl) {
+        return CURLE_FAILED_INIT;
+    }
+    CURL* handle = curl.get();
+
+    conversation.implicitTls = address.implicitTls;
+    conversation.wantsLogin = !envelope.login.user.isEmpty();
+    conversation.message = &envelope.message;
+
+    const QString host = address.host.contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + address.host + QLatin1Char(']')
+                             : address.host;
+    const QByteArray url = (address.implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
+                           host.toUtf8() + ':' + QByteArray::number(address.port);
+    const QByteArray from = '<' + bareAddress(envelope.from).toUtf8() + '>';
+    std::unique_ptr<curl_slist, SlistDeleter> recipients;
+    for (const QString& to : envelope.to) {
+        const QByteArray rcpt = '<' + bareAddress(to).toUtf8() + '>';
+        recipients.reset(curl_slist_append(recipients.release(), rcpt.constData()));
+    }
+    const QByteArray user = envelope.login.user.toUtf8();
+    const QByteArray password = envelope.login.password.toUtf8();
+    const QByteArray extraPem = options.extraCaPem();
+    QByteArray caBundle;
+
+    curl_easy_setopt(handle, CURLOPT_URL, url.constData());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connectTimeout.count()));
+    const long idleSeconds =
+        std::max<long>(1, static_cast<long>(options.idleTimeout.count() / 1000));
+    curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, idleSeconds);
+    if (!address.implicitTls) {
+        curl_easy_setopt(handle, CURLOPT_USE_SSL, useSsl);
+    }
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!extraPem.isEmpty()) {
+        caBundle = caBundleWith(extraPem);
+        curl_blob blob{caBundle.data(), static_cast<size_t>(caBundle.size()), CURL_BLOB_NOCOPY};
+        curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+    }
+    if (conversation.wantsLogin) {
+        curl_easy_setopt(handle, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(handle, CURLOPT_PASSWORD, password.constData());
+    }
+    curl_easy_setopt(handle, CURLOPT_MAIL_FROM, from.constData());
+    curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients.get());
+    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE,
+                     static_cast<curl_off_t>(envelope.message.size()));
+    curl_easy_setopt(handle, CURLOPT_READFUNCTION, onRead);
+    curl_easy_setopt(handle, CURLOPT_READDATA, &conversation);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, onTrace);
+    curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &conversation);
+
+    return curl_easy_perform(handle);
+}
+
 }  // namespace
 
 QString bareAddress(const QString& text) {
@@ -253,72 +322,29 @@ Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
     }
 
     initCurlOnce();
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-    if (!curl) {
+    // STARTTLS is required wherever a server can do it: with libcurl's "try"
+    // policy a server that offers it and then declines would be given the
+    // login in plain text. Only a server that never offered STARTTLS is
+    // spoken to in plain text, on a second connection.
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    Conversation conversation;
+    long useSsl = CURLUSESSL_ALL;
+    CURLcode code = CURLE_OK;
+    for (;;) {
+        conversation = Conversation{};
+        errorBuffer[0] = 0;
+        code = attemptSend(envelope, options, *address, useSsl, conversation, errorBuffer);
+        const bool noStartTls = code == CURLE_USE_SSL_FAILED && !address->implicitTls &&
+                                !conversation.startTlsOffered && !conversation.authSent;
+        if (!noStartTls || useSsl == CURLUSESSL_NONE) {
+            break;
+        }
+        useSsl = CURLUSESSL_NONE;
+    }
+    if (code == CURLE_FAILED_INIT) {
         return smtpFailure(FailureKind::Local, server,
                            QStringLiteral("libcurl を初期化できません"));
     }
-    CURL* handle = curl.get();
-
-    Conversation conversation;
-    conversation.implicitTls = address->implicitTls;
-    conversation.wantsLogin = !envelope.login.user.isEmpty();
-    conversation.message = &envelope.message;
-
-    const QString host = address->host.contains(QLatin1Char(':'))
-                             ? QLatin1Char('[') + address->host + QLatin1Char(']')
-                             : address->host;
-    const QByteArray url = (address->implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
-                           host.toUtf8() + ':' + QByteArray::number(address->port);
-    const QByteArray from = '<' + bareAddress(envelope.from).toUtf8() + '>';
-    std::unique_ptr<curl_slist, SlistDeleter> recipients;
-    for (const QString& to : envelope.to) {
-        const QByteArray rcpt = '<' + bareAddress(to).toUtf8() + '>';
-        recipients.reset(curl_slist_append(recipients.release(), rcpt.constData()));
-    }
-    const QByteArray user = envelope.login.user.toUtf8();
-    const QByteArray password = envelope.login.password.toUtf8();
-    const QByteArray extraPem = options.extraCaPem();
-    QByteArray caBundle;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-
-    curl_easy_setopt(handle, CURLOPT_URL, url.constData());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(options.connectTimeout.count()));
-    const long idleSeconds =
-        std::max<long>(1, static_cast<long>(options.idleTimeout.count() / 1000));
-    curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, idleSeconds);
-    if (!address->implicitTls) {
-        curl_easy_setopt(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-    }
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!extraPem.isEmpty()) {
-        caBundle = caBundleWith(extraPem);
-        curl_blob blob{caBundle.data(), static_cast<size_t>(caBundle.size()), CURL_BLOB_NOCOPY};
-        curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
-    }
-    if (conversation.wantsLogin) {
-        curl_easy_setopt(handle, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(handle, CURLOPT_PASSWORD, password.constData());
-    }
-    curl_easy_setopt(handle, CURLOPT_MAIL_FROM, from.constData());
-    curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients.get());
-    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE,
-                     static_cast<curl_off_t>(envelope.message.size()));
-    curl_easy_setopt(handle, CURLOPT_READFUNCTION, onRead);
-    curl_easy_setopt(handle, CURLOPT_READDATA, &conversation);
-    curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, onTrace);
-    curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &conversation);
-
-    const CURLcode code = curl_easy_perform(handle);
     if (code == CURLE_OK) {
         return std::nullopt;
     }
@@ -326,6 +352,11 @@ Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
     const QString curlText =
         QString::fromUtf8(errorBuffer[0] != 0 ? errorBuffer : curl_easy_strerror(code));
     const QString reply = QString::fromUtf8(conversation.lastErrorReply);
+    if (code == CURLE_USE_SSL_FAILED && conversation.startTlsOffered) {
+        return smtpFailure(
+            FailureKind::Tls, server,
+            QStringLiteral("送信サーバーが暗号化を受け付けなかったため、送信しませんでした"));
+    }
     switch (code) {
         case CURLE_ABORTED_BY_CALLBACK:
             return Failure{FailureKind::Refused, conversation.refusal};

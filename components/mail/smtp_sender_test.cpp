@@ -98,8 +98,7 @@ TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
         {"implicit TLS certificate does not verify", loopback(tls.smtpsPort(), "smtps://"), login,
          QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
         {"STARTTLS offered, then declined", loopback(noStartTls.port()), login,
-         QStringLiteral("hanako@example.jp"), true, FailureKind::Refused,
-         "暗号化を受け付けなかった"},
+         QStringLiteral("hanako@example.jp"), true, FailureKind::Tls, "暗号化を受け付けなかった"},
         {"no server", loopback(testing::freeLoopbackPort()), login,
          QStringLiteral("hanako@example.jp"), true, FailureKind::Unreachable, "接続できません"},
     };
@@ -116,6 +115,10 @@ TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     EXPECT_TRUE(tls.captured().isEmpty());
     EXPECT_TRUE(noAuth.captured().isEmpty());
     EXPECT_TRUE(noStartTls.captured().isEmpty());
+    // That server offered AUTH in plain text after declining STARTTLS: the
+    // password must not have gone out unencrypted.
+    EXPECT_TRUE(noStartTls.loginAttempts().isEmpty())
+        << noStartTls.loginAttempts().join(", ").toStdString();
 }
 
 TEST(SmtpAddresses, RecipientFieldsBecomeBareAddresses) {

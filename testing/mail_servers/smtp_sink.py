@@ -83,6 +83,9 @@ class SavingHandler:
 
 
 def check_login(server, session, envelope, mechanism, auth_data):
+    # Every login that reaches the server is noted, with whether it came over TLS.
+    with open(os.path.join(args.outdir, "logins.txt"), "a") as f:
+        f.write("%s tls=%s\n" % (mechanism, session.ssl is not None))
     ok = (isinstance(auth_data, LoginPassword)
           and auth_data.login == args.user.encode()
           and auth_data.password == args.password.encode())
@@ -109,7 +112,10 @@ common = dict(authenticator=check_login, decode_data=False, data_size_limit=64 *
 # certificate and with --no-auth it is never offered.
 plain_controller = StartTlsRefusingController if args.refuse_starttls else Controller
 controllers = [plain_controller(SavingHandler(False), hostname=args.host, port=args.port,
-                          tls_context=tls, auth_require_tls=True if (args.no_auth or tls) else False,
+                          tls_context=tls,
+                          # The refusing server offers AUTH in plain text, as careless
+                          # servers do: a client must not take the offer.
+                          auth_require_tls=(args.no_auth or bool(tls)) and not args.refuse_starttls,
                           **common)]
 if args.smtps_port and tls:
     # aiosmtpd counts only STARTTLS as TLS, so AUTH must not require it here.

@@ -57,6 +57,14 @@ bool SmtpSinkServer::startOnce() {
     return true;
 }
 
+QStringList SmtpSinkServer::loginAttempts() const {
+    QFile file(dir_.filePath(QStringLiteral("logins.txt")));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 QList<SmtpSinkServer::Captured> SmtpSinkServer::captured() const {
     QList<Captured> result;
     QDir dir(dir_.path());

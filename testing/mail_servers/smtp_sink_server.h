@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace orvane::testing {
@@ -39,6 +40,8 @@ class SmtpSinkServer {
 
     // The messages accepted so far, in order.
     QList<Captured> captured() const;
+    // Each login attempt that reached the server: "MECHANISM tls=True|False".
+    QStringList loginAttempts() const;
 
   private:
     bool startOnce();
