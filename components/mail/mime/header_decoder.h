@@ -18,7 +18,7 @@ QString decodeHeaderText(QByteArrayView raw, QByteArrayView fallbackCharset = {}
 
 struct Mailbox {
     QString name;     // decoded display name, "" when there is none
-    QString address;  // addr-spec as written
+    QString address;  // the bare address, as written
 };
 
 // The first mailbox of an address header ("name <addr>", "addr (name)" or a
