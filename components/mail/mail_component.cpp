@@ -1,34 +1,26 @@
 #include "mail_component.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace orvane::mail {
 
-void MailComponent::sleep(int seconds) { sleepKeepingInput(seconds); }
-
-void sleepKeepingInput(int seconds) {
-    QDeadlineTimer deadline(std::chrono::seconds(std::max(0, seconds)));
+void MailComponent::sleep(int seconds) {
+    const std::chrono::seconds pause(std::max(0, seconds));
     if (QCoreApplication::instance() == nullptr ||
         QThread::currentThread() != QCoreApplication::instance()->thread()) {
-        QThread::msleep(static_cast<unsigned long>(std::max(0, seconds)) * 1000);
+        QThread::sleep(static_cast<unsigned long>(pause.count()));
         return;
     }
     // Excluding user input leaves keys and clicks in the queue; they are
-    // delivered once the pause is over.
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                            QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::min<qint64>(
-                                            deadline.remainingTime(), 50)));
-        if (!deadline.hasExpired()) {
-            QThread::msleep(std::min<qint64>(deadline.remainingTime(), 10));
-        }
-    }
+    // delivered once the pause is over. Timers, repaints and the like run.
+    QEventLoop loop;
+    QTimer::singleShot(pause, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace orvane::mail

@@ -45,7 +45,4 @@ public:
     virtual void sleep(int seconds);
 };
 
-// The pause of MailComponent::sleep, for callers without a component.
-void sleepKeepingInput(int seconds);
-
 }  // namespace orvane::mail

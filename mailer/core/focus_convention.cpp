@@ -11,10 +11,6 @@ void FocusConvention::addPlace(QWidget* widget, int mode, Greeting greeting) {
     paint(widget, normal_color);
 }
 
-void FocusConvention::setGreeting(QWidget* widget, Greeting greeting) {
-    places_.at(widget).greeting = std::move(greeting);
-}
-
 void FocusConvention::paint(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, color);

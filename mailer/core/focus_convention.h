@@ -34,7 +34,6 @@ class FocusConvention : public QObject {
     explicit FocusConvention(QObject* parent = nullptr) : QObject(parent) {}
 
     void addPlace(QWidget* widget, int mode, Greeting greeting = {});
-    void setGreeting(QWidget* widget, Greeting greeting);
 
     int input_mode() const { return inputMode_; }
 

@@ -1,8 +1,6 @@
 #include "input_hold.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace orvane::mailer {
 
@@ -35,9 +33,7 @@ InputHold::InputHold() {
 InputHold::~InputHold() {
     QCoreApplication::instance()->removeEventFilter(this);
     for (Held& h : held_) {
-        // A shortcut override only asks who takes the key; the key press that
-        // follows it is re-delivered and asks again.
-        if (h.receiver && h.event->type() != QEvent::ShortcutOverride) {
+        if (h.receiver) {
             QCoreApplication::postEvent(h.receiver, h.event.release());
         }
     }
@@ -54,13 +50,6 @@ bool InputHold::eventFilter(QObject* watched, QEvent* event) {
     }
     held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
     return true;
-}
-
-void waitKeepingInput(int milliseconds) {
-    InputHold hold;
-    QEventLoop loop;
-    QTimer::singleShot(std::max(0, milliseconds), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace orvane::mailer

@@ -19,8 +19,6 @@ class InputHold : public QObject {
     InputHold();
     ~InputHold() override;
 
-    std::size_t heldCount() const { return held_.size(); }
-
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -31,9 +29,5 @@ class InputHold : public QObject {
     };
     std::vector<Held> held_;
 };
-
-// Waits `milliseconds` running every event but user input, which is held
-// back by an InputHold and delivered afterwards.
-void waitKeepingInput(int milliseconds);
 
 }  // namespace orvane::mailer

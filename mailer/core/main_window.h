@@ -68,8 +68,6 @@ class MainWindow : public QMainWindow {
     int input_mode() const { return focus_.input_mode(); }
     const HelpTexts& help_text() const { return help_text_; }
     QAction* menuAction(const QString& name) const;
-    ShellWait& shellWait() { return *shellWait_; }
-    mail::MailComponent* mailComponent() const { return mail_.get(); }
     speech::Character* character() const { return character_; }
     QString mail_dir() const { return mailDir_; }
     QString current_folder() const { return currentFolder_; }

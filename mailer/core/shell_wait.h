@@ -25,7 +25,6 @@ class ShellWait : public QObject {
     std::optional<QString> shell_and_wait(const QString& commandLine, int windowStyle, int seconds,
                                           const QString& workingFolder);
 
-    int countdown() const { return countdown_; }
     const QTimer& timer() const { return Timer1_; }
 
   private:
