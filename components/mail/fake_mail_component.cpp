@@ -3,36 +3,36 @@
 namespace orvane::mail {
 
 namespace {
-template <typename T>
-T next(std::deque<T>& answers, T fallback) {
-    if (answers.empty()) {
-        return fallback;
-    }
-    fallback = answers.front();
-    answers.pop_front();
-    return fallback;
+Failure unprepared() {
+    return Failure{FailureKind::Internal, QStringLiteral("応答が用意されていません")};
 }
+
+// The next scripted answer; a failure once the script has run out.
+template <typename T>
+T next(QList<T>& answers) {
+    return answers.isEmpty() ? T(unprepared()) : answers.takeFirst();
+}
+
 }  // namespace
 
-ArrayResult FakeMailComponent::rcvMail(const QString& server, const QString& user,
-                                       const QString& password, const QString& command,
-                                       const QString& mailDir) {
+Expected<QStringList> FakeMailComponent::rcvMail(const QString& server, const QString& user,
+                                                 const QString& password, const QString& command,
+                                                 const QString& mailDir) {
     calls.append({"RcvMail", {server, user, password, command, mailDir}});
-    return next(rcvAnswers, ArrayResult::failed(QStringLiteral("応答が用意されていません")));
+    return next(rcvAnswers);
 }
 
-ArrayResult FakeMailComponent::readMail(const QString& file, const QString& names,
-                                        const QString& mailDir) {
-    calls.append({"ReadMail", {file, names, mailDir}});
-    return next(readAnswers, ArrayResult::failed(QStringLiteral("応答が用意されていません")));
+Expected<ReceivedMail> FakeMailComponent::readMail(const QString& file, const QString& mailDir) {
+    calls.append({"ReadMail", {file, mailDir}});
+    return next(readAnswers);
 }
 
-QString FakeMailComponent::sendMail(const QString& server, const QString& to,
-                                    const QString& from, const QString& subject,
-                                    const QString& body, const QString& attachment,
-                                    const SmtpLogin& login) {
+Expected<void> FakeMailComponent::sendMail(const QString& server, const QString& to,
+                                           const QString& from, const QString& subject,
+                                           const QString& body, const QString& attachment,
+                                           const SmtpLogin& login) {
     calls.append({"SendMail", {server, to, from, subject, body, attachment, login.user}});
-    return next(sendAnswers, QString());
+    return sendAnswers.isEmpty() ? success() : next(sendAnswers);
 }
 
 void FakeMailComponent::sleep(int seconds) {

@@ -7,21 +7,53 @@
 
 namespace orvane::mail {
 
+namespace {
+
+// The text of `element` after the first `marker`, or all of it.
+QString after(const QString& element, const QString& marker) {
+    const qsizetype at = element.indexOf(marker);
+    return at < 0 ? element : element.mid(at + marker.size());
+}
+
+}  // namespace
+
 MailClient::MailClient(TransportOptions options) : options_(std::move(options)) {}
 
-ArrayResult MailClient::rcvMail(const QString& server, const QString& user, const QString& password,
-                                const QString& command, const QString& mailDir) {
-    return receiveMail(server, user, password, command, mailDir, options_);
+Expected<QStringList> MailClient::rcvMail(const QString& server, const QString& user,
+                                          const QString& password, const QString& command,
+                                          const QString& mailDir) {
+    ArrayResult result = receiveMail(server, user, password, command, mailDir, options_);
+    if (!result.isArray()) {
+        return Failure{FailureKind::Refused, result.error};
+    }
+    return std::move(*result.array);
 }
 
-ArrayResult MailClient::readMail(const QString& file, const QString& names,
-                                 const QString& mailDir) {
-    return readMailFile(file, names, mailDir);
+Expected<ReceivedMail> MailClient::readMail(const QString& file, const QString& mailDir) {
+    // Element 0 subject, 1 from, 2 sender name (the checker's form), 3 date,
+    // 4 body, then the attachments.
+    const ArrayResult read = readMailFile(file, QStringLiteral("subject:from:date:body"), mailDir);
+    if (!read.isArray()) {
+        return Failure{FailureKind::Disk, read.error};
+    }
+    const QStringList& e = *read.array;
+    ReceivedMail mail;
+    mail.subject = after(e.value(0), QStringLiteral("subject: "));
+    mail.from = after(e.value(1), QStringLiteral("From: "));
+    mail.date = after(e.value(2), QStringLiteral("Date: "));
+    mail.body = after(e.value(4), QStringLiteral("Body:"));
+    for (qsizetype i = 5; i < e.size(); ++i) {
+        mail.attachments << after(e[i], QStringLiteral("File: "));
+    }
+    const qsizetype open = mail.from.lastIndexOf(u'<');
+    mail.senderName = open > 0 && mail.from.endsWith(u'>') ? mail.from.left(open).trimmed()
+                                                           : mail.from;
+    return mail;
 }
 
-QString MailClient::sendMail(const QString& server, const QString& to, const QString& from,
-                             const QString& subject, const QString& body, const QString& attachment,
-                             const SmtpLogin& login) {
+Expected<void> MailClient::sendMail(const QString& server, const QString& to, const QString& from,
+                                    const QString& subject, const QString& body,
+                                    const QString& attachment, const SmtpLogin& login) {
     OutgoingMessage outgoing;
     outgoing.from = from;
     outgoing.to = to;
@@ -31,8 +63,9 @@ QString MailClient::sendMail(const QString& server, const QString& to, const QSt
     QString composeError;
     const QByteArray message = composeMessage(outgoing, &composeError);
     if (message.isEmpty()) {
-        return composeError.isEmpty() ? QStringLiteral("送信するメールを作れませんでした")
-                                      : composeError;
+        return Failure{FailureKind::BadInput,
+                       composeError.isEmpty() ? QStringLiteral("送信するメールを作れませんでした")
+                                              : composeError};
     }
     SmtpEnvelope envelope;
     envelope.server = server;
@@ -41,9 +74,9 @@ QString MailClient::sendMail(const QString& server, const QString& to, const QSt
     envelope.to = recipientAddresses(to);
     envelope.message = message;
     if (Status sent = sendSmtp(envelope, options_)) {
-        return sent->reason;
+        return *sent;
     }
-    return QString();
+    return success();
 }
 
 std::unique_ptr<MailComponent> createMailComponent() {

@@ -8,24 +8,18 @@
 namespace orvane::mail {
 
 // The real mail component: POP3 of our own, SMTP through libcurl, MIME
-// through the mime library. One object serves both contracts:
-//  - the mailer's: rcvMail with "STAT", "SAVEALLD" and "LIST", readMail with
-//    "subject:from:date:body", sendMail;
-//  - the checker's: rcvMail with "SAVEALL" (new mail only, left on the server;
-//    element 0 is the path of a saved file) and readMail with "from:subject:".
-// Saved mail files are reported as full paths; readMail takes those as well
-// as bare names inside mailDir. Every failure comes with a Japanese reason.
+// through the mime library. One object serves the mailer and the checker.
 class MailClient : public MailComponent {
   public:
     explicit MailClient(TransportOptions options = TransportOptions::fromEnvironment());
 
-    ArrayResult rcvMail(const QString& server, const QString& user, const QString& password,
-                        const QString& command, const QString& mailDir) override;
-    ArrayResult readMail(const QString& file, const QString& names,
-                         const QString& mailDir) override;
-    QString sendMail(const QString& server, const QString& to, const QString& from,
-                     const QString& subject, const QString& body, const QString& attachment,
-                     const SmtpLogin& login) override;
+    Expected<QStringList> rcvMail(const QString& server, const QString& user,
+                                  const QString& password, const QString& command,
+                                  const QString& mailDir) override;
+    Expected<ReceivedMail> readMail(const QString& file, const QString& mailDir) override;
+    Expected<void> sendMail(const QString& server, const QString& to, const QString& from,
+                            const QString& subject, const QString& body, const QString& attachment,
+                            const SmtpLogin& login) override;
 
     const TransportOptions& options() const { return options_; }
 

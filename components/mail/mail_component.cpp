@@ -23,4 +23,30 @@ void MailComponent::sleep(int seconds) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
+QStringList readMailElements(const ReceivedMail& mail, const QString& names) {
+    QStringList elements;
+    if (names.trimmed().compare(QStringLiteral("from:subject:"), Qt::CaseInsensitive) == 0) {
+        elements << QStringLiteral("差出人 ") + mail.senderName + QStringLiteral("、")
+                 << QStringLiteral("件名 ") + mail.subject;
+    } else {
+        for (const QString& name : names.split(u':', Qt::SkipEmptyParts)) {
+            const QString key = name.trimmed().toLower();
+            if (key == u"subject") {
+                elements << QStringLiteral("subject: ") + mail.subject;
+            } else if (key == u"from") {
+                elements << QStringLiteral("From: ") + mail.from;
+            } else if (key == u"date") {
+                elements << QStringLiteral("Date: ") + mail.date;
+            } else {
+                elements << name.trimmed() + QStringLiteral(": ");
+            }
+        }
+    }
+    elements << QStringLiteral("Body:") + mail.body;
+    for (const QString& path : mail.attachments) {
+        elements << QStringLiteral("File: ") + path;
+    }
+    return elements;
+}
+
 }  // namespace orvane::mail

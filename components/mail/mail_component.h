@@ -1,48 +1,85 @@
 #pragma once
 
+#include "expected.h"
+
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 namespace orvane::mail {
 
-// The answer of RcvMail and ReadMail: an array of texts, or "not an array"
-// together with the reason, in Japanese, fit to be spoken.
-struct ArrayResult {
-    std::optional<QStringList> array;
-    QString error;
+using orvane::Expected;
+using orvane::Failure;
+using orvane::FailureKind;
 
-    bool isArray() const { return array.has_value(); }
-    static ArrayResult ok(QStringList elements) { return {std::move(elements), {}}; }
-    static ArrayResult failed(QString reason) { return {std::nullopt, std::move(reason)}; }
+// One mail read from its saved file, decoded.
+struct ReceivedMail {
+    QString subject;
+    // "display name <address>", or whichever of the two the mail gives.
+    QString from;
+    // The display name, or the address when the mail gives no name: what the
+    // checker speaks.
+    QString senderName;
+    // The Date header as written.
+    QString date;
+    // The text of the mail, line breaks as "\n". A body that could not be read
+    // whole ends in "（以下省略）".
+    QString body;
+    // Full paths of the attachments, saved in the mail folder, in mail order.
+    QStringList attachments;
 };
 
-// The login that SendMail uses where the server offers AUTH.
+// The login that SendMail uses.
 struct SmtpLogin {
     QString user;
     QString password;
 };
 
-// The mailer's mail component. Every call is synchronous.
+// The mail component of the mailer and the checker. Every call is synchronous
+// and every failure carries a Japanese reason fit to be spoken.
 class MailComponent {
-public:
+  public:
     virtual ~MailComponent() = default;
 
-    // command: "STAT", "SAVEALLD" or "LIST".
-    virtual ArrayResult rcvMail(const QString& server, const QString& user,
-                                const QString& password, const QString& command,
-                                const QString& mailDir) = 0;
-    // names: for example "subject:from:date:body".
-    virtual ArrayResult readMail(const QString& file, const QString& names,
-                                 const QString& mailDir) = 0;
-    // Returns "" when the server accepted the mail, otherwise the reason.
-    virtual QString sendMail(const QString& server, const QString& to, const QString& from,
-                             const QString& subject, const QString& body,
-                             const QString& attachment, const SmtpLogin& login) = 0;
+    // RcvMail. command: "STAT", "SAVEALLD", "LIST" (the mailer's) or "SAVEALL"
+    // (the checker's).
+    //  "STAT"      element 0 "count size" ("0 0" for an empty mailbox).
+    //  "LIST"      element 0 as for STAT, then "number size" per mail.
+    //  "SAVEALLD"  every mail saved as a file in mailDir, then deleted on the
+    //              server; element 0 as for STAT, then the full path of each file.
+    //  "SAVEALL"   the mails not reported before are saved and left on the
+    //              server; the elements are the full paths of the new files
+    //              (an empty list when nothing is new).
+    virtual Expected<QStringList> rcvMail(const QString& server, const QString& user,
+                                          const QString& password, const QString& command,
+                                          const QString& mailDir) = 0;
+
+    // ReadMail: reads a saved mail file (a full path, or a bare name inside
+    // mailDir) and saves its attachments in mailDir. Reading the same file
+    // again reuses the attachment files of the first read.
+    virtual Expected<ReceivedMail> readMail(const QString& file, const QString& mailDir) = 0;
+
+    // SendMail: `attachment` is "" or the full path of one file. Success only
+    // once the server accepted the mail.
+    virtual Expected<void> sendMail(const QString& server, const QString& to, const QString& from,
+                                    const QString& subject, const QString& body,
+                                    const QString& attachment, const SmtpLogin& login) = 0;
+
     // Waits `seconds`: queued speech goes on and windows repaint, while user
     // input waits in the queue until the pause is over.
     virtual void sleep(int seconds);
 };
+
+// ReadMail's array answer for the header list `names`, built from a read mail:
+// one element per name, in order, then the body, then one per attachment:
+//   "subject"  -> "subject: " + subject
+//   "from"     -> "From: " + from
+//   "date"     -> "Date: " + date
+//   other      -> name + ": " (the component keeps no other headers)
+//   body       -> "Body:" + body (no blank after the colon)
+//   attachment -> "File: " + full path
+// The list "from:subject:" (the checker's) answers in the checker's form:
+// element 0 "差出人 " + senderName + "、", element 1 "件名 " + subject, then the
+// body and the attachments as above.
+QStringList readMailElements(const ReceivedMail& mail, const QString& names);
 
 }  // namespace orvane::mail

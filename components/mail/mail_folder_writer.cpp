@@ -45,7 +45,7 @@ MailFolderWriter::~MailFolderWriter() {
 }
 
 Failure MailFolderWriter::localFailure(const QString& detail) const {
-    return {FailureKind::Local,
+    return {FailureKind::Disk,
             QStringLiteral("受信したメールをフォルダー %1 に保存できません（%2）")
                 .arg(QDir::toNativeSeparators(folder_), detail)};
 }

@@ -33,7 +33,7 @@ TEST(MailFolderWriter, UnwritableFolderIsALocalFailure) {
     MailFolderWriter writer(QStringLiteral("/proc/orvane-no-such-folder"));
     const Status status = writer.prepare();
     ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(status->kind, FailureKind::Local);
+    EXPECT_EQ(status->kind, FailureKind::Disk);
     EXPECT_FALSE(status->reason.isEmpty());
 }
 

@@ -101,7 +101,7 @@ Failure Pop3Session::failure(FailureKind kind, const QString& detail) const {
         case FailureKind::Protocol:
             text = QStringLiteral("メールサーバー %1 の応答が正しくありません").arg(server);
             break;
-        case FailureKind::Local:
+        default:
             text = QStringLiteral("受信したメールを保存できません");
             break;
     }

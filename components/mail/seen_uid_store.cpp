@@ -44,7 +44,7 @@ Status SeenUidStore::save(const QSet<QByteArray>& uids) const {
         }
     }
     return Failure{
-        FailureKind::Local,
+        FailureKind::Disk,
         QStringLiteral("受信済みメールの記録を保存できません（%1）").arg(file.errorString())};
 }
 

@@ -176,7 +176,7 @@ Failure smtpFailure(FailureKind kind, const QString& server, const QString& deta
         case FailureKind::Protocol:
             text = QStringLiteral("送信サーバー %1 の応答が正しくありません").arg(server);
             break;
-        case FailureKind::Local:
+        default:
             text = QStringLiteral("メールを送信できません");
             break;
     }
@@ -312,11 +312,11 @@ Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
     }
     const QString server = address->display();
     if (envelope.to.isEmpty()) {
-        return smtpFailure(FailureKind::Local, server, QStringLiteral("宛先がありません"));
+        return smtpFailure(FailureKind::Disk, server, QStringLiteral("宛先がありません"));
     }
     for (const QString& text : envelope.to + QStringList{envelope.from}) {
         if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))) {
-            return smtpFailure(FailureKind::Local, server,
+            return smtpFailure(FailureKind::Disk, server,
                                QStringLiteral("アドレスに使えない文字が含まれています"));
         }
     }
@@ -342,7 +342,7 @@ Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
         useSsl = CURLUSESSL_NONE;
     }
     if (code == CURLE_FAILED_INIT) {
-        return smtpFailure(FailureKind::Local, server,
+        return smtpFailure(FailureKind::Disk, server,
                            QStringLiteral("libcurl を初期化できません"));
     }
     if (code == CURLE_OK) {

@@ -69,20 +69,18 @@ int receiveAndRead(const QString& server, const QString& mailDir) {
     orvane::mail::MailClient client;
     QElapsedTimer timer;
     timer.start();
-    const orvane::mail::ArrayResult saved =
+    const orvane::Expected<QStringList> saved =
         client.rcvMail(server, DovecotServer::user(), DovecotServer::password(),
                        QStringLiteral("SAVEALLD"), mailDir);
-    if (!saved.isArray()) {
-        std::fprintf(stderr, "SAVEALLD failed: %s\n", qPrintable(saved.error));
+    if (!saved.ok()) {
+        std::fprintf(stderr, "SAVEALLD failed: %s\n", qPrintable(saved.failure().reason));
         return 1;
     }
     const qint64 receiveMs = timer.restart();
     int unread = 0;
-    for (const QString& element : *saved.array) {
-        // Element 0 is the mailbox figures; the mailer offers it too.
-        if (!client.readMail(element, QStringLiteral("subject:from:date:body"), mailDir)
-                 .isArray() &&
-            element != saved.array->first()) {
+    // Element 0 is the mailbox figures; every further element is a saved file.
+    for (const QString& element : saved->mid(1)) {
+        if (!client.readMail(element, mailDir).ok()) {
             ++unread;
         }
     }

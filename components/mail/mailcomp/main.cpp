@@ -2,7 +2,6 @@
 // for tests. Prints one JSON object on standard output; a failure prints
 // {"error": "..."} and exits with 1 (2 for a wrong command line).
 #include "mail_client.h"
-#include "received_fields.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -14,7 +13,6 @@
 
 namespace {
 
-using orvane::mail::ArrayResult;
 using orvane::mail::MailClient;
 
 constexpr const char* kUsage =
@@ -33,12 +31,15 @@ int print(const QJsonObject& object, int exitCode) {
     return exitCode;
 }
 
-int printResult(const ArrayResult& result, QJsonObject extra = {}) {
-    if (!result.isArray()) {
-        return print({{QStringLiteral("error"), result.error}}, 1);
+int printFailure(const orvane::Failure& failure) {
+    return print({{QStringLiteral("error"), failure.reason}}, 1);
+}
+
+int printElements(const orvane::Expected<QStringList>& result) {
+    if (!result.ok()) {
+        return printFailure(result.failure());
     }
-    extra.insert(QStringLiteral("elements"), QJsonArray::fromStringList(*result.array));
-    return print(extra, 0);
+    return print({{QStringLiteral("elements"), QJsonArray::fromStringList(*result)}}, 0);
 }
 
 int usage() {
@@ -58,34 +59,34 @@ int main(int argc, char** argv) {
     MailClient client;
 
     if (command == QLatin1String("stat") && args.size() == 4) {
-        return printResult(client.rcvMail(args[1], args[2], args[3], QStringLiteral("STAT"), {}));
+        return printElements(client.rcvMail(args[1], args[2], args[3], QStringLiteral("STAT"), {}));
     }
     if (command == QLatin1String("saveall") && args.size() == 5) {
-        return printResult(
+        return printElements(
             client.rcvMail(args[1], args[2], args[3], QStringLiteral("SAVEALLD"), args[4]));
     }
     if (command == QLatin1String("read") && args.size() == 3) {
-        const ArrayResult result =
-            client.readMail(args[1], QStringLiteral("subject:from:date:body"), args[2]);
-        if (!result.isArray()) {
-            return printResult(result);
+        const auto read = client.readMail(args[1], args[2]);
+        if (!read.ok()) {
+            return printFailure(read.failure());
         }
-        const orvane::mail::ReceivedFields fields =
-            orvane::mail::parseReadMailElements(*result.array);
-        return printResult(result, {{QStringLiteral("subject"), fields.subject},
-                                    {QStringLiteral("from"), fields.from},
-                                    {QStringLiteral("date"), fields.date},
-                                    {QStringLiteral("body"), fields.body},
-                                    {QStringLiteral("attach"), fields.attach}});
+        const QStringList elements =
+            orvane::mail::readMailElements(*read, QStringLiteral("subject:from:date:body"));
+        return print({{QStringLiteral("subject"), read->subject},
+                      {QStringLiteral("from"), read->from},
+                      {QStringLiteral("date"), read->date},
+                      {QStringLiteral("body"), read->body},
+                      {QStringLiteral("attachments"), QJsonArray::fromStringList(read->attachments)},
+                      {QStringLiteral("elements"), QJsonArray::fromStringList(elements)}},
+                     0);
     }
     if (command == QLatin1String("send") && (args.size() == 8 || args.size() == 9)) {
-        const QString answer =
-            client.sendMail(args[1], args[4], args[5], args[6], args[7],
-                            args.size() == 9 ? args[8] : QString(), {args[2], args[3]});
-        if (!answer.isEmpty()) {
-            return print({{QStringLiteral("error"), answer}}, 1);
+        const auto sent = client.sendMail(args[1], args[4], args[5], args[6], args[7],
+                                          args.size() == 9 ? args[8] : QString(), {args[2], args[3]});
+        if (!sent.ok()) {
+            return printFailure(sent.failure());
         }
-        return print({{QStringLiteral("answer"), answer}, {QStringLiteral("sent"), true}}, 0);
+        return print({{QStringLiteral("sent"), true}}, 0);
     }
     return usage();
 }

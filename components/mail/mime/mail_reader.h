@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mail_component.h"
+#include "array_result.h"
 
 #include <QString>
 
