@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -65,6 +66,12 @@ Status MailFolderWriter::prepare() {
         }
     }
     return std::nullopt;
+}
+
+bool isReceivedMailFile(const QString& fileName) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{8}-\\d{6}-\\d{4,}-[0-9a-f]{4}\\.eml$"));
+    return pattern.match(fileName).hasMatch();
 }
 
 QString MailFolderWriter::uniqueName() {

@@ -58,4 +58,9 @@ class MailFolderWriter : public MessageSink {
     int sequence_ = 0;
 };
 
+// True exactly for the final names that "SAVEALLD" gives the mail files it saves
+// (never for attachments or for the checker's "SAVEALL" files, which may share
+// the folder): the mailer stores such files that a run ended before storing.
+bool isReceivedMailFile(const QString& fileName);
+
 }  // namespace orvane::mail
