@@ -50,9 +50,12 @@ bool Accounts::load_accounts() {
     state_.current_account = 0;
     for (const AccountRow& row : rows) {
         if (static_cast<int>(state_.accounts.size()) == kMaxAccounts) {
-            announcer_.speak(QStringLiteral("アカウントが%1件あります。はじめの%2件だけを使います")
-                                 .arg(rows.size())
-                                 .arg(kMaxAccounts));
+            const QString notice =
+                QStringLiteral("アカウントが%1件あります。はじめの%2件だけを使います")
+                    .arg(rows.size())
+                    .arg(kMaxAccounts);
+            announcer_.show_message(notice);
+            announcer_.speak(notice);
             break;
         }
         state_.accounts.push_back(row);

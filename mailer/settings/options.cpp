@@ -5,6 +5,7 @@
 #include "options_dialog.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -75,7 +76,9 @@ OptionsDialog& Options::openDialog() {
         connect(dialog_->cmdCancel, &QPushButton::clicked, dialog_, &QDialog::reject);
         // ｷｬﾝｾﾙ, Esc and the close box.
         connect(dialog_, &QDialog::rejected, this, &Options::cmdCancel_Click);
-        if (const QScreen* screen = mainWindow_ ? mainWindow_->screen() : nullptr) {
+        const QScreen* screen =
+            mainWindow_ != nullptr ? mainWindow_->screen() : QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
             const QRect area = screen->geometry();
             dialog_->move(area.x() + (area.width() - dialog_->width()) / 2,
                           area.y() + (area.height() - dialog_->height()) / 2);
@@ -90,11 +93,15 @@ OptionsDialog& Options::openDialog() {
 
 void Options::t_option_Click() {
     announcer_.speak(QStringLiteral("オプション"));
+    const bool fresh = !dialog_;
     OptionsDialog& d = openDialog();
     d.show();
     d.raise();
     d.activateWindow();
-    d.signature1->setFocus(Qt::OtherFocusReason);
+    // A dialog already open keeps its page and focus.
+    if (fresh) {
+        d.signature1->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 Expected<void> Options::write_options() {
