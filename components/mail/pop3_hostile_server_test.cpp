@@ -102,7 +102,10 @@ TEST(Pop3HostileServer, IsCutOffWithAReasonInsteadOfHoldingOrFloodingTheClient) 
         const char* reasonPart;
     };
     FakePop3Server::Script endlessCapa;
-    endlessCapa.endlessCapa = true;
+    endlessCapa.endlessReplyTo = "CAPA";
+    FakePop3Server::Script endlessUidl;
+    endlessUidl.messages = numberedMails(1);
+    endlessUidl.endlessReplyTo = "UIDL";
     FakePop3Server::Script threeBillion;
     threeBillion.statClaim = "3000000000 1000";
     FakePop3Server::Script pastInt;
@@ -114,6 +117,7 @@ TEST(Pop3HostileServer, IsCutOffWithAReasonInsteadOfHoldingOrFloodingTheClient) 
     noStls.messages = numberedMails(1);
     const Row rows[] = {
         {"CAPA without end", endlessCapa, false, "STAT", FailureKind::Protocol, "CAPA"},
+        {"UIDL without end", endlessUidl, false, "SAVEALL", FailureKind::Protocol, "UIDL"},
         {"STAT claims three billion mails", threeBillion, false, "SAVEALLD", FailureKind::Protocol,
          "3000000000"},
         {"STAT count past 2^31", pastInt, false, "SAVEALLD", FailureKind::Protocol, "2147483649"},

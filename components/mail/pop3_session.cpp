@@ -22,7 +22,7 @@ QString serverText(const QByteArray& text) {
     return QString::fromUtf8(text.left(200)).trimmed();
 }
 
-// A short Japanese account of a socket error, or Qt's own text.
+// A short Japanese account of a socket error.
 QString describe(const QSslSocket& socket) {
     if (!socket.sslHandshakeErrors().isEmpty()) {
         switch (socket.sslHandshakeErrors().first().error()) {
@@ -36,9 +36,12 @@ QString describe(const QSslSocket& socket) {
                 return QStringLiteral("証明書の名前がサーバー名と合いません");
             case QSslError::CertificateExpired:
                 return QStringLiteral("証明書の期限が切れています");
+            case QSslError::CertificateNotYetValid:
+                return QStringLiteral("証明書の有効期間がまだ始まっていません");
+            case QSslError::CertificateRevoked:
+                return QStringLiteral("証明書は取り消されています");
             default:
-                return QStringLiteral("証明書を確認できません: ") +
-                       socket.sslHandshakeErrors().first().errorString();
+                return QStringLiteral("証明書を確認できません");
         }
     }
     switch (socket.error()) {
@@ -54,8 +57,15 @@ QString describe(const QSslSocket& socket) {
             return QStringLiteral("ネットワークの障害");
         case QAbstractSocket::SslHandshakeFailedError:
             return QStringLiteral("暗号化の開始に失敗しました");
+        case QAbstractSocket::SslInternalError:
+        case QAbstractSocket::SslInvalidUserDataError:
+            return QStringLiteral("暗号化の処理に失敗しました");
+        case QAbstractSocket::SocketAccessError:
+            return QStringLiteral("通信する権限がありません");
+        case QAbstractSocket::SocketResourceError:
+            return QStringLiteral("通信に使う資源が足りません");
         default:
-            return socket.errorString();
+            return QStringLiteral("通信の障害");
     }
 }
 

@@ -121,12 +121,16 @@ void FakePop3Server::serve(QTcpSocket& socket) {
             commands_.append(verb == "PASS" ? QByteArray("PASS ***") : line);
             refused = refusedRetr_ == number;
         }
-        if (verb == "CAPA" && script_.endlessCapa) {
-            reply("+OK\r\nUSER\r\n");
-            const QByteArray filler = "X-FILLER " + QByteArray(1000, 'x') + "\r\n";
-            for (qsizetype sent = 0; sent < kEndlessReplyBytes && !stop_ && connected();
-                 sent += filler.size()) {
-                socket.write(filler);
+        if (verb == script_.endlessReplyTo) {
+            reply(verb == "CAPA" ? "+OK\r\nUSER\r\n" : "+OK\r\n");
+            const QByteArray padding(60, 'x');
+            qsizetype sent = 0;
+            for (int n = 1; sent < kEndlessReplyBytes && !stop_ && connected(); ++n) {
+                const QByteArray line =
+                    (verb == "CAPA" ? "X-" + padding : QByteArray::number(n) + ' ' + padding) +
+                    "\r\n";
+                socket.write(line);
+                sent += line.size();
                 if (socket.bytesToWrite() > 256 * 1024) {
                     socket.waitForBytesWritten(1000);
                 }

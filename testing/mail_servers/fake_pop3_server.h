@@ -35,9 +35,10 @@ class FakePop3Server {
         bool stallInsteadOfDrop = false;
         // RETR of this message is answered with -ERR (see setRefusedRetr).
         std::optional<int> refuseRetrOf;
-        // CAPA answers with capability lines that go on and on (until the
-        // client leaves, or kEndlessReplyBytes have gone out).
-        bool endlessCapa = false;
+        // This command ("CAPA", "LIST" or "UIDL") answers with lines that go
+        // on and on (until the client leaves, or kEndlessReplyBytes have gone
+        // out).
+        QByteArray endlessReplyTo;
         // STAT answers "+OK " followed by this instead of the true figures.
         QByteArray statClaim;
         // Every byte goes out on its own, this long after the one before.
