@@ -12,6 +12,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -144,9 +145,9 @@ TEST(Pop3HostileServer, IsCutOffWithAReasonInsteadOfHoldingOrFloodingTheClient) 
         EXPECT_EQ(server.mailbox(), row.script.messages);
         if (row.requireTls) {
             // Not even the user name went out.
-            EXPECT_FALSE(
-                std::any_of(server.commands().begin(), server.commands().end(), isLoginCommand))
-                << server.commands().join(' ').toStdString();
+            const QList<QByteArray> commands = server.commands();
+            EXPECT_FALSE(std::any_of(commands.begin(), commands.end(), isLoginCommand))
+                << commands.join(' ').toStdString();
         }
     }
 }
