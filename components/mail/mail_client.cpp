@@ -43,8 +43,8 @@ Expected<ReceivedMail> MailClient::readMail(const QString& file, const QString& 
         mail.attachments << after(e[i], QStringLiteral("File: "));
     }
     const qsizetype open = mail.from.lastIndexOf(u'<');
-    mail.senderName =
-        open > 0 && mail.from.endsWith(u'>') ? mail.from.left(open).trimmed() : mail.from;
+    mail.senderName = open > 0 && mail.from.endsWith(u'>') ? mail.from.left(open).trimmed()
+                                                           : mail.from;
     return mail;
 }
 
