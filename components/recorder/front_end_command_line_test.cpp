@@ -27,9 +27,9 @@ constexpr const char* kPath = "/home/user/my recordings/take 1";
 class FrontEndCommandLine : public ::testing::TestWithParam<FrontEndRow> {
   protected:
     static std::string line() { return trelcapg::BuildCommandLine(GetParam().settings); }
-    static void check(const Result<RecorderOptions>& options) {
+    static void check(const Expected<RecorderOptions>& options) {
         const auto& row = GetParam();
-        ASSERT_TRUE(options.ok()) << options.error().message;
+        ASSERT_TRUE(options.ok()) << options.failure().reason.toStdString();
         EXPECT_EQ(options->seconds, row.settings.recTime);
         EXPECT_EQ(options->captureFormat, row.settings.recParam);
         EXPECT_EQ(options->bitrateKbps, row.kbps);

@@ -47,9 +47,10 @@ std::optional<double> parseDecimal(std::string_view text) {
     return value;
 }
 
-Error badValue(std::string_view option, std::string_view value, std::string_view range) {
-    return failure("bad value \"" + std::string(value) + "\" for " + std::string(option) + " (" +
-                   std::string(range) + ")");
+Failure badValue(std::string_view option, std::string_view value, std::string_view range) {
+    return failure(FailureKind::BadInput, "bad value \"" + std::string(value) + "\" for " +
+                                              std::string(option) + " (" + std::string(range) +
+                                              ")");
 }
 
 struct IntSwitch {
@@ -135,7 +136,7 @@ std::vector<std::string> normalizeArguments(std::vector<std::string> args) {
     return args;
 }
 
-Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
+Expected<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
     static constexpr std::array kIntSwitches{
         IntSwitch{"-t", 1, 604799, "seconds, 1 to 604799"},
         IntSwitch{"-b", 8, 320, "kbps, 8 to 320"},
@@ -185,7 +186,8 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         if (intSwitch != kIntSwitches.end()) {
             const auto text = nextValue();
             if (!text) {
-                return failure(std::string(intSwitch->name) + " needs a value");
+                return failure(FailureKind::BadInput,
+                               std::string(intSwitch->name) + " needs a value");
             }
             const auto value = parseInt(*text);
             if (!value || *value < intSwitch->low || *value > intSwitch->high) {
@@ -197,7 +199,7 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         } else if (key == "-sr") {
             const auto text = nextValue();
             if (!text) {
-                return failure("-sr needs a value");
+                return failure(FailureKind::BadInput, "-sr needs a value");
             }
             const auto khz = parseDecimal(*text);
             if (!khz || *khz < 1 || *khz > 192) {
@@ -213,7 +215,7 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         } else if (key == "-i") {
             const auto text = nextValue();
             if (!text || text->empty()) {
-                return failure("-i needs a file name");
+                return failure(FailureKind::BadInput, "-i needs a file name");
             }
             options.inputFile = *text;
         } else if (key == "-realtime") {
@@ -223,9 +225,10 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         } else if (last) {
             output = arg;
         } else if (!arg.empty() && arg.front() == '-') {
-            return failure("unknown switch " + arg);
+            return failure(FailureKind::BadInput, "unknown switch " + arg);
         } else {
-            return failure("unexpected argument \"" + arg + "\": the output file must come last");
+            return failure(FailureKind::BadInput,
+                           "unexpected argument \"" + arg + "\": the output file must come last");
         }
     }
 
@@ -233,7 +236,8 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         return options;
     }
     if (!output || output->empty()) {
-        return failure("no output file given (it comes last, for example \"voice\")");
+        return failure(FailureKind::BadInput,
+                       "no output file given (it comes last, for example \"voice\")");
     }
     options.outputPath = *output;
     if (silenceLevel || silenceSeconds) {
@@ -241,7 +245,7 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
                                       silenceSeconds.value_or(SilenceRule{}.seconds)};
     }
     if (options.realTimeInput && !options.inputFile) {
-        return failure("-realtime needs -i");
+        return failure(FailureKind::BadInput, "-realtime needs -i");
     }
     return options;
 }

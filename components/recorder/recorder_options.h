@@ -1,7 +1,7 @@
 #pragma once
 
 #include "output_format.h"
-#include "result.h"
+#include "recorder_failure.h"
 
 #include <optional>
 #include <string>
@@ -50,7 +50,7 @@ std::vector<std::string> normalizeArguments(std::vector<std::string> args);
 
 // Parses normalised arguments (without the program name). Switches are matched
 // without regard to case; the output path is the last argument.
-Result<RecorderOptions> parseArguments(const std::vector<std::string>& args);
+Expected<RecorderOptions> parseArguments(const std::vector<std::string>& args);
 
 // The usage text for -h and for a bad command line.
 std::string_view usageText();
