@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "command_line.h"
+#include "command_line_split.h"
 #include "pseudo_terminal.h"
 #include "recorder_console.h"
 
@@ -109,7 +110,8 @@ void RecordingSession::start(const RecorderSettings& settings) {
         if (console_.terminal() != nullptr) {
             console_.terminal()->discardPendingInput();
         }
-        started = SpawnSessionLeader(*program, SplitCommandLine(commandLine), console_.terminal());
+        started = SpawnSessionLeader(*program, orvane::recorder::splitCommandLine(commandLine),
+                                     console_.terminal());
     }
     if (std::holds_alternative<SpawnFailure>(started)) {
         messages_.showMessage(QStringLiteral("Failed spawning process:\r\n") +

@@ -1,5 +1,6 @@
 #include "recorder_options.h"
 #include "audio_format.h"
+#include "command_line_split.h"
 #include "output_format.h"
 #include "temporary_files.h"
 
@@ -120,11 +121,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-t", "1", R"(a\b)"}},
         SplitRow{"SinglePathWithBlank", {"my file"}, {"my file"}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SplitCommandLine, ReadsBackslashesBeforeQuotesLikeTheFrontEnd) {
-    EXPECT_EQ(splitCommandLine(R"(a\b "c d" "" e\"f "g\\" h)"),
-              (std::vector<std::string>{R"(a\b)", "c d", "", R"(e"f)", R"(g\)", "h"}));
-}
 
 TEST(FinalOutputPath, AppendsTheFormatsExtensionUnlessPresent) {
     EXPECT_EQ(finalOutputPath("voice", OutputFormat::Mp3), "voice.mp3");

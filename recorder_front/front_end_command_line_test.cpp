@@ -1,6 +1,7 @@
 // The front end's command lines, split as the front end starts the recorder (and as one
 // whole string), read back by trelcap's parser.
 #include "command_line.h"
+#include "command_line_split.h"
 #include "recorder_options.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ class FrontEndCommandLine : public ::testing::TestWithParam<FrontEndRow> {
 };
 
 TEST_P(FrontEndCommandLine, ArrivesSplitAsTheFrontEndStartsIt) {
-    auto argv = trelcapg::SplitCommandLine(line());
+    auto argv = splitCommandLine(line());
     ASSERT_FALSE(argv.empty());
     argv.erase(argv.begin());  // argv[0], the program
     check(parseArguments(normalizeArguments(argv)));
