@@ -214,9 +214,12 @@ std::string_view usageText() {
            "  -WAV, -WMA   write PCM WAV or WMA instead of MP3\n"
            "  -sl LEVEL    silence level in thousandths of full scale (default 10)\n"
            "  -ms SECONDS  stop after this long below the silence level (default 3)\n"
-           "  -i FILE      read a WAV file instead of the default input device\n"
+           "  -i FILE      read a WAV file (up to 384 kHz) instead of the default input\n"
+           "               device\n"
            "  -realtime    with -i: read the file at the pace of a device\n"
-           "OUTPUT without the format's extension gets it appended.\n"
+           "OUTPUT without the format's extension gets it appended. An existing file\n"
+           "is never replaced: the recording then gets \" (2)\", \" (3)\" ... before\n"
+           "the extension.\n"
            "Ctrl+C ends the recording early and keeps what was recorded.\n";
 }
 
