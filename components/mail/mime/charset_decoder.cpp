@@ -95,7 +95,10 @@ Survey survey(const ChunkedBytes& bytes) {
         if (!survey.jisEscape) {
             tail.append(piece.first(std::min<qsizetype>(piece.size(), 5)));
             survey.jisEscape = hasJisEscape(tail) || hasJisEscape(piece);
-            tail = piece.last(std::min<qsizetype>(piece.size(), 5)).toByteArray();
+            if (piece.size() >= 5)
+                tail = piece.last(5).toByteArray();
+            else
+                tail = tail.right(5);
         }
         utf8.feed(piece);
         return true;
