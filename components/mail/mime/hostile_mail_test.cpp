@@ -17,7 +17,9 @@ namespace {
 
 using test::crlf;
 using test::hex;
+using test::mailWithHeader;
 using test::peakGrowthKiB;
+using test::percentEncoded;
 using test::PrintTo;
 using test::readFile;
 using test::utf8;
@@ -249,23 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
                      crlf("From: t@example.jp\nSubject: " + hex("8365835883678F8A") + "\n\nx\n"),
                      "テスト所", "t@example.jp"}),
     test::RowName{});
-
-// A mail with the given Subject and an attachment under the given
-// Content-Disposition, both as written.
-QByteArray mailWithHeader(const QByteArray& subject, const QByteArray& disposition) {
-    return "From: a@example.jp\r\nSubject: " + subject +
-           "\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
-           "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n"
-           "--b\r\nContent-Type: audio/mpeg\r\nContent-Disposition: " +
-           disposition + "\r\n\r\nMP3\r\n--b--\r\n";
-}
-
-QByteArray percentEncoded(const QByteArray& bytes) {
-    QByteArray out;
-    for (const char c : bytes)
-        out += '%' + QByteArray::number(static_cast<unsigned char>(c), 16).toUpper();
-    return out;
-}
 
 struct HugeHeaderRow {
     const char* name;

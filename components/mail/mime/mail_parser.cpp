@@ -2,12 +2,9 @@
 
 #include "gmime_handles.h"
 #include "header_decoder.h"
+#include "safe_file_name.h"
 
-#include <QFile>
-
-#include <fcntl.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace orvane::mail {
@@ -343,15 +340,11 @@ QByteArray declaredCharset(const std::vector<MailPart>& text, const HeaderBlock&
 
 Expected<ParsedMail> parseMailFile(const QString& path) {
     ensureGMimeInitialised();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        return Failure{
-            error == ENOENT ? FailureKind::NotFound : FailureKind::Disk,
-            QStringLiteral("メールファイル %1 を開けません：%2").arg(path, errorNumberText(error))};
-    }
+    Expected<OwnedFd> fd = openForReading(path, QStringLiteral("メールファイル"));
+    if (!fd)
+        return fd.failure();
     ParsedMail mail;
-    GMimeStream* file = g_mime_stream_fs_new(fd);  // closes fd
+    GMimeStream* file = g_mime_stream_fs_new(fd->release());  // closes it
     mail.resources_->keep(file);
     GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(file));
     // Contents stay in the file and are read when asked for. Parsed as a

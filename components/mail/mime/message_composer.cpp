@@ -1,15 +1,13 @@
 #include "message_composer.h"
 
 #include "gmime_handles.h"
+#include "safe_file_name.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
-#include <fcntl.h>
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 
 namespace orvane::mail {
 namespace {
@@ -109,18 +107,14 @@ void setFileName(GMimePart* part, const QByteArray& mediaType, const QString& fi
 }
 
 Expected<GObjectPtr<GMimePart>> attachmentPart(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        return Failure{
-            error == ENOENT ? FailureKind::NotFound : FailureKind::Disk,
-            QStringLiteral("添付ファイル %1 を開けません：%2").arg(path, errorNumberText(error))};
-    }
+    Expected<OwnedFd> fd = openForReading(path, QStringLiteral("添付ファイル"));
+    if (!fd)
+        return fd.failure();
     const QByteArray type = mimeTypeFor(path);
     const qsizetype slash = type.indexOf('/');
     GObjectPtr<GMimePart> part(
         g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData()));
-    GObjectPtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
+    GObjectPtr<GMimeStream> stream(g_mime_stream_fs_new(fd->release()));
     GObjectPtr<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(part.get(), content.get());

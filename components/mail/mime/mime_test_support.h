@@ -74,6 +74,24 @@ inline long peakGrowthKiB(const std::function<bool()>& work) {
     return grown;
 }
 
+// A mail with the given Subject and an attachment under the given
+// Content-Disposition, both as written.
+inline QByteArray mailWithHeader(const QByteArray& subject, const QByteArray& disposition) {
+    return "From: a@example.jp\r\nSubject: " + subject +
+           "\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+           "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n"
+           "--b\r\nContent-Type: audio/mpeg\r\nContent-Disposition: " +
+           disposition + "\r\n\r\nMP3\r\n--b--\r\n";
+}
+
+// Every byte as %XX, as in an RFC 2231 parameter.
+inline QByteArray percentEncoded(const QByteArray& bytes) {
+    QByteArray out;
+    for (const char c : bytes)
+        out += '%' + QByteArray::number(static_cast<unsigned char>(c), 16).toUpper();
+    return out;
+}
+
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

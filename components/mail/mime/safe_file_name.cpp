@@ -109,6 +109,16 @@ int OwnedFd::release() {
     return fd;
 }
 
+Expected<OwnedFd> openForReading(const QString& path, const QString& what) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        return OwnedFd(fd);
+    const int error = errno;
+    return Failure{
+        error == ENOENT ? FailureKind::NotFound : FailureKind::Disk,
+        QStringLiteral("%1 %2 を開けません：%3").arg(what, path, errorNumberText(error))};
+}
+
 Expected<CreatedFile> createUniqueFile(const QString& folder, const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString stem = dot > 0 ? name.left(dot) : name;

@@ -32,6 +32,10 @@ class OwnedFd {
     int fd_;
 };
 
+// Opens `path` for reading. A failure names the file as `what` (for example
+// "メールファイル") and says why in Japanese; a missing file is NotFound.
+Expected<OwnedFd> openForReading(const QString& path, const QString& what);
+
 struct CreatedFile {
     OwnedFd fd;
     QString path;

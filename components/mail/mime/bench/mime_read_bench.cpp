@@ -88,21 +88,6 @@ double cpuSeconds() {
     return now.tv_sec + now.tv_nsec / 1e9;
 }
 
-QByteArray withHeaders(const QByteArray& subject, const QByteArray& disposition) {
-    return "From: a@example.jp\r\nSubject: " + subject +
-           "\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
-           "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n"
-           "--b\r\nContent-Type: audio/mpeg\r\nContent-Disposition: " +
-           disposition + "\r\n\r\nMP3\r\n--b--\r\n";
-}
-
-QByteArray percentEncoded(const QByteArray& bytes) {
-    QByteArray out;
-    for (const char c : bytes)
-        out += '%' + QByteArray::number(static_cast<unsigned char>(c), 16).toUpper();
-    return out;
-}
-
 // Times the reading of mails whose header values are huge.
 int hostileHeaders(const QTemporaryDir& dir) {
     const QByteArray japanese =
@@ -116,20 +101,24 @@ int hostileHeaders(const QTemporaryDir& dir) {
     tenNames += "--b--\r\n";
     const std::pair<const char*, QByteArray> mails[] = {
         {"1 MB ASCII attachment name",
-         withHeaders("s", "attachment; filename=\"" + QByteArray(1024 * 1024, 'a') + ".mp3\"")},
+         test::mailWithHeader("s",
+                              "attachment; filename=\"" + QByteArray(1024 * 1024, 'a') + ".mp3\"")},
         {"1.5 MB Japanese name, RFC 2231",
-         withHeaders("s", "attachment; filename*=UTF-8''" + percentEncoded(japanese))},
+         test::mailWithHeader("s",
+                              "attachment; filename*=UTF-8''" + test::percentEncoded(japanese))},
         {"1.5 MB Japanese name, raw UTF-8",
-         withHeaders("s", "attachment; filename=\"" + japanese + "\"")},
+         test::mailWithHeader("s", "attachment; filename=\"" + japanese + "\"")},
         {"ten 100 KB names", tenNames},
         {"1 MB Subject of unterminated encoded words",
-         withHeaders(QByteArray("=?utf-8?B?5pel ").repeated(70000), "attachment")},
+         test::mailWithHeader(QByteArray("=?utf-8?B?5pel ").repeated(70000), "attachment")},
         {"20 MB Subject of encoded words",
-         withHeaders(QByteArray("=?utf-8?B?5pel5pys?=\r\n ").repeated(800000), "attachment")},
+         test::mailWithHeader(QByteArray("=?utf-8?B?5pel5pys?=\r\n ").repeated(800000),
+                              "attachment")},
         {"20 MB Subject of raw Shift_JIS",
-         withHeaders(QByteArray::fromHex("89EF8B6382CC8C8F").repeated(2500000), "attachment")},
+         test::mailWithHeader(QByteArray::fromHex("89EF8B6382CC8C8F").repeated(2500000),
+                              "attachment")},
         {"20 MB From of quoted pairs",
-         withHeaders("s", "attachment")
+         test::mailWithHeader("s", "attachment")
              .replace("From: a@example.jp",
                       "From: \"" + QByteArray("\\\"").repeated(10000000) + "\" <a@example.jp>")},
     };
