@@ -283,25 +283,25 @@ INSTANTIATE_TEST_SUITE_P(
         HugeHeaderRow{"ascii_name_1mb",
                       mailWithHeader("s", "attachment; filename=\"" + QByteArray(1024 * 1024, 'a') +
                                               ".mp3\""),
-                      3000},
+                      1000},
         HugeHeaderRow{
             "japanese_rfc2231_name_1_5mb",
             mailWithHeader("s", "attachment; filename*=UTF-8''" + percentEncoded(kJapaneseName)),
-            3000},
+            1000},
         HugeHeaderRow{"japanese_raw_name_1_5mb",
-                      mailWithHeader("s", "attachment; filename=\"" + kJapaneseName + "\""), 3000},
+                      mailWithHeader("s", "attachment; filename=\"" + kJapaneseName + "\""), 1000},
         HugeHeaderRow{"parameters_without_values_1mb",
                       mailWithHeader("s", "attachment" + QByteArray("; x").repeated(350000) +
                                               "; filename=v.mp3"),
-                      3000},
+                      1000},
         HugeHeaderRow{"unterminated_encoded_words_1mb",
                       mailWithHeader(QByteArray("=?utf-8?B?5pel ").repeated(70000),
                                      "attachment; filename=v.mp3"),
-                      3000},
+                      1000},
         HugeHeaderRow{"encoded_words_20mb",
                       mailWithHeader(QByteArray("=?utf-8?B?5pel5pys?=\r\n ").repeated(800000),
                                      "attachment; filename=v.mp3"),
-                      10000}),
+                      4000}),
     test::RowName{});
 
 TEST_F(MailFolder, TenHugeNamesInOneMail) {
@@ -316,7 +316,7 @@ TEST_F(MailFolder, TenHugeNamesInOneMail) {
     QElapsedTimer timer;
     timer.start();
     const Expected<ReceivedMail> read = this->read(mail);
-    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_LT(timer.elapsed(), 1000);
     ASSERT_TRUE(read.ok()) << read.failure().reason.toStdString();
     EXPECT_EQ(read->attachments.size(), 10);
 }
