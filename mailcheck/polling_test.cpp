@@ -30,10 +30,6 @@ mail::ReceivedMail mailFrom(const QString& sender, const QString& subject,
     return mail;
 }
 
-Failure unreachable() {
-    return Failure{FailureKind::Unreachable, QStringLiteral("サーバーに接続できません")};
-}
-
 class PollingTest : public ::testing::Test {
   protected:
     PollingTest() {
@@ -97,27 +93,21 @@ TEST_F(PollingTest, ChecksWhenTheTickCountReachesTheLimit) {
     polling->Timer1_Timer();
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(mailFake.calls.size(), 2);
+    // A limit of 0 checks on every tick.
+    polling->setTickLimit(0);
+    mailFake.rcvAnswers = {QStringList()};
+    polling->Timer1_Timer();
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(mailFake.calls.size(), 3);
     // Nothing new: the character stays hidden and silent.
     EXPECT_TRUE(voice.spoken().isEmpty());
     EXPECT_FALSE(voice.events.contains("show"));
-}
-
-TEST_F(PollingTest, ALimitOfZeroChecksOnEveryTickAndNoLoginNeverChecks) {
-    polling->setTickLimit(0);
-    mailFake.rcvAnswers = {QStringList(), QStringList()};
-    QSignalSpy finished(polling.get(), &Polling::passFinished);
-    polling->Timer1_Timer();
-    ASSERT_TRUE(finished.wait(5000));
-    polling->Timer1_Timer();
-    ASSERT_TRUE(finished.wait(5000));
-    EXPECT_EQ(mailFake.calls.size(), 2);
 
     Polling unconfigured(mailFake, voice, announcer, mailDir.path(), options);
     for (int i = 0; i < 5; ++i) {
         unconfigured.Timer1_Timer();
     }
-    EXPECT_EQ(unconfigured.tickCount(), 5);
-    EXPECT_EQ(mailFake.calls.size(), 2);
+    EXPECT_EQ(mailFake.calls.size(), 3);
 }
 
 TEST_F(PollingTest, AnnouncesTheFirstMailPlaysItsVoiceAndRemovesEverySavedFile) {
@@ -215,29 +205,6 @@ TEST_F(PollingTest, AnUnreadableMailIsStillToldAndItsFileRemoved) {
     EXPECT_EQ(voice.spoken(), QStringList({"メールが届いています", "メールを読めません"}));
     EXPECT_EQ(voice.events.last(), "hide");
     EXPECT_TRUE(filesLeft().isEmpty());
-}
-
-TEST_F(PollingTest, ATroubleIsToldOnceAndItsEndOnce) {
-    mailFake.rcvAnswers = {unreachable(), unreachable(), unreachable(),
-                           QStringList{saved("m.eml")}};
-    mailFake.readAnswers = {mailFrom(QStringLiteral("佐藤"), QStringLiteral("再送"))};
-    for (int i = 0; i < 3; ++i) {
-        checkAndWait();
-    }
-    EXPECT_EQ(voice.spoken(), QStringList{"メールを確認できません：サーバーに接続できません"});
-    checkAndWait();
-    EXPECT_EQ(voice.spoken(), QStringList({"メールを確認できません：サーバーに接続できません",
-                                           "メールを確認できるようになりました",
-                                           "メールが届いています", "差出人 佐藤、件名 再送"}));
-
-    // New settings: a failure with them is told again.
-    mailFake.rcvAnswers = {unreachable()};
-    checkAndWait();
-    EXPECT_EQ(voice.spoken().size(), 5);
-    polling->setLogin({"other", "user", "secret"});
-    mailFake.rcvAnswers = {unreachable()};
-    checkAndWait();
-    EXPECT_EQ(voice.spoken().size(), 6);
 }
 
 }  // namespace

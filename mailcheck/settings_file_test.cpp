@@ -37,13 +37,6 @@ TEST(SettingsFile, RoundTripIsFiveCrLfLinesByteForByte) {
     EXPECT_EQ(encodeSettings(*read), encodeSettings(kMerlin));
 }
 
-TEST(SettingsFile, MissingFileIsNotFound) {
-    QTemporaryDir dir;
-    const auto read = readSettingsFile(dir.filePath("none.ini"));
-    ASSERT_FALSE(read.ok());
-    EXPECT_EQ(read.failure().kind, FailureKind::NotFound);
-}
-
 TEST(SettingsFile, DecodesFilesFromElsewhere) {
     QStringEncoder toShiftJis("Shift_JIS");
     ASSERT_TRUE(toShiftJis.isValid());
@@ -76,7 +69,11 @@ TEST(SettingsFile, DecodesFilesFromElsewhere) {
     }
 }
 
-TEST(SettingsFile, ShortFilesAreRefused) {
+TEST(SettingsFile, MissingAndShortFilesAreRefused) {
+    QTemporaryDir dir;
+    const auto missing = readSettingsFile(dir.filePath("none.ini"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.failure().kind, FailureKind::NotFound);
     for (const QByteArray& bytes : {QByteArray(), QByteArray("h\r\nu\r\np\r\n10\r\n")}) {
         const auto decoded = decodeSettings(bytes);
         ASSERT_FALSE(decoded.ok()) << bytes.constData();
