@@ -1,5 +1,6 @@
 #include "mail_client.h"
 
+#include "mail_address.h"
 #include "mail_reader.h"
 #include "message_composer.h"
 #include "pop3_receiver.h"
@@ -22,11 +23,7 @@ MailClient::MailClient(TransportOptions options) : options_(std::move(options)) 
 Expected<QStringList> MailClient::rcvMail(const QString& server, const QString& user,
                                           const QString& password, const QString& command,
                                           const QString& mailDir) {
-    ArrayResult result = receiveMail(server, user, password, command, mailDir, options_);
-    if (!result.isArray()) {
-        return Failure{FailureKind::Refused, result.error};
-    }
-    return std::move(*result.array);
+    return receiveMail(server, user, password, command, mailDir, options_);
 }
 
 Expected<ReceivedMail> MailClient::readMail(const QString& file, const QString& mailDir) {
@@ -54,9 +51,19 @@ Expected<ReceivedMail> MailClient::readMail(const QString& file, const QString& 
 Expected<void> MailClient::sendMail(const QString& server, const QString& to, const QString& from,
                                     const QString& subject, const QString& body,
                                     const QString& attachment, const SmtpLogin& login) {
+    // The recipients are read and checked once: the To header and the
+    // envelope are made from the same list.
+    const Expected<QList<MailAddress>> recipients = parseMailboxList(to, QStringLiteral("宛先"));
+    if (!recipients) {
+        return recipients.failure();
+    }
+    const Expected<MailAddress> sender = parseMailbox(from, QStringLiteral("差出人"));
+    if (!sender) {
+        return sender.failure();
+    }
     OutgoingMessage outgoing;
-    outgoing.from = from;
-    outgoing.to = to;
+    outgoing.from = sender->headerForm();
+    outgoing.to = mailboxListHeader(*recipients);
     outgoing.subject = subject;
     outgoing.body = body;
     outgoing.attachmentPath = attachment;
@@ -70,13 +77,10 @@ Expected<void> MailClient::sendMail(const QString& server, const QString& to, co
     SmtpEnvelope envelope;
     envelope.server = server;
     envelope.login = login;
-    envelope.from = from;
-    envelope.to = recipientAddresses(to);
+    envelope.from = sender->address;
+    envelope.to = addressesOf(*recipients);
     envelope.message = message;
-    if (Status sent = sendSmtp(envelope, options_)) {
-        return *sent;
-    }
-    return success();
+    return sendSmtp(envelope, options_);
 }
 
 std::unique_ptr<MailComponent> createMailComponent() {
