@@ -8,16 +8,6 @@
 
 namespace orvane::mail {
 
-namespace {
-
-// The text of `element` after the first `marker`, or all of it.
-QString after(const QString& element, const QString& marker) {
-    const qsizetype at = element.indexOf(marker);
-    return at < 0 ? element : element.mid(at + marker.size());
-}
-
-}  // namespace
-
 MailClient::MailClient(TransportOptions options) : options_(std::move(options)) {}
 
 Expected<QStringList> MailClient::rcvMail(const QString& server, const QString& user,
@@ -27,25 +17,7 @@ Expected<QStringList> MailClient::rcvMail(const QString& server, const QString& 
 }
 
 Expected<ReceivedMail> MailClient::readMail(const QString& file, const QString& mailDir) {
-    // Element 0 subject, 1 from, 2 sender name (the checker's form), 3 date,
-    // 4 body, then the attachments.
-    const ArrayResult read = readMailFile(file, QStringLiteral("subject:from:date:body"), mailDir);
-    if (!read.isArray()) {
-        return Failure{FailureKind::Disk, read.error};
-    }
-    const QStringList& e = *read.array;
-    ReceivedMail mail;
-    mail.subject = after(e.value(0), QStringLiteral("subject: "));
-    mail.from = after(e.value(1), QStringLiteral("From: "));
-    mail.date = after(e.value(2), QStringLiteral("Date: "));
-    mail.body = after(e.value(4), QStringLiteral("Body:"));
-    for (qsizetype i = 5; i < e.size(); ++i) {
-        mail.attachments << after(e[i], QStringLiteral("File: "));
-    }
-    const qsizetype open = mail.from.lastIndexOf(u'<');
-    mail.senderName = open > 0 && mail.from.endsWith(u'>') ? mail.from.left(open).trimmed()
-                                                           : mail.from;
-    return mail;
+    return readMailFile(file, mailDir);
 }
 
 Expected<void> MailClient::sendMail(const QString& server, const QString& to, const QString& from,
@@ -67,19 +39,16 @@ Expected<void> MailClient::sendMail(const QString& server, const QString& to, co
     outgoing.subject = subject;
     outgoing.body = body;
     outgoing.attachmentPath = attachment;
-    QString composeError;
-    const QByteArray message = composeMessage(outgoing, &composeError);
-    if (message.isEmpty()) {
-        return Failure{FailureKind::BadInput,
-                       composeError.isEmpty() ? QStringLiteral("送信するメールを作れませんでした")
-                                              : composeError};
+    Expected<QByteArray> message = composeMessage(outgoing);
+    if (!message) {
+        return message.failure();
     }
     SmtpEnvelope envelope;
     envelope.server = server;
     envelope.login = login;
     envelope.from = sender->address;
     envelope.to = addressesOf(*recipients);
-    envelope.message = message;
+    envelope.message = std::move(*message);
     return sendSmtp(envelope, options_);
 }
 
