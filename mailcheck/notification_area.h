@@ -9,7 +9,7 @@
 
 namespace orvane::mailcheck {
 
-// Mouse messages on the icon, numbered as the shell's window messages.
+// Mouse messages on the icon.
 enum IconMessage : int {
     MouseMove = 0x200,
     LeftButtonDown = 0x201,
