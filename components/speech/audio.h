@@ -22,9 +22,8 @@ struct Audio {
 // natural pace and speech is heard sooner.
 void trimSilence(Audio& audio, int leadMs, int tailMs);
 
-// Reads a PCM WAV file's bytes (8/16/24/32-bit integer, any channel count; channels
-// are mixed to mono). Chunks are found wherever they stand. nullopt if the bytes are
-// not such a file.
+// Reads a PCM WAV file's bytes (see readWavPcm; channels are mixed to mono). nullopt
+// if the bytes are not such a file.
 std::optional<Audio> parseWav(const QByteArray& bytes);
 
 }  // namespace orvane::speech
