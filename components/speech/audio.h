@@ -26,4 +26,11 @@ void trimSilence(Audio& audio, int leadMs, int tailMs);
 // if the bytes are not such a file.
 std::optional<Audio> parseWav(const QByteArray& bytes);
 
+// A sine beep at half of full scale, faded in and out over a few milliseconds so that
+// it starts and ends without a click.
+Audio makeTone(int hertz, int milliseconds, int sampleRate);
+
+// `audio` at `sampleRate` (linear interpolation; for devices that refuse a rate).
+Audio resampled(const Audio& audio, int sampleRate);
+
 }  // namespace orvane::speech

@@ -1,4 +1,5 @@
 #include "audio.h"
+#include "test_sounds.h"
 #include "wav_reader.h"
 
 #include <gtest/gtest.h>
@@ -144,4 +145,26 @@ TEST(TrimSilence, KeepsTheSpeechAndShortPaddingOnly) {
     silent.samples.assign(100, 0);
     trimSilence(silent, 30, 200);
     EXPECT_TRUE(silent.samples.empty());
+}
+
+TEST(Resampled, KeepsLengthInTimeAndPitch) {
+    using orvane::speech::makeTone;
+    using orvane::speech::resampled;
+    using orvane::speech::test::pitchOf;
+    const struct {
+        const char* name;
+        int from;
+        int to;
+    } rows[] = {{"up, 24 to 44.1 kHz", 24000, 44100}, {"down, 48 to 16 kHz", 48000, 16000}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Audio tone = makeTone(500, 1000, row.from);
+        const Audio out = resampled(tone, row.to);
+        EXPECT_EQ(out.sampleRate, row.to);
+        EXPECT_EQ(out.samples.size(), std::size_t(row.to));
+        EXPECT_NEAR(pitchOf(out), 500, 5);
+    }
+    const Audio same = makeTone(500, 10, 8000);
+    EXPECT_EQ(resampled(same, 8000).samples, same.samples);
+    EXPECT_TRUE(resampled(Audio{8000, {}}, 16000).samples.empty());
 }

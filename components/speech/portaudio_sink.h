@@ -6,12 +6,17 @@ typedef void PaStream;
 
 namespace orvane::speech {
 
-// Plays through PortAudio's default output device (mono, 16-bit, at each piece's
-// own rate; the stream is reopened when the rate changes). PortAudio is set up on
-// the first play, on the calling thread; the chatter of ALSA and JACK about missing
-// devices is silenced so that a machine without sound prints one line of ours.
+// Plays through PortAudio's default output device: mono, 16-bit, at each piece's
+// own rate where the device takes it (the stream is reopened when the rate changes),
+// else resampled to the device's own rate. Audio is written in blocks of 10 ms into
+// a stream of the device's low latency, so a stop is heard within about 10 ms plus
+// that latency. PortAudio is set up on the first play, on the calling thread; the
+// chatter of ALSA and JACK about missing devices is silenced so that a machine
+// without sound prints one line of ours.
 class PortAudioSink final : public AudioSink {
   public:
+    static constexpr int kBlockMs = 10;
+
     PortAudioSink() = default;
     ~PortAudioSink() override;
     PortAudioSink(const PortAudioSink&) = delete;
@@ -19,14 +24,21 @@ class PortAudioSink final : public AudioSink {
 
     std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override;
     void drain() override;
+    void discard() override;
+
+    // The output latency the device reports for the open stream, in seconds (0 when
+    // no stream is open).
+    double outputLatency() const;
 
   private:
-    std::optional<QString> openAt(int sampleRate);
-    void close();
+    std::optional<QString> openFor(int sampleRate);
+    // `heardFirst`: what was handed over is played out before the stream closes.
+    void close(bool heardFirst);
 
     bool initialized_ = false;
     PaStream* stream_ = nullptr;
-    int streamRate_ = 0;
+    int pieceRate_ = 0;   // the rate of the pieces the stream was opened for
+    int streamRate_ = 0;  // the rate it runs at
     bool running_ = false;
 };
 

@@ -4,7 +4,9 @@
 #include "character.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
+#include "portaudio_sink.h"
 #include "qstring_printer.h"
+#include "test_sounds.h"
 #include "text_normalizer.h"
 #include "virtual_sound.h"
 
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
 
 using namespace orvane::speech;
 using orvane::testing::measureWav;
@@ -147,4 +150,82 @@ TEST(AudioPath, OpenJTalkIsHeardOnTheDevice) {
                         "is absent";
     }
     expectAudibleSpeech([voice] { return std::make_unique<OpenJTalkEngine>(voice); });
+}
+
+namespace {
+
+// The real device, counting the pieces handed to it.
+class CountingDeviceSink final : public AudioSink {
+  public:
+    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++pieces_;
+        }
+        changed_.notify_all();
+        return device_.play(audio, stop);
+    }
+    void drain() override { device_.drain(); }
+    void discard() override { device_.discard(); }
+    int pieces() {
+        std::lock_guard lock(mutex_);
+        return pieces_;
+    }
+    bool waitForPieces(int count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return pieces_ >= count; });
+    }
+
+  private:
+    PortAudioSink device_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int pieces_ = 0;
+};
+
+}  // namespace
+
+// A voice mail's clip with speech turned off, then a stop in the middle of a long
+// clip: what was heard is measured back from the monitor.
+TEST(AudioPath, ClipsAreHeardOnTheDeviceAndAStopSilencesThem) {
+    VirtualSoundDevice device;
+    if (!device.available()) {
+        GTEST_SKIP() << "no private PulseAudio: " << device.whyNot().toStdString();
+    }
+    QTemporaryDir dir;
+    const QString voiceMail = dir.filePath("voice.mp3");
+    const QString sox = orvane::speech::test::writeWithSox(
+        voiceMail, 32000, 1, {"synth", "1.5", "sine", "440", "gain", "-6"});
+    if (!sox.isEmpty()) {
+        GTEST_SKIP() << sox.toStdString();
+    }
+    auto sink = std::make_shared<CountingDeviceSink>();
+    Agent agent({dir.filePath("t.txt"), {}, [] { return std::make_unique<SilentEngine>(); }, sink});
+    Character* c = agent.loadDefault("genie");
+
+    const QString whole = dir.filePath("whole.wav");
+    QString error;
+    ASSERT_TRUE(device.startRecordingMonitor(whole, &error)) << error.toStdString();
+    ASSERT_TRUE(c->playMp3(voiceMail).ok());
+    ASSERT_TRUE(agent.waitUntilIdle(20000));
+    ASSERT_TRUE(device.stopRecording());
+    const auto heard = measureWav(whole);
+    ASSERT_TRUE(heard);
+    EXPECT_NEAR(heard->audibleSeconds, 1.5, 0.3);
+    EXPECT_GT(heard->peak, 0.3);
+
+    const QString cut = dir.filePath("cut.wav");
+    ASSERT_TRUE(device.startRecordingMonitor(cut, &error)) << error.toStdString();
+    const int before = sink->pieces();
+    c->playTone(440, 10000);  // one piece: the device itself must stop in its middle
+    ASSERT_TRUE(sink->waitForPieces(before + 1));
+    c->stop();
+    c->playTone(1500, 1000);  // what follows the stop is heard
+    ASSERT_TRUE(agent.waitUntilIdle(20000));
+    ASSERT_TRUE(device.stopRecording());
+    const auto afterStop = measureWav(cut);
+    ASSERT_TRUE(afterStop);
+    // Hardly any of the long beep, then the short one whole; not ten seconds.
+    EXPECT_GT(afterStop->audibleSeconds, 0.9);
+    EXPECT_LT(afterStop->audibleSeconds, 2.0);
 }
