@@ -5,6 +5,7 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace orvane::speech {
 namespace {
@@ -27,12 +28,10 @@ PortAudioSink::~PortAudioSink() {
 
 void PortAudioSink::close(bool heardFirst) {
     if (stream_) {
-        if (running_) {
-            if (heardFirst) {
-                Pa_StopStream(stream_);
-            } else {
-                Pa_AbortStream(stream_);
-            }
+        if (running_ && heardFirst) {
+            playOutAndStop();
+        } else if (running_) {
+            Pa_AbortStream(stream_);
         }
         Pa_CloseStream(stream_);
         stream_ = nullptr;
@@ -65,7 +64,7 @@ std::optional<QString> PortAudioSink::openFor(int sampleRate) {
     out.device = device;
     out.channelCount = 1;
     out.sampleFormat = paInt16;
-    out.suggestedLatency = info->defaultLowOutputLatency;
+    out.suggestedLatency = std::max(info->defaultLowOutputLatency, kBufferSeconds);
     // A device that refuses the rate (some hardware takes only its own) gets the
     // audio resampled to the rate it names.
     int rate = sampleRate;
@@ -120,9 +119,20 @@ std::optional<QString> PortAudioSink::play(const Audio& audio, const std::atomic
 
 void PortAudioSink::drain() {
     if (stream_ && running_) {
-        Pa_StopStream(stream_);  // returns once the buffered audio has played
-        running_ = false;
+        playOutAndStop();
     }
+}
+
+void PortAudioSink::playOutAndStop() {
+    // Stopping a stream drops what the device still holds on some systems (ALSA
+    // through PulseAudio loses the last 40 ms or more): silence handed over behind
+    // the audio is what is lost instead.
+    const PaStreamInfo* info = Pa_GetStreamInfo(stream_);
+    const double seconds = (info ? info->outputLatency : kBufferSeconds) + 0.02;
+    const std::vector<std::int16_t> silence(std::size_t(streamRate_ * seconds), 0);
+    Pa_WriteStream(stream_, silence.data(), unsigned(silence.size()));
+    Pa_StopStream(stream_);
+    running_ = false;
 }
 
 void PortAudioSink::discard() {

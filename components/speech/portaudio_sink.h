@@ -9,13 +9,18 @@ namespace orvane::speech {
 // Plays through PortAudio's default output device: mono, 16-bit, at each piece's
 // own rate where the device takes it (the stream is reopened when the rate changes),
 // else resampled to the device's own rate. Audio is written in blocks of 10 ms into
-// a stream of the device's low latency, so a stop is heard within about 10 ms plus
-// that latency. PortAudio is set up on the first play, on the calling thread; the
-// chatter of ALSA and JACK about missing devices is silenced so that a machine
-// without sound prints one line of ours.
+// a stream that holds 100 ms, enough that a busy machine does not starve it;
+// discard() drops what it holds, so a stop is heard within a block or so. Before a
+// stream stops (queue run dry, rate change) silence is written behind the audio, as
+// some systems drop what the device still holds when a stream stops. PortAudio is
+// set up on the first play, on the calling thread; the chatter of ALSA and JACK
+// about missing devices is silenced so that a machine without sound prints one line
+// of ours.
 class PortAudioSink final : public AudioSink {
   public:
     static constexpr int kBlockMs = 10;
+    // What the stream holds ahead of the device.
+    static constexpr double kBufferSeconds = 0.1;
 
     PortAudioSink() = default;
     ~PortAudioSink() override;
@@ -34,6 +39,8 @@ class PortAudioSink final : public AudioSink {
     std::optional<QString> openFor(int sampleRate);
     // `heardFirst`: what was handed over is played out before the stream closes.
     void close(bool heardFirst);
+    // Lets everything handed over be heard, then stops the stream.
+    void playOutAndStop();
 
     bool initialized_ = false;
     PaStream* stream_ = nullptr;

@@ -4,10 +4,14 @@
 //            engine and a plain one-shot open_jtalk run are measured as peers.
 //   rtf      synthesis time / spoken duration for a 100-character text.
 //   memory   1,000 queued texts: resident memory while they are being spoken.
+//   clips    stop() to the last audible sample and playMp3 to the first one, at the
+//            private PulseAudio's monitor; memory of an hour-long voice mail.
+// `speech_bench clips` prints the clip figures alone.
 // The HTS voice comes from ORVANE_VOICE or ORVANE_SHARED_DIR/voices. With a private
 // PulseAudio (testing/virtual_sound) the real PortAudio path is timed.
 #include "agent.h"
 #include "character.h"
+#include "clip_figures.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
 #include "portaudio_sink.h"
@@ -269,6 +273,11 @@ int main(int argc, char** argv) {
         }
         return std::make_shared<PacedSink>(1.0);
     };
+    QTemporaryDir work;
+    if (argc > 1 && QByteArray(argv[1]) == "clips") {
+        orvane::speech::bench::printClipFigures(device.available(), work.path());
+        return 0;
+    }
 
     std::printf("\nlatency: Speak(\"%s\") to the first sample handed to the device\n",
                 qPrintable(kPhrase));
@@ -300,5 +309,7 @@ int main(int argc, char** argv) {
         memory([voice] { return std::make_unique<OpenJTalkEngine>(voice); }, "jtalk");
     }
     memory(makeEspeak, "espeak");
+
+    orvane::speech::bench::printClipFigures(device.available(), work.path());
     return 0;
 }
