@@ -24,8 +24,9 @@ class AudioSink {
     // few milliseconds of audio. A reason on failure: the caller then stops using the
     // sink.
     virtual std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) = 0;
-    // Returns when everything handed over has been heard.
-    virtual void drain() {}
+    // Returns when everything handed over has been heard, or soon after `stop` is
+    // set (discard() then follows).
+    virtual void drain(const std::atomic<bool>& stop) { (void)stop; }
     // Silences at once whatever was handed over and not yet heard.
     virtual void discard() {}
 };

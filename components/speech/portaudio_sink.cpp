@@ -5,6 +5,8 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace orvane::speech {
@@ -20,17 +22,21 @@ QString paText(PaError e) {
 }  // namespace
 
 PortAudioSink::~PortAudioSink() {
-    close(false);
+    const std::atomic<bool> ending = true;
+    close(false, ending);
     if (initialized_) {
         Pa_Terminate();
     }
 }
 
-void PortAudioSink::close(bool heardFirst) {
+void PortAudioSink::close(bool heardFirst, const std::atomic<bool>& stop) {
     if (stream_) {
         if (running_ && heardFirst) {
-            playOutAndStop();
-        } else if (running_) {
+            playOutAndStop(stop);  // may itself close the stream on a device error
+        }
+    }
+    if (stream_) {
+        if (running_) {
             Pa_AbortStream(stream_);
         }
         Pa_CloseStream(stream_);
@@ -40,7 +46,7 @@ void PortAudioSink::close(bool heardFirst) {
     }
 }
 
-std::optional<QString> PortAudioSink::openFor(int sampleRate) {
+std::optional<QString> PortAudioSink::openFor(int sampleRate, const std::atomic<bool>& stop) {
     if (!initialized_) {
         snd_lib_error_set_handler(quietAlsa);
         jack_set_error_function(quietJack);
@@ -54,7 +60,7 @@ std::optional<QString> PortAudioSink::openFor(int sampleRate) {
     if (stream_ && pieceRate_ == sampleRate) {
         return std::nullopt;
     }
-    close(true);  // the end of the last piece is heard before the rate changes
+    close(true, stop);  // the end of the last piece is heard before the rate changes
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
     if (device == paNoDevice) {
         return QStringLiteral("no sound output device");
@@ -90,7 +96,7 @@ std::optional<QString> PortAudioSink::play(const Audio& audio, const std::atomic
     if (audio.samples.empty() || audio.sampleRate <= 0 || stop) {
         return std::nullopt;
     }
-    if (auto error = openFor(audio.sampleRate)) {
+    if (auto error = openFor(audio.sampleRate, stop)) {
         return error;
     }
     const Audio converted =
@@ -104,33 +110,50 @@ std::optional<QString> PortAudioSink::play(const Audio& audio, const std::atomic
         }
         running_ = true;
     }
+    return write(samples, stop);
+}
+
+std::optional<QString> PortAudioSink::write(const std::vector<std::int16_t>& samples,
+                                            const std::atomic<bool>& stop) {
+    // Written only as far as the device has room, so that no call blocks for long
+    // and a stop is seen within a few milliseconds whatever the device does.
     const auto block = std::size_t(std::max(1, streamRate_ * kBlockMs / 1000));
-    for (std::size_t at = 0; at < samples.size() && !stop; at += block) {
-        const auto frames = unsigned(std::min(block, samples.size() - at));
-        const PaError e = Pa_WriteStream(stream_, samples.data() + at, frames);
+    for (std::size_t at = 0; at < samples.size() && !stop;) {
+        const long room = Pa_GetStreamWriteAvailable(stream_);
+        if (room == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        // A negative room (an underflow being reported): one block, which recovers.
+        const std::size_t frames =
+            std::min({room > 0 ? std::size_t(room) : block, block, samples.size() - at});
+        const PaError e = Pa_WriteStream(stream_, samples.data() + at, unsigned(frames));
         // An underflow only means the device waited for us (a gap between texts).
         if (e != paNoError && e != paOutputUnderflowed) {
-            close(false);
+            close(false, stop);
             return QStringLiteral("the sound output failed: %1").arg(paText(e));
         }
+        at += frames;
     }
     return std::nullopt;
 }
 
-void PortAudioSink::drain() {
+void PortAudioSink::drain(const std::atomic<bool>& stop) {
     if (stream_ && running_) {
-        playOutAndStop();
+        playOutAndStop(stop);
     }
 }
 
-void PortAudioSink::playOutAndStop() {
+void PortAudioSink::playOutAndStop(const std::atomic<bool>& stop) {
     // Stopping a stream drops what the device still holds on some systems (ALSA
     // through PulseAudio loses the last 40 ms or more): silence handed over behind
     // the audio is what is lost instead.
     const PaStreamInfo* info = Pa_GetStreamInfo(stream_);
     const double seconds = (info ? info->outputLatency : kBufferSeconds) + 0.02;
-    const std::vector<std::int16_t> silence(std::size_t(streamRate_ * seconds), 0);
-    Pa_WriteStream(stream_, silence.data(), unsigned(silence.size()));
+    if (write(std::vector<std::int16_t>(std::size_t(streamRate_ * seconds), 0), stop) || stop ||
+        !stream_) {
+        return;  // stopped meanwhile: discard() follows
+    }
     Pa_StopStream(stream_);
     running_ = false;
 }

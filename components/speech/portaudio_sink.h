@@ -28,7 +28,7 @@ class PortAudioSink final : public AudioSink {
     PortAudioSink& operator=(const PortAudioSink&) = delete;
 
     std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override;
-    void drain() override;
+    void drain(const std::atomic<bool>& stop) override;
     void discard() override;
 
     // The output latency the device reports for the open stream, in seconds (0 when
@@ -36,11 +36,15 @@ class PortAudioSink final : public AudioSink {
     double outputLatency() const;
 
   private:
-    std::optional<QString> openFor(int sampleRate);
-    // `heardFirst`: what was handed over is played out before the stream closes.
-    void close(bool heardFirst);
-    // Lets everything handed over be heard, then stops the stream.
-    void playOutAndStop();
+    std::optional<QString> openFor(int sampleRate, const std::atomic<bool>& stop);
+    std::optional<QString> write(const std::vector<std::int16_t>& samples,
+                                 const std::atomic<bool>& stop);
+    // `heardFirst`: what was handed over is played out (unless `stop` is set) before
+    // the stream closes.
+    void close(bool heardFirst, const std::atomic<bool>& stop);
+    // Lets everything handed over be heard, then stops the stream; leaves it running
+    // when `stop` is set meanwhile.
+    void playOutAndStop(const std::atomic<bool>& stop);
 
     bool initialized_ = false;
     PaStream* stream_ = nullptr;

@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <condition_variable>
+#include <thread>
 
 using namespace orvane::speech;
 using orvane::testing::measureWav;
@@ -141,6 +142,36 @@ TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
     EXPECT_LT(normal.seconds(), 3.0);
 }
 
+// A stop must not wait for a long stale text to be synthesised; the engine goes on
+// working afterwards.
+TEST(OpenJTalkEngine, InterruptEndsTheSynthesisUnderWayOnly) {
+    const QString voice = sharedVoice();
+    if (voice.isEmpty()) {
+        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                        "is absent";
+    }
+    OpenJTalkEngine engine(voice);
+    QString longText;
+    for (int i = 0; i < 6; ++i) {
+        longText += QStringLiteral("本日の会議は午後三時から第二会議室で行います");
+    }
+    std::atomic<bool> done = false;
+    std::thread interrupter([&] {
+        while (!done) {
+            engine.interrupt();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const Synthesis interrupted = engine.synthesize(longText, {});
+    done = true;
+    interrupter.join();
+    EXPECT_TRUE(std::holds_alternative<EngineError>(interrupted));
+
+    const Synthesis next = engine.synthesize(QStringLiteral("次のメール"), {});
+    ASSERT_TRUE(std::holds_alternative<Audio>(next));
+    EXPECT_GT(std::get<Audio>(next).seconds(), 0.3);
+}
+
 TEST(AudioPath, FallbackEngineIsHeardOnTheDevice) {
     expectAudibleSpeech(makeEspeak);
 }
@@ -167,7 +198,7 @@ class CountingDeviceSink final : public AudioSink {
         changed_.notify_all();
         return device_.play(audio, stop);
     }
-    void drain() override { device_.drain(); }
+    void drain(const std::atomic<bool>& stop) override { device_.drain(stop); }
     void discard() override { device_.discard(); }
     int pieces() {
         std::lock_guard lock(mutex_);

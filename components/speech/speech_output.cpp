@@ -99,6 +99,7 @@ void SpeechOutput::stop() {
         lastId = lastFinished_ = lastQueued_;
     }
     changed_.notify_all();
+    engine_->interrupt();  // a long stale text need not be synthesised to its end
     emit cleared(lastId);
 }
 
@@ -184,6 +185,8 @@ void SpeechOutput::synthesizeText(const Pending& item, quint64 generation) {
                 trimSilence(*audio, 30, tailMs);
                 cache_.insert(parts[i], item.voice, *audio);
                 piece.audio = std::move(*audio);
+            } else if (!isCurrent(generation)) {
+                return;  // interrupted by a stop
             } else if (!reported) {
                 reported = true;
                 printLine(QStringLiteral("%1 could not speak \"%2\": %3")
@@ -255,7 +258,7 @@ void SpeechOutput::playerLoop() {
             queueEmpty = pieces_.empty() && queue_.empty();
         }
         if (queueEmpty && !sinkFailed_) {
-            sink_->drain();
+            sink_->drain(cut_);
         }
         {
             std::lock_guard lock(mutex_);

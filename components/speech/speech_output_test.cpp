@@ -182,10 +182,12 @@ TEST(SpeechOutput, NoSoundDeviceStillStartsKeepsTheTranscriptAndSaysWhyOnce) {
                      [] { return std::make_unique<TextAsAudioEngine>(); },
                      nullptr});
         ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+        // A ten-second beep first: without a device it passes at once, unplayed.
+        agent.character("genie")->playTone(440, 10000);
         for (const char* text : {"一", "二", "三"}) {
             agent.character("genie")->speak(QString::fromUtf8(text));
         }
-        EXPECT_TRUE(agent.waitUntilIdle(20000));
+        EXPECT_TRUE(agent.waitUntilIdle(8000));
     }
     const QString errors = capture.text();
     qputenv("ALSA_CONFIG_PATH", savedAlsa);
@@ -339,14 +341,4 @@ TEST(SpeechOutputStop, QuickRunsOfStopAndSpeakPlayOnlyTheNewestText) {
         }
     }
     EXPECT_EQ(last, (QStringList{QStringLiteral("行%1の件名。").arg(kRounds), "差出人"}));
-}
-
-TEST(SpeechOutput, ClipsPlayBetweenTheTextsQueuedAroundThem) {
-    auto sink = std::make_shared<RecordingSink>();
-    SpeechOutput output({std::nullopt, std::make_unique<TextAsAudioEngine>(5), sink});
-    output.speak("前の文", {});
-    output.play(textClip("音"));
-    output.speak("後の文", {});
-    ASSERT_TRUE(output.waitUntilIdle(10000));
-    EXPECT_EQ(played(*sink), QStringLiteral("前の文|音|後の文|"));
 }
