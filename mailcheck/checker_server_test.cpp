@@ -235,11 +235,14 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
     const QString recording = tones.filePath("monitor.wav");
     ASSERT_TRUE(sound.startRecordingMonitor(recording));
     tickUntilChecked();
-    // Heard by the queue; let the device's own buffer drain into the recording.
+    // The queue has passed the clip; one more second of recording lets the
+    // device's latency pass, so anything played is in the file.
+    const auto atEnd = orvane::testing::measureWav(recording);
+    ASSERT_TRUE(atEnd);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            const auto stats = orvane::testing::measureWav(recording);
-            return stats && stats->audibleSeconds >= 0.8;
+            const auto now = orvane::testing::measureWav(recording);
+            return now && now->seconds >= atEnd->seconds + 1.0;
         },
         10000));
     ASSERT_TRUE(sound.stopRecording());
@@ -248,7 +251,9 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
                                      QStringLiteral("差出人 鈴木、件名 声の便り、ほか1通")}));
     const auto stats = orvane::testing::measureWav(recording);
     ASSERT_TRUE(stats);
-    EXPECT_GT(stats->audibleSeconds, 0.8);
+    // The voice lasts 1 s, each decoy 3 s. (The device may swallow the
+    // first moments of a stream.)
+    EXPECT_GT(stats->audibleSeconds, 0.5);
     EXPECT_LT(stats->audibleSeconds, 1.8);
     EXPECT_TRUE(openedExternally.isEmpty());
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(", ").toStdString();
