@@ -292,6 +292,10 @@ class HtmlReader {
 
 }  // namespace
 
+void initializeReading() {
+    xmlInitParser();
+}
+
 std::optional<QStringList> feedHeadlines(const QString& text, int maxHeadlines) {
     if (!looksLikeXml(text)) {
         return std::nullopt;

@@ -32,6 +32,10 @@ struct HtmlHeadlines {
 
 HtmlHeadlines htmlHeadlines(const QString& text, const QUrl& pageUrl, int maxHeadlines);
 
+// Sets the parser up for the process; the readers above do it when needed,
+// but a program that reads on several threads calls it first on its main one.
+void initializeReading();
+
 // Text of a fragment that may hold markup and entities ("A &amp; B",
 // "<b>A</b>"), blanks collapsed.
 QString plainText(const QString& fragment);

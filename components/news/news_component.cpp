@@ -46,6 +46,10 @@ Expected<QUrl> siteUrl(const QString& site) {
 class CurlNewsComponent : public NewsComponent {
   public:
     explicit CurlNewsComponent(NewsOptions options) : options_(std::move(options)) {
+        // Reads may run on another thread; the libraries are set up here, on
+        // the creating one.
+        initializeFetching();
+        initializeReading();
         QByteArray extraPem;
         for (const QString& file : options_.extraCaFiles) {
             QFile pem(file);

@@ -13,9 +13,17 @@ namespace {
 constexpr const char* kSystemCaBundle = "/etc/ssl/certs/ca-certificates.crt";
 constexpr const char* kUserAgent = "Mozilla/5.0 (compatible; Orvane Mailer 2.0)";
 
-void initCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// The proxies the user set in the environment serve every site but this
+// machine's own.
+QByteArray noProxyList() {
+    QByteArray list = qgetenv("no_proxy");
+    if (list.isEmpty()) {
+        list = qgetenv("NO_PROXY");
+    }
+    if (!list.isEmpty()) {
+        list += ',';
+    }
+    return list + "localhost,127.0.0.1,::1";
 }
 
 struct CurlDeleter {
@@ -97,6 +105,11 @@ Failure failureOf(CURLcode code, const QString& site, const char* errorBuffer) {
 
 }  // namespace
 
+void initializeFetching() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 QByteArray systemCaBundleWith(const QByteArray& extraPem) {
     QByteArray bundle;
     QFile system(QString::fromLatin1(kSystemCaBundle));
@@ -121,7 +134,7 @@ Expected<FetchedPage> fetchPage(const QUrl& url, const FetchLimits& limits) {
                             QStringLiteral("から時間内に応答がありません"));
     }
 
-    initCurlOnce();
+    initializeFetching();
     const std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
     if (!curl) {
         return Failure{FailureKind::Internal, QStringLiteral("libcurl を初期化できません")};
@@ -131,6 +144,7 @@ Expected<FetchedPage> fetchPage(const QUrl& url, const FetchLimits& limits) {
     receiving.maxBytes = limits.maxBytes;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const QByteArray address = url.toEncoded();
+    const QByteArray noProxy = noProxyList();
     QByteArray caBundle = limits.caBundle;
 
     curl_easy_setopt(handle, CURLOPT_URL, address.constData());
@@ -139,6 +153,7 @@ Expected<FetchedPage> fetchPage(const QUrl& url, const FetchLimits& limits) {
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.constData());
     // A deadline of Forever sets no limit (libcurl's 0).
     const long timeoutMs = remainingMs < 0 ? 0L : static_cast<long>(remainingMs);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, timeoutMs);

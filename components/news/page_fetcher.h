@@ -34,6 +34,10 @@ struct FetchLimits {
 // status; a page longer than maxBytes is not a failure (see cutOff).
 Expected<FetchedPage> fetchPage(const QUrl& url, const FetchLimits& limits);
 
+// Sets libcurl up for the process; fetchPage does it when needed, but a
+// program calls it first on its main thread.
+void initializeFetching();
+
 // The system's certificate store followed by `extraPem`.
 QByteArray systemCaBundleWith(const QByteArray& extraPem);
 
