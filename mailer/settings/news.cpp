@@ -1,6 +1,7 @@
 #include "news.h"
 
 #include "announcer.h"
+#include "input_hold.h"
 #include "mail_store.h"
 #include "news_component.h"
 
@@ -15,8 +16,9 @@ namespace orvane::mailer {
 namespace {
 
 // Runs the component's blocking read on a thread of its own and waits for
-// it in a local event loop that leaves user input queued.
+// it in a local event loop; user input is held back until the read is over.
 Expected<QString> readWhileEventsRun(news::NewsComponent& news, const QString& site) {
+    InputHold hold;
     std::optional<Expected<QString>> answer;
     QEventLoop loop;
     std::thread reader([&news, &answer, &loop, site] {

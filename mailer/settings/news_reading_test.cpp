@@ -9,8 +9,11 @@
 #include "news_test_support.h"
 #include "test_support.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -153,14 +156,22 @@ TEST_F(NewsReadingTest, ASilentServerHoldsStartUpNoLongerThanTheLimitWhileEvents
     setNewsOptions(true, server.url("hang"));
 
     // A timer standing for the window's repaints and the character's
-    // animation: it must fire while the news is awaited.
+    // animation must fire while the news is awaited; a key typed meanwhile
+    // waits for the end.
+    QLineEdit field;
     bool timerRan = false;
-    QTimer::singleShot(50, [&] { timerRan = true; });
+    QTimer::singleShot(50, [&] {
+        timerRan = true;
+        QCoreApplication::postEvent(&field, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}, "a"));
+    });
     QElapsedTimer clock;
     clock.start();
     const QStringList errors = readNews(*news);
     EXPECT_LT(clock.elapsed(), 5000) << "the limit is 3 seconds";
     EXPECT_TRUE(timerRan);
+    EXPECT_EQ(field.text(), "");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(field.text(), "a");
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(spoken(), QStringList{});
 }
