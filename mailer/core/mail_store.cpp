@@ -68,6 +68,20 @@ std::optional<QString> refuseForeignFile(const QString& path) {
     return QStringLiteral("データベースではありません");
 }
 
+// The store holds the accounts' passwords, so only the user may read it. The
+// engine gives the journal files it makes later the permissions of the store.
+void keepPrivate(const QString& path) {
+    constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFile::exists(path)) {
+        QFile(path).open(QIODevice::WriteOnly, kOwnerOnly);
+    }
+    for (const QString& file : {path, path + "-wal", path + "-shm"}) {
+        if (QFile::exists(file)) {
+            QFile::setPermissions(file, kOwnerOnly);
+        }
+    }
+}
+
 QSqlQuery prepare(const QSqlDatabase& db, const QString& statement) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -124,6 +138,8 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
             return *reason;
         }
     }
+
+    keepPrivate(path);
 
     const QString name = QStringLiteral("mailstore-") + QUuid::createUuid().toString();
     MailStore store(name);
@@ -337,6 +353,12 @@ void MailStore::setVoiceSeconds(int seconds) {
     run(q);
 }
 
+void MailStore::setNewsSite(const QString& site) {
+    QSqlQuery q = prepare(db(), "UPDATE news SET site = ?");
+    q.addBindValue(site);
+    run(q);
+}
+
 std::vector<AccountRow> MailStore::accounts() {
     QSqlQuery q = prepare(db(),
                           "SELECT id, cur, pop, smtp, account, password, email, name, \"default\" "
@@ -379,12 +401,13 @@ void bindAccount(QSqlQuery& q, const AccountFields& a) {
 }
 }  // namespace
 
-void MailStore::insertAccount(const AccountFields& account) {
+int MailStore::insertAccount(const AccountFields& account) {
     QSqlQuery q = prepare(db(),
                           "INSERT INTO account (pop, smtp, account, password, email, name, "
                           "\"default\") VALUES (?, ?, ?, ?, ?, ?, ?)");
     bindAccount(q, account);
     run(q);
+    return q.lastInsertId().toInt();
 }
 
 void MailStore::updateAccount(int id, const AccountFields& account) {

@@ -14,8 +14,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -44,19 +42,7 @@ class NewsReadingTest : public ::testing::Test {
 
     void setNewsOptions(bool selected, const QString& site) {
         store->setNewsSelected(selected);
-        // The site is written straight into the table: the options dialog
-        // is where the mailer itself stores it.
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "news-site");
-            db.setDatabaseName(storePath());
-            ASSERT_TRUE(db.open());
-            QSqlQuery update(db);
-            update.prepare("UPDATE news SET site = ?");
-            update.addBindValue(site);
-            ASSERT_TRUE(update.exec());
-        }
-        QSqlDatabase::removeDatabase("news-site");
-        ASSERT_EQ(store->news().site, site);
+        store->setNewsSite(site);
     }
 
     // Runs read_news with `news`; returns the lines written to standard error.

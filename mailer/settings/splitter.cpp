@@ -1,6 +1,7 @@
 #include "splitter.h"
 
 #include "announcer.h"
+#include "twips.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -45,7 +46,7 @@ int Splitter::toTwips(int pixels) const {
 }
 
 int Splitter::toPixels(int twips) const {
-    return qRound(twips * imgsplitter_->logicalDpiY() / kTwipsPerInch);
+    return twipsToPixelsY(twips, imgsplitter_);
 }
 
 int Splitter::lineHeight() const {
