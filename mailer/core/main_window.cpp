@@ -224,6 +224,8 @@ void MainWindow::Form_Load() {
         receiving_->count_new_mail();
         if (state_.pending_mail_count > 0) {
             receiving_->receive_after_check();
+        } else {
+            receiving_->store_unstored_files();
         }
     });
     state_.current_folder = kReceivedFolder;

@@ -126,7 +126,7 @@ int Receiving::receiveAccounts(const QSet<int>& skippedAccountIds) {
     failures_.clear();
     triedFiles_.clear();
     // Files an earlier run saved but did not store come first: they are older.
-    int stored = storeLeftoverFiles();
+    int stored = storeUnstoredFilesOfThisReceive();
     for (const AccountRow& account : state_.accounts) {
         if (skippedAccountIds.contains(account.id)) {
             continue;
@@ -141,7 +141,7 @@ int Receiving::receiveAccounts(const QSet<int>& skippedAccountIds) {
     }
     if (!failures_.empty()) {
         // A pass that failed part way may have saved files it did not report.
-        stored += storeLeftoverFiles();
+        stored += storeUnstoredFilesOfThisReceive();
     }
     return stored;
 }
@@ -170,7 +170,12 @@ int Receiving::savemail2db(const QStringList& files) {
     return stored ? static_cast<int>(rows.size()) : 0;
 }
 
-int Receiving::storeLeftoverFiles() {
+int Receiving::store_unstored_files() {
+    triedFiles_.clear();
+    return storeUnstoredFilesOfThisReceive();
+}
+
+int Receiving::storeUnstoredFilesOfThisReceive() {
     const QDir folder(state_.mail_dir);
     QStringList candidates;
     for (const QString& name :

@@ -47,6 +47,9 @@ class Receiving {
     // says only what failed, and leaves out the accounts the count could not
     // reach.
     void receive_after_check();
+    // Stores the mail files in the mail folder that have no row yet (a run
+    // ended between saving and storing); returns how many were stored.
+    int store_unstored_files();
     // Reads the saved mail files and stores them as unread mails of the
     // received folder, all in one transaction; returns how many were stored.
     // A file that cannot be read is reported and kept for the next receive.
@@ -66,7 +69,8 @@ class Receiving {
     Expected<QStringList> poll(const AccountRow& account, const QString& command);
     // Receives the given accounts; returns how many mails were stored.
     int receiveAccounts(const QSet<int>& skippedAccountIds);
-    int storeLeftoverFiles();
+    // Leaves out the files this receive has already offered.
+    int storeUnstoredFilesOfThisReceive();
     void nameFailures(const std::vector<AccountFailure>& failures);
 
     MailStore& store_;
