@@ -28,8 +28,9 @@ bool isRuleMark(QChar c) {
     }
 }
 
+// Double quotes only: an apostrophe belongs to the word it stands in.
 bool isQuote(QChar c) {
-    return c == u'"' || c == u'\'' || c == u'＂' || c == u'＇';
+    return c == u'"' || c == u'＂';
 }
 
 // TEMPORARY until Character::stop() is on main: compiles with or without it.

@@ -35,7 +35,7 @@ class Announcer {
 
     // What is heard of `w`: rulers and quotes stored in mails are not read out
     // ("-", "=", "_" and their full-width forms and dash lines become pauses,
-    // quotes are dropped).
+    // double quotes are dropped).
     static QString spokenForm(const QString& w);
 
   private:

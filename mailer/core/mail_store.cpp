@@ -191,6 +191,7 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
             return *reason;
         }
     }
+    // The store holds the accounts' passwords, so only the user may read it.
     // SQLite gives its WAL and SHM files the mode of the store, so the store
     // is made private (created empty first when new) before it is opened.
     if (!info.exists()) {
@@ -555,6 +556,12 @@ void MailStore::setVoiceSeconds(int seconds) {
     run(q);
 }
 
+void MailStore::setNewsSite(const QString& site) {
+    QSqlQuery q = prepare(db(), "UPDATE news SET site = ?");
+    q.addBindValue(site);
+    run(q);
+}
+
 std::vector<AccountRow> MailStore::accounts() {
     QSqlQuery q = prepare(db(),
                           "SELECT id, cur, pop, smtp, account, password, email, name, \"default\" "
@@ -597,12 +604,13 @@ void bindAccount(QSqlQuery& q, const AccountFields& a) {
 }
 }  // namespace
 
-void MailStore::insertAccount(const AccountFields& account) {
+int MailStore::insertAccount(const AccountFields& account) {
     QSqlQuery q = prepare(db(),
                           "INSERT INTO account (pop, smtp, account, password, email, name, "
                           "\"default\") VALUES (?, ?, ?, ?, ?, ?, ?)");
     bindAccount(q, account);
     run(q);
+    return q.lastInsertId().toInt();
 }
 
 void MailStore::updateAccount(int id, const AccountFields& account) {

@@ -161,12 +161,14 @@ class MailStore {
     void setNewsSelected(bool selected);
     void setSignature(const QString& signature);
     void setVoiceSeconds(int seconds);
+    void setNewsSite(const QString& site);
 
     std::vector<AccountRow> accounts();
     void deleteAccount(int id);
     void clearCurrentAccount();
     void setCurrentAccount(int id);
-    void insertAccount(const AccountFields& account);
+    // Returns the id the store gave the new row.
+    int insertAccount(const AccountFields& account);
     void updateAccount(int id, const AccountFields& account);
 
     // The file the store was opened on.

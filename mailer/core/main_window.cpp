@@ -244,16 +244,7 @@ void MainWindow::check_first_run() {
     state_.mail_dir = QDir(services_.programFolder).filePath(QStringLiteral("mail"));
     restrictToOwner();
     settings_->read_options();
-    state_.current_account = 0;
-    for (std::size_t i = 0; i < state_.accounts.size(); ++i) {
-        if (state_.accounts[i].cur) {
-            state_.current_account = static_cast<int>(i) + 1;  // the last flagged one wins
-        }
-    }
-    const AccountRow* current = state_.currentAccount();
-    state_.pop =
-        current ? PopValues{current->fields.pop, current->fields.account, current->fields.password}
-                : PopValues{};
+    settings_->choose_current_account();
 }
 
 void MainWindow::restrictToOwner() {

@@ -86,43 +86,6 @@ TEST(MainWindow, FirstUseSpeaksPausesAndOpensTheAccountFormBeforeAnythingIsListe
                                                  "未読メールは有りません"}));
 }
 
-TEST(MainWindow, StartUpTakesTheLastFlaggedAccountAsCurrentAndItsPopValues) {
-    struct Row {
-        const char* name;
-        std::vector<bool> flags;
-        int current;
-    };
-    const Row rows[] = {
-        {"none flagged", {false, false}, 0},
-        {"second flagged", {false, true, false}, 2},
-        {"two flagged: the later wins", {true, false, true}, 3},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        MailerHome home;
-        for (std::size_t i = 0; i < row.flags.size(); ++i) {
-            const QString n = QString::number(i + 1);
-            home.store().insertAccount(
-                {"pop" + n, "smtp" + n, "user" + n, "pass" + n, "e" + n, "", ""});
-            if (row.flags[i]) {
-                home.store().setCurrentAccount(home.store().accounts().back().id);
-            }
-        }
-        home.createComponent = [] {
-            auto fake = std::make_unique<mail::FakeMailComponent>();
-            for (int i = 0; i < 3; ++i) {
-                fake->rcvAnswers << QStringList{"0 0"};
-            }
-            return fake;
-        };
-        MainWindow& w = home.start();
-        EXPECT_EQ(w.state().current_account, row.current);
-        // The mail check then leaves the last account's values in place.
-        EXPECT_EQ(w.state().pop.server, "pop" + QString::number(row.flags.size()));
-        EXPECT_EQ(home.settings->firstUseShown, 0);
-    }
-}
-
 TEST(MainWindow, MenuBarHoldsEveryCaptionAndShortcut) {
     struct Row {
         const char* name;

@@ -13,6 +13,9 @@ class SettingsPlaces {
     virtual bool load_accounts() = 0;
     // The account form for a new account, modal: returns once it is closed.
     virtual void showFirstUse() = 0;
+    // After loading: the last flagged account is current, and the working
+    // POP values are its own (empty when none is current).
+    virtual void choose_current_account() = 0;
     // The account list, not modal.
     virtual void t_account_Click() = 0;
     // Loads the signature, recording seconds and voice file base into MailerState.

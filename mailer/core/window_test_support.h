@@ -49,6 +49,18 @@ class ScriptedSettings : public SettingsPlaces {
         }
         load_accounts();
     }
+    void choose_current_account() override {
+        state_.current_account = 0;
+        for (std::size_t i = 0; i < state_.accounts.size(); ++i) {
+            if (state_.accounts[i].cur) {
+                state_.current_account = static_cast<int>(i) + 1;
+            }
+        }
+        const AccountRow* current = state_.currentAccount();
+        state_.pop = current ? PopValues{current->fields.pop, current->fields.account,
+                                         current->fields.password}
+                             : PopValues{};
+    }
     void t_account_Click() override { ++accountListShown; }
     void read_options() override {
         state_.signature = store_.signature().signature;
@@ -123,8 +135,11 @@ class MailerHome {
             mailFake = fake.get();
             return fake;
         };
-        services.createSettings = [this](MailStore& s, Announcer&, MailerState& state,
-                                         QWidget*) -> std::unique_ptr<SettingsPlaces> {
+        services.createSettings = [this](MailStore& s, Announcer& announcer, MailerState& state,
+                                         QWidget* main) -> std::unique_ptr<SettingsPlaces> {
+            if (createSettings) {
+                return createSettings(s, announcer, state, main);
+            }
             auto scripted = std::make_unique<ScriptedSettings>(s, state, firstUse);
             settings = scripted.get();
             return scripted;
@@ -169,6 +184,9 @@ class MailerHome {
     QList<Expected<mail::ReceivedMail>> readAnswers;
     std::function<std::unique_ptr<mail::MailComponent>()> createComponent;
     std::function<void()> firstUse;
+    // The real account and option places instead of the scripted ones.
+    std::function<std::unique_ptr<SettingsPlaces>(MailStore&, Announcer&, MailerState&, QWidget*)>
+        createSettings;
     mail::FakeMailComponent* mailFake = nullptr;
     ScriptedSettings* settings = nullptr;
     QStringList openedDocuments;
