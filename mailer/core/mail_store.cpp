@@ -56,9 +56,13 @@ const char* const kSchema[] = {
 const QStringList kTables = {"mail", "folder", "address", "account", "news", "signature", "voice"};
 
 // Added after the first stores were made: created wherever it is missing, so
-// that older stores open as they are.
-const char* const kPreferenceTable =
-    "CREATE TABLE IF NOT EXISTS preference (name TEXT PRIMARY KEY, value TEXT NOT NULL)";
+// that older stores open as they were.
+const char* const kAddedSchema[] = {
+    "CREATE TABLE IF NOT EXISTS preference (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+    // The unread subjects of a large folder without reading every row.
+    "CREATE INDEX IF NOT EXISTS mail_unread_by_folder_date"
+    " ON mail (folder, readflag, date DESC, id DESC)",
+};
 
 const QString kReadsRowOnArrows = QStringLiteral("reads_row_on_arrows");
 
@@ -252,9 +256,11 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
                 return spokenReason(db.lastError());
             }
         }
-        QSqlQuery preferences(db);
-        if (!preferences.exec(QString::fromUtf8(kPreferenceTable))) {
-            return spokenReason(preferences.lastError());
+        for (const char* statement : kAddedSchema) {
+            QSqlQuery added(db);
+            if (!added.exec(QString::fromUtf8(statement))) {
+                return spokenReason(added.lastError());
+            }
         }
     } catch (const StoreError& e) {
         return e.reason();
