@@ -123,16 +123,30 @@ void MailList::setCurrentCell(int row, int column) {
     movingByProgram_ = false;
 }
 
-QString MailList::rowSpeech(int row) const {
+QStringList MailList::rowSpeech(int row) const {
     if (row == 0) {
-        return QStringLiteral("ヘッダー行");
+        return {QStringLiteral("ヘッダー行")};
     }
     const MailListRow* mail = model_.mailAt(row);
     if (mail == nullptr) {
         return {};
     }
-    return MailListModel::subjectText(mail->subject, !mail->attach.isEmpty()) +
-           QStringLiteral("　") + mail->mailfrom;
+    // The subject alone first, so that it is heard soonest; then who sent it.
+    return {MailListModel::subjectText(mail->subject, !mail->attach.isEmpty()),
+            senderName(mail->mailfrom)};
+}
+
+QString MailList::senderName(const QString& mailfrom) {
+    const QString from = mailfrom.trimmed();
+    const qsizetype open = from.lastIndexOf(QLatin1Char('<'));
+    if (open < 0 || !from.endsWith(QLatin1Char('>'))) {
+        return from;
+    }
+    QString name = from.left(open).trimmed();
+    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"'))) {
+        name = name.mid(1, name.size() - 2).trimmed();
+    }
+    return name.isEmpty() ? from.mid(open + 1).chopped(1).trimmed() : name;
 }
 
 void MailList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -141,7 +155,9 @@ void MailList::currentChanged(const QModelIndex& current, const QModelIndex& pre
         return;
     }
     announcer_.silence();
-    announcer_.speak(rowSpeech(current.row()));
+    for (const QString& text : rowSpeech(current.row())) {
+        announcer_.speak(text);
+    }
 }
 
 void MailList::keepACurrentIndex() {

@@ -47,8 +47,10 @@ class MailList : public QObject {
     int mail_count() const { return mailCount_; }
     MailListModel& model() { return model_; }
 
-    // What moving onto `row` says: "ヘッダー行", or the subject and the sender.
-    QString rowSpeech(int row) const;
+    // What moving onto `row` says: "ヘッダー行", or the subject, then the
+    // sender's name (the address when the mail gives no name).
+    QStringList rowSpeech(int row) const;
+    static QString senderName(const QString& mailfrom);
 
     // Column widths in twips (1/1440 inch), turned into pixels on the screen.
     static constexpr int kColumnTwips[MailListModel::kColumns] = {500, 2500, 4500, 1880};
