@@ -53,53 +53,6 @@ std::string BuildCommandLine(const RecorderSettings& s, std::string_view program
     return line;
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view line) {
-    std::vector<std::string> args;
-    std::string current;
-    bool inArgument = false;
-    bool quoted = false;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        const char c = line[i];
-        if (c == '\\') {
-            std::size_t run = 0;
-            while (i < line.size() && line[i] == '\\') {
-                ++run;
-                ++i;
-            }
-            inArgument = true;
-            if (i < line.size() && line[i] == '"') {
-                current.append(run / 2, '\\');
-                if (run % 2 == 1) {
-                    current += '"';
-                    ++i;
-                }
-            } else {
-                current.append(run, '\\');
-            }
-            continue;
-        }
-        if (c == '"') {
-            quoted = !quoted;
-            inArgument = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inArgument) {
-                args.push_back(std::move(current));
-                current.clear();
-                inArgument = false;
-            }
-        } else {
-            current += c;
-            inArgument = true;
-        }
-        ++i;
-    }
-    if (inArgument) {
-        args.push_back(std::move(current));
-    }
-    return args;
-}
-
 std::string_view FirstLine(std::string_view text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }

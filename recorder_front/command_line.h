@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "recorder_settings.h"
 
@@ -21,12 +20,6 @@ inline constexpr std::string_view kRecorderProgramName = "trelcap";
 // adds nothing.
 std::string BuildCommandLine(const RecorderSettings& settings,
                              std::string_view programName = kRecorderProgramName);
-
-// Splits a command line into arguments the way the recorder's runtime reads one:
-// blanks and tabs separate, double quotes group (and are dropped), 2n backslashes
-// before a quote give n backslashes and a quote that groups, 2n+1 give n backslashes and
-// a literal quote; other backslashes stand as they are.
-std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
 // The number check of the dialog's numeric boxes: the first line of text, at most ten
 // characters, read as C's strtol does with base 0 (blanks skipped, optional sign, "0x"

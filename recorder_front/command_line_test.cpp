@@ -74,31 +74,6 @@ TEST(BuildCommandLineTest, LongestRecordFitsTheLineLimit) {
     EXPECT_LE(BuildCommandLine(s).size(), 1023u);
 }
 
-TEST(SplitCommandLineTest, ArgumentsAsTheRecorderReadsThem) {
-    using Args = std::vector<std::string>;
-    struct Row {
-        const char* name;
-        const char* line;
-        Args expected;
-    };
-    const Row rows[] = {
-        {"empty path", "trelcap -t 60 -b 128 -f 12  \"\"",
-         Args{"trelcap", "-t", "60", "-b", "128", "-f", "12", ""}},
-        {"path with blanks", "trelcap -t 1 \"/tmp/my voice.mp3\"",
-         Args{"trelcap", "-t", "1", "/tmp/my voice.mp3"}},
-        {"quotes inside an option", "trelcap -o=\"a b\"c x", Args{"trelcap", "-o=a bc", "x"}},
-        {"backslashes stand before other characters", "trelcap \"C:\\rec\\out.mp3\"",
-         Args{"trelcap", "C:\\rec\\out.mp3"}},
-        {"escaped quote", "trelcap a\\\"b", Args{"trelcap", "a\"b"}},
-        {"backslashes before a closing quote", "trelcap \"dir\\\\\" next",
-         Args{"trelcap", "dir\\", "next"}},
-        {"tabs and trailing blanks", "trelcap\t-t\t5   ", Args{"trelcap", "-t", "5"}},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(SplitCommandLine(row.line), row.expected) << row.name;
-    }
-}
-
 TEST(CheckNumberTest, ReadsLikeStrtolWithBaseZero) {
     struct Row {
         const char* text;

@@ -66,18 +66,23 @@ void WriteAll(int fd, const void* bytes, std::size_t size) {
 PseudoTerminal::PseudoTerminal(UniqueFd master, UniqueFd slave, std::string slaveName)
     : master_(std::move(master)), slave_(std::move(slave)), slaveName_(std::move(slaveName)) {}
 
-std::optional<PseudoTerminal> PseudoTerminal::open(int columns, int rows) {
+orvane::Expected<PseudoTerminal> PseudoTerminal::open(int columns, int rows) {
+    const auto cannotOpen = [](int error) {
+        return orvane::fail(
+            orvane::FailureKind::Device,
+            QStringLiteral("コンソールを開けません：") + orvane::errorNumberText(error));
+    };
     UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master.valid() || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) {
-        return std::nullopt;
+        return cannotOpen(errno);
     }
     char name[128];
-    if (::ptsname_r(master.get(), name, sizeof name) != 0) {
-        return std::nullopt;
+    if (const int error = ::ptsname_r(master.get(), name, sizeof name); error != 0) {
+        return cannotOpen(error);
     }
     UniqueFd slave(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!slave.valid()) {
-        return std::nullopt;
+        return cannotOpen(errno);
     }
     struct winsize size {};
     size.ws_col = static_cast<unsigned short>(columns);
@@ -107,9 +112,15 @@ void PseudoTerminal::discardPendingInput() const {
     ::tcflush(slave_.get(), TCIFLUSH);
 }
 
-std::variant<pid_t, SpawnFailure> SpawnSessionLeader(const std::string& program,
-                                                     const std::vector<std::string>& argv,
-                                                     const PseudoTerminal* terminal) {
+orvane::Expected<pid_t> SpawnSessionLeader(const std::string& program,
+                                           const std::vector<std::string>& argv,
+                                           const PseudoTerminal* terminal) {
+    const auto cannotStart = [&](int error) {
+        return orvane::fail(
+            error == ENOENT ? orvane::FailureKind::NotFound : orvane::FailureKind::Internal,
+            QStringLiteral("%1 を起動できません：%2")
+                .arg(QString::fromStdString(program), orvane::errorNumberText(error)));
+    };
     // Everything the child needs is prepared before fork.
     std::vector<char*> rawArgv;
     rawArgv.reserve(argv.size() + 1);
@@ -123,14 +134,14 @@ std::variant<pid_t, SpawnFailure> SpawnSessionLeader(const std::string& program,
     // closes it.
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
-        return SpawnFailure{errno};
+        return cannotStart(errno);
     }
     UniqueFd reportRead(report[0]);
     UniqueFd reportWrite(report[1]);
 
     const pid_t pid = ::fork();
     if (pid < 0) {
-        return SpawnFailure{errno};
+        return cannotStart(errno);
     }
     if (pid == 0) {
         ExecInChild(program.c_str(), rawArgv.data(), ttyName, reportWrite.get());
@@ -144,7 +155,7 @@ std::variant<pid_t, SpawnFailure> SpawnSessionLeader(const std::string& program,
     if (n == static_cast<ssize_t>(sizeof childError)) {
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
-        return SpawnFailure{childError};
+        return cannotStart(childError);
     }
     return pid;
 }

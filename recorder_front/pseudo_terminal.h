@@ -4,11 +4,10 @@
 
 #include <sys/types.h>
 
-#include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
+#include "expected.h"
 #include "unique_fd.h"
 
 namespace trelcapg {
@@ -21,8 +20,8 @@ namespace trelcapg {
 // the master sends SIGINT to the program that owns the terminal.
 class PseudoTerminal {
   public:
-    // A new terminal of the given size, or nothing (errno tells why).
-    static std::optional<PseudoTerminal> open(int columns, int rows);
+    // A new terminal of the given size, or why none could be made.
+    static orvane::Expected<PseudoTerminal> open(int columns, int rows);
 
     int master() const { return master_.get(); }
     int slave() const { return slave_.get(); }
@@ -43,10 +42,6 @@ class PseudoTerminal {
     std::string slaveName_;
 };
 
-struct SpawnFailure {
-    int error = 0;  // errno of the step that failed
-};
-
 // Starts program (an absolute path) with argv (argv[0] included) as the leader of a new
 // session and process group, so that a signal to the group reaches it and whatever it
 // starts, and never the front end. With a terminal, the program runs on it as its
@@ -54,8 +49,8 @@ struct SpawnFailure {
 // caller's streams. Signal dispositions and mask are reset to their defaults. The
 // caller's environment and current directory are inherited. Returns the process id once
 // the program has been executed, or why it could not be. The caller reaps the process.
-std::variant<pid_t, SpawnFailure> SpawnSessionLeader(const std::string& program,
-                                                     const std::vector<std::string>& argv,
-                                                     const PseudoTerminal* terminal);
+orvane::Expected<pid_t> SpawnSessionLeader(const std::string& program,
+                                           const std::vector<std::string>& argv,
+                                           const PseudoTerminal* terminal);
 
 }  // namespace trelcapg

@@ -10,15 +10,16 @@ RecorderConsole::RecorderConsole(QObject* parent) : QObject(parent) {}
 
 RecorderConsole::~RecorderConsole() = default;
 
-bool RecorderConsole::open(int columns, int rows) {
+orvane::Expected<void> RecorderConsole::open(int columns, int rows) {
     close();
-    terminal_ = PseudoTerminal::open(columns, rows);
-    if (!terminal_) {
-        return false;
+    auto opened = PseudoTerminal::open(columns, rows);
+    if (!opened) {
+        return opened.failure();
     }
+    terminal_.emplace(std::move(opened).value());
     notifier_ = std::make_unique<QSocketNotifier>(terminal_->master(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &RecorderConsole::readAvailable);
-    return true;
+    return orvane::success();
 }
 
 void RecorderConsole::close() {

@@ -20,8 +20,8 @@ class RecorderConsole : public QObject {
     explicit RecorderConsole(QObject* parent = nullptr);
     ~RecorderConsole() override;
 
-    // Opens the terminal; false (and no terminal) if it cannot be made.
-    bool open(int columns = 80, int rows = 25);
+    // Opens the terminal, or says why it cannot be made (and there is none).
+    orvane::Expected<void> open(int columns = 80, int rows = 25);
     // Gives up the terminal; a program still on it gets a hang-up.
     void close();
 

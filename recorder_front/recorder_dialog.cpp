@@ -18,6 +18,7 @@
 #include "console_window.h"
 #include "recorder_console.h"
 #include "recorder_icon.h"
+#include "utf8_cut.h"
 
 namespace trelcapg {
 namespace {
@@ -49,17 +50,6 @@ QString DecimalText(int value) {
     return QString::number(value);
 }
 
-std::string CutUtf8(const QByteArray& utf8, int maxBytes) {
-    if (utf8.size() <= maxBytes) {
-        return utf8.toStdString();
-    }
-    int n = maxBytes;
-    while (n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) {
-        --n;
-    }
-    return std::string(utf8.constData(), static_cast<std::size_t>(n));
-}
-
 void ReplaceBoxText(QLineEdit* box, const QString& text) {
     box->selectAll();
     box->insert(text);
@@ -81,7 +71,10 @@ std::string BoxTextForRecord(const QString& text, int maxChars) {
         units += (line[units].isHighSurrogate() && units + 1 < line.size()) ? 2 : 1;
     }
     line.truncate(units);
-    return CutUtf8(line.toUtf8(), static_cast<int>(kTextSlotSize) - 1);
+    const QByteArray utf8 = line.toUtf8();
+    return std::string(
+        CutUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                kTextSlotSize - 1));
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
@@ -451,7 +444,9 @@ void CRecorderDlg::accept() {
     }
     QDialog::accept();
     closeConsole();
-    SaveSettings(env_.settingsPath, settings_);
+    // A settings file that cannot be written is passed over in silence: the next run
+    // starts from the old record, or from the defaults.
+    (void)SaveSettings(env_.settingsPath, settings_);
 }
 
 void CRecorderDlg::reject() {

@@ -2,13 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "file_replacement.h"
 #include "unique_fd.h"
+#include "utf8_cut.h"
 
 namespace trelcapg {
 namespace {
@@ -40,18 +43,6 @@ constexpr std::array<IntField, 11> kIntFields = {{
     {&RecorderSettings::mp3Vbr, 548, 0, 1},
     {&RecorderSettings::vbrLevel, 552, 0, kVbrLevelCount - 1},
 }};
-
-// The longest prefix of text of at most limit bytes that does not split a UTF-8 sequence.
-std::string_view CutUtf8(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) {
-        return text;
-    }
-    std::size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
-        --n;
-    }
-    return text.substr(0, n);
-}
 
 void PutText(SettingsImage& image, std::size_t offset, std::string_view text) {
     const std::string_view cut = CutUtf8(text, kTextMaxBytes);
@@ -154,25 +145,27 @@ RecorderSettings LoadSettings(const std::string& path) {
     return DecodeSettings(std::span<const std::byte>(buffer.data(), filled));
 }
 
-bool SaveSettings(const std::string& path, const RecorderSettings& settings) {
-    // Truncate only once the lock is held, so a file in use elsewhere is left whole.
-    const UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-    if (!file.valid() || !LockExclusively(file.get()) || ::ftruncate(file.get(), 0) != 0) {
-        return false;
+orvane::Expected<void> SaveSettings(const std::string& path, const RecorderSettings& settings) {
+    // The old file stays locked until the new one has taken its place.
+    const UniqueFd current(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    mode_t mode = 0644;
+    if (current.valid()) {
+        if (!LockExclusively(current.get())) {
+            return orvane::fail(orvane::FailureKind::Refused,
+                                QStringLiteral("設定ファイル %1 は別のプログラムが使用中です")
+                                    .arg(QString::fromStdString(path)));
+        }
+        struct stat info {};
+        if (::fstat(current.get(), &info) == 0) {
+            mode = info.st_mode & 07777;
+        }
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
     }
     const SettingsImage image = EncodeSettings(settings);
-    std::size_t written = 0;
-    while (written < image.size()) {
-        const ssize_t n = ::write(file.get(), image.data() + written, image.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
+    return ReplaceFile(path, image, mode);
 }
 
 }  // namespace trelcapg

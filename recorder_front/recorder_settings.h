@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "expected.h"
+
 namespace trelcapg {
 
 // One recording's parameters, as the dialog edits them. Texts are UTF-8 bytes.
@@ -79,9 +81,10 @@ std::string SettingsFileName(std::string_view executablePath);
 // or unreadable file gives the defaults.
 RecorderSettings LoadSettings(const std::string& path);
 
-// Creates or truncates the settings file and writes the record. A file that cannot be
-// created or is locked elsewhere is left alone, silently. Returns whether all of the
-// record was written (callers may ignore it).
-bool SaveSettings(const std::string& path, const RecorderSettings& settings);
+// Writes the record as the settings file: a new file takes the old one's place whole,
+// so a crash or a full disk leaves the old record or the new one, never a cut one. A
+// file locked elsewhere is left alone. The new file keeps the old one's permissions.
+// The front end passes over a failure silently; the reason is there for others.
+orvane::Expected<void> SaveSettings(const std::string& path, const RecorderSettings& settings);
 
 }  // namespace trelcapg

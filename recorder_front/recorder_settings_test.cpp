@@ -6,7 +6,11 @@
 #include <QtEndian>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -94,6 +98,64 @@ TEST_F(SettingsFileTest, MissingLockedOrUnreadableFileGivesDefaults) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.dat")));
     EXPECT_EQ(LoadSettings(path("folder.dat")), RecorderSettings{});
     EXPECT_FALSE(SaveSettings(path("folder.dat"), UnusualSettings()));
+}
+
+// Saves in a child process whose files may not grow past maxFileBytes, as on a disk that
+// fills up during the write. Returns whether the child reported the save as done.
+bool SaveWithFileSizeLimit(const std::string& path, const RecorderSettings& settings,
+                           rlim_t maxFileBytes) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{maxFileBytes, maxFileBytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+        ::_exit(SaveSettings(path, settings) ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A save that cannot finish leaves the previous file whole (or no file), never a cut one.
+TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileWhole) {
+    struct Row {
+        const char* name;
+        bool oldFileExists;
+        rlim_t limit;
+    };
+    const Row rows[] = {{"disk full mid-record", true, 600},
+                        {"disk full at once", true, 0},
+                        {"no old file, disk full mid-record", false, 600}};
+    for (const Row& row : rows) {
+        QFile::remove(QString::fromStdString(path()));
+        if (row.oldFileExists) {
+            ASSERT_TRUE(SaveSettings(path(), UnusualSettings())) << row.name;
+        }
+        EXPECT_FALSE(SaveWithFileSizeLimit(path(), RecorderSettings{}, row.limit)) << row.name;
+        if (row.oldFileExists) {
+            EXPECT_EQ(ReadFile(path()), UnusualImageByHand()) << row.name;
+        } else {
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(path()))) << row.name;
+        }
+        // Nothing half-written is left beside it either.
+        const QStringList left = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(left, row.oldFileExists ? QStringList{"TrelcapG.dat"} : QStringList{})
+            << row.name << ": " << left.join(' ').toStdString();
+    }
+    // With room on the disk the new record replaces the old one whole.
+    EXPECT_TRUE(SaveWithFileSizeLimit(path(), RecorderSettings{}, 4096));
+    EXPECT_EQ(LoadSettings(path()), RecorderSettings{});
+}
+
+TEST_F(SettingsFileTest, SavingKeepsTheFilesPermissions) {
+    ASSERT_TRUE(SaveSettings(path(), UnusualSettings()));
+    ASSERT_EQ(::chmod(path().c_str(), 0600), 0);
+    ASSERT_TRUE(SaveSettings(path(), RecorderSettings{}));
+    struct stat info {};
+    ASSERT_EQ(::stat(path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(LoadSettings(path()), RecorderSettings{});
 }
 
 TEST(SettingsDecodeTest, ShortOrLongImageFillsTheRestWithDefaults) {

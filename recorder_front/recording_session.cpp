@@ -9,9 +9,9 @@
 #include <sys/wait.h>
 
 #include <cerrno>
-#include <variant>
 
 #include "command_line.h"
+#include "command_line_split.h"
 #include "pseudo_terminal.h"
 #include "recorder_console.h"
 
@@ -104,21 +104,24 @@ void RecordingSession::start(const RecorderSettings& settings) {
     const std::string commandLine = BuildCommandLine(settings, recorderName_);
     console_.writeOutput(std::string(kStartBannerHead) + commandLine + "\n\n");
 
-    std::variant<pid_t, SpawnFailure> started = SpawnFailure{ENOENT};
+    orvane::Expected<pid_t> started = orvane::fail(
+        orvane::FailureKind::NotFound,
+        QStringLiteral("%1 が見つかりません").arg(QString::fromStdString(recorderName_)));
     if (const auto program = locateRecorder_(recorderName_)) {
         if (console_.terminal() != nullptr) {
             console_.terminal()->discardPendingInput();
         }
-        started = SpawnSessionLeader(*program, SplitCommandLine(commandLine), console_.terminal());
+        started = SpawnSessionLeader(*program, orvane::recorder::splitCommandLine(commandLine),
+                                     console_.terminal());
     }
-    if (std::holds_alternative<SpawnFailure>(started)) {
+    if (!started) {
         messages_.showMessage(QStringLiteral("Failed spawning process:\r\n") +
                               QString::fromStdString(commandLine));
         view_.setRecordButtonEnabled(true);
         view_.ShowSettings();
         return;
     }
-    recorderPid_ = std::get<pid_t>(started);
+    recorderPid_ = *started;
     waitThread_ =
         std::thread(RecorderWaitThread, recorderPid_, this, &RecordingSession::finishRecording);
     setRecState(RecState::Recording);

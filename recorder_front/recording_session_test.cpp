@@ -120,5 +120,32 @@ TEST(LocateRecorderTest, OwnFolderFirstThenPath) {
     EXPECT_EQ(LocateRecorder("missing", own.path(), {first.path()}), std::nullopt);
 }
 
+// A program that cannot be started is a failure with its reason, never a process id.
+TEST(SpawnSessionLeaderTest, ProgramThatCannotRunIsAFailure) {
+    QTemporaryDir dir;
+    QFile text(dir.filePath(QStringLiteral("not-a-program")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("no interpreter line, no machine code\n");
+    text.setPermissions(text.permissions() | QFileDevice::ExeOwner);
+    text.close();
+    struct Row {
+        const char* name;
+        std::string program;
+        orvane::FailureKind kind;
+    };
+    const Row rows[] = {
+        {"missing", dir.filePath(QStringLiteral("missing")).toStdString(),
+         orvane::FailureKind::NotFound},
+        {"not a program", text.fileName().toStdString(), orvane::FailureKind::Internal},
+    };
+    for (const Row& row : rows) {
+        const auto started = SpawnSessionLeader(row.program, {row.program}, nullptr);
+        ASSERT_FALSE(started.ok()) << row.name;
+        EXPECT_EQ(started.failure().kind, row.kind) << row.name;
+        EXPECT_TRUE(started.failure().reason.contains(QString::fromStdString(row.program)))
+            << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace trelcapg

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "expected.h"
+#include "received_mail.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,23 +11,6 @@ namespace orvane::mail {
 using orvane::Expected;
 using orvane::Failure;
 using orvane::FailureKind;
-
-// One mail read from its saved file, decoded.
-struct ReceivedMail {
-    QString subject;
-    // "display name <address>", or whichever of the two the mail gives.
-    QString from;
-    // The display name, or the address when the mail gives no name: what the
-    // checker speaks.
-    QString senderName;
-    // The Date header as written.
-    QString date;
-    // The text of the mail, line breaks as "\n". A body that could not be read
-    // whole ends in "（以下省略）".
-    QString body;
-    // Full paths of the attachments, saved in the mail folder, in mail order.
-    QStringList attachments;
-};
 
 // The login that SendMail uses.
 struct SmtpLogin {

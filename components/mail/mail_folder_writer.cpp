@@ -3,24 +3,32 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace orvane::mail {
 
 namespace {
 
+constexpr mode_t kFolderMode = 0700;
+constexpr mode_t kFileMode = 0600;
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
+}
+
 // rename() that fails instead of replacing an existing target.
 bool renameNoReplace(const QString& from, const QString& to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
+    const QByteArray source = encoded(from);
+    const QByteArray target = encoded(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
         0) {
         return true;
@@ -37,25 +45,53 @@ bool renameNoReplace(const QString& from, const QString& to) {
     return true;
 }
 
+// Creates `folder` (and what is missing above it); the folder itself is made
+// the user's alone. Returns 0 or the error number.
+int makePrivateFolder(const QString& folder) {
+    const QByteArray path = encoded(folder);
+    if (::mkdir(path.constData(), kFolderMode) != 0 && errno != EEXIST) {
+        if (errno != ENOENT) {
+            return errno;
+        }
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        if (::mkdir(path.constData(), kFolderMode) != 0 && errno != EEXIST) {
+            return errno;
+        }
+    }
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        return errno;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return ENOTDIR;
+    }
+    if ((info.st_mode & 07777) != kFolderMode && ::chmod(path.constData(), kFolderMode) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
 }  // namespace
 
-MailFolderWriter::MailFolderWriter(QString folder) : folder_(std::move(folder)) {}
+MailFolderWriter::MailFolderWriter(QString folder, SavedMailKind kind)
+    : folder_(std::move(folder)), kind_(kind) {}
 
 MailFolderWriter::~MailFolderWriter() {
     abandon();
+    dropFinished();
 }
 
-Failure MailFolderWriter::localFailure(const QString& detail) const {
+Failure MailFolderWriter::localFailure(int errorNumber) const {
     return {FailureKind::Disk,
-            QStringLiteral("受信したメールをフォルダー %1 に保存できません（%2）")
-                .arg(QDir::toNativeSeparators(folder_), detail)};
+            QStringLiteral("受信したメールをフォルダー %1 に保存できません：%2")
+                .arg(QDir::toNativeSeparators(folder_), errorNumberText(errorNumber))};
 }
 
-Status MailFolderWriter::prepare() {
-    if (!QDir().mkpath(folder_)) {
-        return localFailure(QStringLiteral("フォルダーを作れません"));
-    }
+Expected<void> MailFolderWriter::prepare() {
     folder_ = QFileInfo(folder_).absoluteFilePath();
+    if (const int error = makePrivateFolder(folder_); error != 0) {
+        return localFailure(error);
+    }
     const QDateTime stale = QDateTime::currentDateTimeUtc().addSecs(-3600);
     QDir dir(folder_);
     const QStringList leftovers = dir.entryList(
@@ -65,7 +101,7 @@ Status MailFolderWriter::prepare() {
             dir.remove(name);
         }
     }
-    return std::nullopt;
+    return success();
 }
 
 bool isReceivedMailFile(const QString& fileName) {
@@ -76,86 +112,84 @@ bool isReceivedMailFile(const QString& fileName) {
 
 QString MailFolderWriter::uniqueName() {
     ++sequence_;
-    return QStringLiteral("%1-%2-%3.eml")
-        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
-        .arg(sequence_, 4, 10, QLatin1Char('0'))
-        .arg(QRandomGenerator::global()->bounded(0x10000), 4, 16, QLatin1Char('0'));
+    const QString name =
+        QStringLiteral("%1-%2-%3.eml")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
+            .arg(sequence_, 4, 10, QLatin1Char('0'))
+            .arg(QRandomGenerator::global()->bounded(0x10000), 4, 16, QLatin1Char('0'));
+    return kind_ == SavedMailKind::Received ? name : QStringLiteral("check-") + name;
 }
 
-Status MailFolderWriter::begin(int number) {
+Expected<void> MailFolderWriter::begin(int number) {
     abandon();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
+        const QString path = QDir(folder_).filePath(
             QStringLiteral("%1%2-%3-%4.part")
                 .arg(QString::fromLatin1(kTemporaryPrefix))
                 .arg(QCoreApplication::applicationPid())
                 .arg(number)
-                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        auto file = std::make_unique<QFile>(QDir(folder_).filePath(name));
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            current_ = std::move(file);
-            return std::nullopt;
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        const int fd = ::open(encoded(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+        if (fd >= 0) {
+            current_ = {number, path, UniqueFd(fd)};
+            return success();
         }
-        if (file->exists()) {
-            continue;
+        if (errno != EEXIST) {
+            return localFailure(errno);
         }
-        return localFailure(file->errorString());
     }
-    return localFailure(QStringLiteral("一時ファイルを作れません"));
+    return localFailure(EEXIST);
 }
 
-Status MailFolderWriter::write(QByteArrayView data) {
-    if (!current_) {
-        return localFailure(QStringLiteral("書き込み先がありません"));
+Expected<void> MailFolderWriter::write(QByteArrayView data) {
+    if (!current_.fd.valid()) {
+        return localFailure(EBADF);
     }
-    if (current_->write(data.data(), data.size()) != data.size()) {
-        return localFailure(current_->errorString());
-    }
-    return std::nullopt;
-}
-
-Status MailFolderWriter::finish(int number) {
-    if (!current_) {
-        return localFailure(QStringLiteral("書き込み先がありません"));
-    }
-    if (!current_->flush()) {
-        const QString reason = current_->errorString();
+    if (const int error = writeAll(current_.fd.get(), data); error != 0) {
         abandon();
-        return localFailure(reason);
+        return localFailure(error);
+    }
+    return success();
+}
+
+Expected<void> MailFolderWriter::finish(int number) {
+    if (!current_.fd.valid() || current_.number != number) {
+        return localFailure(EBADF);
     }
     // Start writing back now, so that the fsync of commit() finds little to do.
-    ::sync_file_range(current_->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-    finished_.push_back({number, std::move(current_)});
-    return std::nullopt;
+    ::sync_file_range(current_.fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    finished_.push_back(std::move(current_));
+    current_ = {};
+    return success();
 }
 
 Expected<QList<int>> MailFolderWriter::commit() {
     QList<int> committed;
-    for (Finished& done : finished_) {
-        if (::fsync(done.file->handle()) != 0) {
-            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    for (OpenFile& done : finished_) {
+        if (::fsync(done.fd.get()) != 0 || ::close(done.fd.release()) != 0) {
+            const int error = errno;
             dropFinished();
-            return localFailure(reason);
+            return localFailure(error);
         }
     }
-    for (Finished& done : finished_) {
-        done.file->close();
-        const QString temporary = done.file->fileName();
+    for (OpenFile& done : finished_) {
         bool renamed = false;
         for (int attempt = 0; attempt < 100 && !renamed; ++attempt) {
             const QString target = QDir(folder_).filePath(uniqueName());
-            renamed = renameNoReplace(temporary, target);
+            renamed = renameNoReplace(done.path, target);
             if (renamed) {
-                stored_.append(target);
+                stored_.append({done.number, target});
                 committed.append(done.number);
+                done.path.clear();
             } else if (errno != EEXIST) {
                 break;
             }
         }
         if (!renamed) {
-            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            const int error = errno;
             dropFinished();
-            return localFailure(reason);
+            return localFailure(error);
         }
     }
     finished_.clear();
@@ -163,40 +197,46 @@ Expected<QList<int>> MailFolderWriter::commit() {
 }
 
 void MailFolderWriter::dropFinished() {
-    for (Finished& done : finished_) {
-        done.file->close();
-        done.file->remove();  // no-op for files already renamed
+    for (OpenFile& done : finished_) {
+        done.fd.reset();
+        if (!done.path.isEmpty()) {
+            ::unlink(encoded(done.path).constData());
+        }
     }
     finished_.clear();
 }
 
 void MailFolderWriter::abandon() {
-    if (current_) {
-        current_->close();
-        current_->remove();
-        current_.reset();
+    if (current_.fd.valid()) {
+        current_.fd.reset();
+        ::unlink(encoded(current_.path).constData());
     }
+    current_ = {};
 }
 
-Status MailFolderWriter::syncFolder() {
-    const int fd = ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        return localFailure(QString::fromLocal8Bit(std::strerror(errno)));
+Expected<void> MailFolderWriter::syncFolder() {
+    const UniqueFd fd(::open(encoded(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid() || ::fsync(fd.get()) != 0) {
+        return localFailure(errno);
     }
-    const int result = ::fsync(fd);
-    ::close(fd);
-    if (result != 0) {
-        return localFailure(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    return std::nullopt;
+    return success();
 }
 
 void MailFolderWriter::removeStored() {
     dropFinished();
-    for (const QString& path : stored_) {
-        QFile::remove(path);
+    for (const StoredMail& mail : stored_) {
+        ::unlink(encoded(mail.path).constData());
     }
     stored_.clear();
+}
+
+QStringList MailFolderWriter::storedPaths() const {
+    QStringList paths;
+    paths.reserve(stored_.size());
+    for (const StoredMail& mail : stored_) {
+        paths << mail.path;
+    }
+    return paths;
 }
 
 }  // namespace orvane::mail

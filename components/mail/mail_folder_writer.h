@@ -1,60 +1,77 @@
 #pragma once
 
 #include "pop3_session.h"
+#include "posix_file.h"
 
-#include <QFile>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <vector>
 
 namespace orvane::mail {
 
-// Stores retrieved messages as files in a mail folder. Each message is
-// written to a hidden temporary file; commit() flushes the finished ones to
-// disk and only then renames them to unique final names, so a final name
-// never holds a partial message and no existing file is ever replaced.
+// Whose mail files a writer makes: their names differ, so that the mailer
+// can tell its own from the checker's in a shared folder.
+enum class SavedMailKind {
+    Received,  // "SAVEALLD", the mailer's: see isReceivedMailFile
+    Checked,   // "SAVEALL", the checker's
+};
+
+// Stores retrieved messages as files in a mail folder that only the user may
+// read (0700; files 0600). Each message is written to a hidden temporary
+// file; commit() flushes the finished ones to disk and only then renames them
+// to unique final names, so a final name never holds a partial message and no
+// existing file is ever replaced.
 class MailFolderWriter : public MessageSink {
   public:
-    explicit MailFolderWriter(QString folder);
+    MailFolderWriter(QString folder, SavedMailKind kind);
     ~MailFolderWriter() override;
 
-    // Creates the folder when missing and clears temporary files that an
-    // interrupted earlier run left behind.
-    Status prepare();
+    // Creates the folder when missing, makes it the user's alone (also when
+    // it exists already) and clears temporary files that an interrupted
+    // earlier run left behind.
+    Expected<void> prepare();
 
-    Status begin(int number) override;
-    Status write(QByteArrayView data) override;
-    Status finish(int number) override;
+    Expected<void> begin(int number) override;
+    Expected<void> write(QByteArrayView data) override;
+    Expected<void> finish(int number) override;
     Expected<QList<int>> commit() override;
     void abandon() override;
 
     // Makes the renames themselves durable (fsync of the folder).
-    Status syncFolder();
+    Expected<void> syncFolder();
     // Removes every file stored so far, and finished ones not yet committed
     // (when the server keeps the mail).
     void removeStored();
 
-    // Full paths of the stored files, in the order of storing.
-    const QStringList& stored() const { return stored_; }
+    struct StoredMail {
+        int number;  // the message's number in the POP3 session
+        QString path;
+    };
+    // The stored files, in the order of storing.
+    const QList<StoredMail>& stored() const { return stored_; }
+    // Their full paths.
+    QStringList storedPaths() const;
 
     static constexpr const char* kTemporaryPrefix = ".incoming-";
 
   private:
-    Failure localFailure(const QString& detail) const;
-    QString uniqueName();
-
-    QString folder_;
-    struct Finished {
-        int number;
-        std::unique_ptr<QFile> file;  // still open, under its temporary name
+    struct OpenFile {
+        int number = 0;
+        QString path;  // the temporary name
+        UniqueFd fd;
     };
+
+    Failure localFailure(int errorNumber) const;
+    QString uniqueName();
     void dropFinished();
 
-    std::unique_ptr<QFile> current_;
-    std::vector<Finished> finished_;
-    QStringList stored_;
+    QString folder_;
+    SavedMailKind kind_;
+    OpenFile current_;
+    std::vector<OpenFile> finished_;
+    QList<StoredMail> stored_;
     int sequence_ = 0;
 };
 

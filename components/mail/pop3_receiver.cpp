@@ -5,160 +5,167 @@
 #include "seen_uid_store.h"
 #include "server_address.h"
 
-#include <QDir>
+#include <QHash>
 
 namespace orvane::mail {
 
 namespace {
-
-ArrayResult failed(const Failure& failure) {
-    return ArrayResult::failed(failure.reason);
-}
 
 QString figures(const MailboxStat& stat) {
     return QStringLiteral("%1 %2").arg(stat.count).arg(stat.size);
 }
 
 // Connects and logs in; the session is ready for mailbox commands.
-Status open(Pop3Session& session, const QString& server, const QString& user,
-            const QString& password) {
-    const std::optional<ServerAddress> address = parseServerAddress(server, MailProtocol::Pop3);
+Expected<void> open(Pop3Session& session, const QString& server, const QString& user,
+                    const QString& password) {
+    const Expected<ServerAddress> address = parseServerAddress(server, MailProtocol::Pop3);
     if (!address) {
-        return Failure{FailureKind::Unreachable,
-                       QStringLiteral("受信サーバーの指定「%1」が正しくありません").arg(server)};
+        return address.failure();
     }
-    if (Status connected = session.connectToServer(*address)) {
+    if (Expected<void> connected = session.connectToServer(*address); !connected) {
         return connected;
     }
     return session.login(user, password);
 }
 
-ArrayResult statOrList(Pop3Session& session, bool withList) {
-    Expected<MailboxStat> stat = session.stat();
+Expected<QStringList> statOrList(Pop3Session& session, bool withList) {
+    const Expected<MailboxStat> stat = session.stat();
     if (!stat) {
-        return failed(stat.failure());
+        return stat.failure();
     }
     QStringList elements{figures(*stat)};
     if (withList) {
-        Expected<QList<MessageListing>> listing = session.list();
+        const Expected<QList<MessageListing>> listing = session.list(stat->count);
         if (!listing) {
-            return failed(listing.failure());
+            return listing.failure();
         }
         for (const MessageListing& entry : *listing) {
             elements
                 << QStringLiteral("%1 %2").arg(entry.number).arg(QString::fromLatin1(entry.value));
         }
     }
-    session.quit();
-    return ArrayResult::ok(elements);
+    (void)session.quit();
+    return elements;
 }
 
-ArrayResult saveAndDelete(Pop3Session& session, const QString& mailDir) {
-    MailFolderWriter writer(mailDir);
-    if (Status prepared = writer.prepare()) {
-        return failed(*prepared);
+// Retrieves `numbers` into `writer` and makes the files durable. On failure
+// the files are removed again: the server still has every mail.
+Expected<RetrievalReport> retrieveInto(Pop3Session& session, MailFolderWriter& writer,
+                                       const MessageNumbers& numbers, bool deleteAfterSave) {
+    Expected<RetrievalReport> report = session.retrieve(numbers, writer, deleteAfterSave);
+    if (!report) {
+        writer.removeStored();
+        return report;
     }
-    Expected<MailboxStat> stat = session.stat();
+    if (Expected<void> synced = writer.syncFolder(); !synced) {
+        writer.removeStored();
+        return synced.failure();
+    }
+    return report;
+}
+
+Expected<QStringList> saveAndDelete(Pop3Session& session, const QString& mailDir) {
+    MailFolderWriter writer(mailDir, SavedMailKind::Received);
+    if (Expected<void> prepared = writer.prepare(); !prepared) {
+        return prepared.failure();
+    }
+    const Expected<MailboxStat> stat = session.stat();
     if (!stat) {
-        return failed(stat.failure());
+        return stat.failure();
     }
-    QList<int> numbers;
-    for (qint64 n = 1; n <= stat->count; ++n) {
-        numbers.append(static_cast<int>(n));
-    }
-    if (Status fetched = session.retrieve(numbers, writer, true)) {
-        // Nothing is deleted without a QUIT: drop the copies so that the
-        // mail is received once, next time.
-        writer.removeStored();
-        return failed(*fetched);
-    }
-    if (Status synced = writer.syncFolder()) {
-        writer.removeStored();
-        return failed(*synced);
-    }
-    if (writer.stored().isEmpty() && !session.unretrievable().isEmpty()) {
-        session.quit();
-        return failed(session.unretrievable().first().failure);
+    const Expected<RetrievalReport> report =
+        retrieveInto(session, writer, MessageNumbers::upTo(stat->count), true);
+    if (!report) {
+        return report.failure();
     }
     // A QUIT that goes unanswered may or may not have deleted the mail on
     // the server; keeping the files risks a duplicate rather than a loss.
-    session.quit();
-    return ArrayResult::ok(QStringList{figures(*stat)} + writer.stored());
+    (void)session.quit();
+    if (writer.stored().isEmpty() && report->refused > 0) {
+        return report->firstRefusal;
+    }
+    return QStringList{figures(*stat)} + writer.storedPaths();
 }
 
-ArrayResult saveUnseen(Pop3Session& session, const QString& server, const QString& user,
-                       const QString& mailDir) {
-    MailFolderWriter writer(mailDir);
-    if (Status prepared = writer.prepare()) {
-        return failed(*prepared);
-    }
-    Expected<QList<MessageListing>> uids = session.uidl();
-    if (!uids) {
-        return failed(uids.failure());
+Expected<QStringList> saveUnseen(Pop3Session& session, const QString& server, const QString& user,
+                                 const QString& mailDir) {
+    MailFolderWriter writer(mailDir, SavedMailKind::Checked);
+    if (Expected<void> prepared = writer.prepare(); !prepared) {
+        return prepared.failure();
     }
     const SeenUidStore store(mailDir, server, user);
-    const QSet<QByteArray> seen = store.load();
-    QSet<QByteArray> current;
+    const Expected<QSet<QByteArray>> seen = store.load();
+    if (!seen) {
+        return seen.failure();
+    }
+    const Expected<MailboxStat> stat = session.stat();
+    if (!stat) {
+        return stat.failure();
+    }
+    const Expected<QList<MessageListing>> uids = session.uidl(stat->count);
+    if (!uids) {
+        return uids.failure();
+    }
+    // What is remembered: the mail still on the server that was reported
+    // before, and what this pass stores. Mail that has left the server is
+    // forgotten; mail that was not stored is tried again next time.
+    QSet<QByteArray> remembered;
+    QHash<int, QByteArray> uidOf;
     QList<int> unseen;
     for (const MessageListing& entry : *uids) {
-        current.insert(entry.value);
-        if (!seen.contains(entry.value)) {
+        if (seen->contains(entry.value)) {
+            remembered.insert(entry.value);
+        } else {
+            uidOf.insert(entry.number, entry.value);
             unseen.append(entry.number);
         }
     }
     if (unseen.isEmpty()) {
-        session.quit();
-        // Forget the IDs of mail that has left the server meanwhile.
-        if (current != seen) {
-            store.save(current);
-        }
-        return ArrayResult::failed(QStringLiteral("新しいメールはありません"));
-    }
-    if (Status fetched = session.retrieve(unseen, writer, false)) {
-        writer.removeStored();
-        return failed(*fetched);
-    }
-    if (Status synced = writer.syncFolder()) {
-        writer.removeStored();
-        return failed(*synced);
-    }
-    for (const Pop3Session::Unretrievable& skipped : session.unretrievable()) {
-        for (const MessageListing& entry : *uids) {
-            if (entry.number == skipped.number) {
-                current.remove(entry.value);
+        (void)session.quit();
+        if (remembered != *seen) {
+            if (Expected<void> saved = store.save(remembered); !saved) {
+                return saved.failure();
             }
         }
+        return QStringList{};
     }
-    if (writer.stored().isEmpty()) {
-        session.quit();
-        return failed(session.unretrievable().first().failure);
+    const Expected<RetrievalReport> report = retrieveInto(session, writer, unseen, false);
+    if (!report) {
+        return report.failure();
     }
-    if (Status saved = store.save(current)) {
+    for (const MailFolderWriter::StoredMail& mail : writer.stored()) {
+        remembered.insert(uidOf.value(mail.number));
+    }
+    if (Expected<void> saved = store.save(remembered); !saved) {
         writer.removeStored();
-        return failed(*saved);
+        return saved.failure();
     }
-    session.quit();
-    return ArrayResult::ok(writer.stored());
+    (void)session.quit();
+    if (writer.stored().isEmpty() && report->refused > 0) {
+        return report->firstRefusal;
+    }
+    return writer.storedPaths();
 }
 
 }  // namespace
 
-ArrayResult receiveMail(const QString& server, const QString& user, const QString& password,
-                        const QString& command, const QString& mailDir,
-                        const TransportOptions& options) {
+Expected<QStringList> receiveMail(const QString& server, const QString& user,
+                                  const QString& password, const QString& command,
+                                  const QString& mailDir, const TransportOptions& options) {
     const QString verb = command.trimmed().toUpper();
     if (verb != QLatin1String("STAT") && verb != QLatin1String("LIST") &&
         verb != QLatin1String("SAVEALLD") && verb != QLatin1String("SAVEALL")) {
-        return ArrayResult::failed(QStringLiteral("受信の命令「%1」は使えません").arg(command));
+        return Failure{FailureKind::BadInput,
+                       QStringLiteral("受信の命令「%1」は使えません").arg(command)};
     }
     if ((verb == QLatin1String("SAVEALLD") || verb == QLatin1String("SAVEALL")) &&
         mailDir.isEmpty()) {
-        return ArrayResult::failed(
-            QStringLiteral("メールを保存するフォルダーが指定されていません"));
+        return Failure{FailureKind::BadInput,
+                       QStringLiteral("メールを保存するフォルダーが指定されていません")};
     }
     Pop3Session session(options);
-    if (Status opened = open(session, server, user, password)) {
-        return failed(*opened);
+    if (Expected<void> opened = open(session, server, user, password); !opened) {
+        return opened.failure();
     }
     if (verb == QLatin1String("STAT") || verb == QLatin1String("LIST")) {
         return statOrList(session, verb == QLatin1String("LIST"));

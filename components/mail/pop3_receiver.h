@@ -1,9 +1,10 @@
 #pragma once
 
-#include "array_result.h"
 #include "transport_options.h"
+#include "transport_result.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace orvane::mail {
 
@@ -17,10 +18,12 @@ namespace orvane::mail {
 //              then still on the server and nothing is reported twice.
 //  "SAVEALL"   the mails not reported before (by UIDL, remembered in
 //              mailDir) are saved; nothing is deleted. The elements are the
-//              full paths of the new files; no new mail gives no array.
-// Every failure carries a Japanese reason.
-ArrayResult receiveMail(const QString& server, const QString& user, const QString& password,
-                        const QString& command, const QString& mailDir,
-                        const TransportOptions& options);
+//              full paths of the new files; nothing new is an empty list.
+// A mail the server refuses to hand out stays on the server and is tried
+// again next time; the others arrive. When every mail was refused, the first
+// refusal is the failure. Every failure carries a Japanese reason.
+Expected<QStringList> receiveMail(const QString& server, const QString& user,
+                                  const QString& password, const QString& command,
+                                  const QString& mailDir, const TransportOptions& options);
 
 }  // namespace orvane::mail

@@ -38,9 +38,9 @@ std::unique_ptr<DovecotServer> startDovecot(bool tls) {
     return server;
 }
 
-ArrayResult receive(const QString& address, const char* command, const QString& dir = {},
-                    const QString& password = DovecotServer::password(),
-                    const TransportOptions& options = quickOptions()) {
+Expected<QStringList> receive(const QString& address, const char* command, const QString& dir = {},
+                              const QString& password = DovecotServer::password(),
+                              const TransportOptions& options = quickOptions()) {
     return receiveMail(address, DovecotServer::user(), password, QString::fromLatin1(command), dir,
                        options);
 }
@@ -54,7 +54,7 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
         bool expectEncrypted;
     };
     const Row rows[] = {
-        {"plain (server without TLS)", false, false, false},
+        {"plain (server without TLS, named pop3://)", false, false, false},
         {"STLS offered and used", true, false, true},
         {"implicit TLS", true, true, true},
     };
@@ -63,75 +63,77 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
         auto server = startDovecot(row.tlsServer);
         ASSERT_TRUE(server);
         const QString address = row.implicitTls ? loopback(server->pop3sPort(), "pop3s://")
-                                                : loopback(server->pop3Port());
+                                : row.tlsServer ? loopback(server->pop3Port())
+                                                : loopback(server->pop3Port(), "pop3://");
         for (int n = 1; n <= 3; ++n) {
             ASSERT_TRUE(server->deliver(sampleMail(n)));
         }
 
         Pop3Session session(quickOptions());
-        ASSERT_FALSE(session.connectToServer(*parseServerAddress(address, MailProtocol::Pop3)));
+        ASSERT_TRUE(session.connectToServer(*parseServerAddress(address, MailProtocol::Pop3)).ok());
         EXPECT_EQ(session.isEncrypted(), row.expectEncrypted);
         EXPECT_TRUE(session.usesPipelining());
-        ASSERT_FALSE(session.login(DovecotServer::user(), DovecotServer::password()));
-        ASSERT_FALSE(session.quit());
+        ASSERT_TRUE(session.login(DovecotServer::user(), DovecotServer::password()).ok());
+        ASSERT_TRUE(session.quit().ok());
 
-        const ArrayResult stat = receive(address, "STAT");
-        ASSERT_TRUE(stat.isArray()) << stat.error.toStdString();
-        ASSERT_EQ(stat.array->size(), 1);
-        EXPECT_TRUE(stat.array->at(0).startsWith(QStringLiteral("3 ")));
-        const ArrayResult list = receive(address, "LIST");
-        ASSERT_TRUE(list.isArray()) << list.error.toStdString();
-        EXPECT_EQ(list.array->size(), 4);
+        const Expected<QStringList> stat = receive(address, "STAT");
+        ASSERT_TRUE(stat.ok()) << stat.failure().reason.toStdString();
+        ASSERT_EQ(stat->size(), 1);
+        EXPECT_TRUE(stat->at(0).startsWith(QStringLiteral("3 ")));
+        const Expected<QStringList> list = receive(address, "LIST");
+        ASSERT_TRUE(list.ok()) << list.failure().reason.toStdString();
+        EXPECT_EQ(list->size(), 4);
 
         QTemporaryDir dir;
         const QString mailDir = dir.filePath(QStringLiteral("mail"));
-        const ArrayResult saved = receive(address, "SAVEALLD", mailDir);
-        ASSERT_TRUE(saved.isArray()) << saved.error.toStdString();
-        ASSERT_EQ(saved.array->size(), 4);
-        EXPECT_EQ(saved.array->at(0), stat.array->at(0));
+        const Expected<QStringList> saved = receive(address, "SAVEALLD", mailDir);
+        ASSERT_TRUE(saved.ok()) << saved.failure().reason.toStdString();
+        ASSERT_EQ(saved->size(), 4);
+        EXPECT_EQ(saved->at(0), stat->at(0));
         for (int n = 1; n <= 3; ++n) {
-            EXPECT_EQ(withoutCr(readFile(saved.array->at(n))), sampleMail(n));
-            EXPECT_EQ(QFileInfo(saved.array->at(n)).absolutePath(), QDir(mailDir).absolutePath());
+            EXPECT_EQ(withoutCr(readFile(saved->at(n))), sampleMail(n));
+            EXPECT_EQ(QFileInfo(saved->at(n)).absolutePath(), QDir(mailDir).absolutePath());
         }
         EXPECT_EQ(allFiles(mailDir).size(), 3);  // nothing else, no temporary files
         EXPECT_EQ(server->messageCount(), 0);
 
-        const ArrayResult none = receive(address, "SAVEALLD", mailDir);
-        ASSERT_TRUE(none.isArray());
-        EXPECT_EQ(*none.array, QStringList{QStringLiteral("0 0")});
+        const Expected<QStringList> none = receive(address, "SAVEALLD", mailDir);
+        ASSERT_TRUE(none.ok());
+        EXPECT_EQ(*none, QStringList{QStringLiteral("0 0")});
     }
 }
 
 TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     auto server = startDovecot(false);
     ASSERT_TRUE(server);
-    const QString address = loopback(server->pop3Port());
+    const QString address = loopback(server->pop3Port(), "pop3://");
     QTemporaryDir dir;
 
     ASSERT_TRUE(server->deliver(sampleMail(1)));
     ASSERT_TRUE(server->deliver(sampleMail(2)));
-    const ArrayResult first = receive(address, "SAVEALL", dir.path());
-    ASSERT_TRUE(first.isArray()) << first.error.toStdString();
-    ASSERT_EQ(first.array->size(), 2);
-    EXPECT_EQ(withoutCr(readFile(first.array->at(0))), sampleMail(1));
+    const Expected<QStringList> first = receive(address, "SAVEALL", dir.path());
+    ASSERT_TRUE(first.ok()) << first.failure().reason.toStdString();
+    ASSERT_EQ(first->size(), 2);
+    EXPECT_EQ(withoutCr(readFile(first->at(0))), sampleMail(1));
     EXPECT_EQ(server->messageCount(), 2);
 
-    const ArrayResult again = receive(address, "SAVEALL", dir.path());
-    EXPECT_FALSE(again.isArray());
-    EXPECT_FALSE(again.error.isEmpty());
+    // Nothing new is success with no files.
+    const Expected<QStringList> again = receive(address, "SAVEALL", dir.path());
+    ASSERT_TRUE(again.ok()) << again.failure().reason.toStdString();
+    EXPECT_TRUE(again->isEmpty());
 
     ASSERT_TRUE(server->deliver(sampleMail(3)));
-    const ArrayResult third = receive(address, "SAVEALL", dir.path());
-    ASSERT_TRUE(third.isArray()) << third.error.toStdString();
-    ASSERT_EQ(third.array->size(), 1);
-    EXPECT_EQ(withoutCr(readFile(third.array->at(0))), sampleMail(3));
+    const Expected<QStringList> third = receive(address, "SAVEALL", dir.path());
+    ASSERT_TRUE(third.ok()) << third.failure().reason.toStdString();
+    ASSERT_EQ(third->size(), 1);
+    EXPECT_EQ(withoutCr(readFile(third->at(0))), sampleMail(3));
     EXPECT_EQ(server->messageCount(), 3);
 
     // The mailer still receives all three.
     QTemporaryDir mailerDir;
-    const ArrayResult mailer = receive(address, "SAVEALLD", mailerDir.path());
-    ASSERT_TRUE(mailer.isArray());
-    EXPECT_EQ(mailer.array->size(), 4);
+    const Expected<QStringList> mailer = receive(address, "SAVEALLD", mailerDir.path());
+    ASSERT_TRUE(mailer.ok());
+    EXPECT_EQ(mailer->size(), 4);
 }
 
 TEST(Pop3Receiver, LargeMailArrivesWhole) {
@@ -147,10 +149,11 @@ TEST(Pop3Receiver, LargeMailArrivesWhole) {
         attachment.toBase64(QByteArray::Base64Encoding) + "\n--b--\n";
     ASSERT_TRUE(server->deliver(mail));
     QTemporaryDir dir;
-    const ArrayResult saved = receive(loopback(server->pop3Port()), "SAVEALLD", dir.path());
-    ASSERT_TRUE(saved.isArray()) << saved.error.toStdString();
-    ASSERT_EQ(saved.array->size(), 2);
-    EXPECT_TRUE(withoutCr(readFile(saved.array->at(1))) == mail);
+    const Expected<QStringList> saved =
+        receive(loopback(server->pop3Port(), "pop3://"), "SAVEALLD", dir.path());
+    ASSERT_TRUE(saved.ok()) << saved.failure().reason.toStdString();
+    ASSERT_EQ(saved->size(), 2);
+    EXPECT_TRUE(withoutCr(readFile(saved->at(1))) == mail);
     EXPECT_EQ(server->messageCount(), 0);
 }
 
@@ -172,10 +175,12 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
         const char* reasonPart;
     };
     const Row rows[] = {
-        {"wrong password", loopback(plain->pop3Port()), QStringLiteral("wrong"), quickOptions(),
-         FailureKind::Login, "ログイン"},
+        {"wrong password", loopback(plain->pop3Port(), "pop3://"), QStringLiteral("wrong"),
+         quickOptions(), FailureKind::Login, "ログイン"},
         {"no server", loopback(testing::freeLoopbackPort()), password, quickOptions(),
          FailureKind::Unreachable, "接続できません"},
+        {"server without TLS, account requires it", loopback(plain->pop3Port()), password,
+         quickOptions(), FailureKind::Tls, "pop3://127.0.0.1"},
         {"STLS certificate does not verify", loopback(tls->pop3Port()), password, untrusting,
          FailureKind::Tls, "安全に接続できません"},
         {"implicit TLS certificate does not verify", loopback(tls->pop3sPort(), "pop3s://"),
@@ -186,25 +191,26 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Pop3Session session(row.options);
-        Status status =
+        Expected<void> status =
             session.connectToServer(*parseServerAddress(row.server, MailProtocol::Pop3));
-        if (!status) {
+        if (status) {
             status = session.login(DovecotServer::user(), row.password);
         }
-        ASSERT_TRUE(status.has_value());
-        EXPECT_EQ(status->kind, row.kind) << status->reason.toStdString();
-        EXPECT_TRUE(status->reason.contains(QString::fromUtf8(row.reasonPart)))
-            << status->reason.toStdString();
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.failure().kind, row.kind) << status.failure().reason.toStdString();
+        EXPECT_TRUE(status.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
+            << status.failure().reason.toStdString();
 
         QTemporaryDir dir;
-        const ArrayResult result =
+        const Expected<QStringList> result =
             receive(row.server, "SAVEALLD", dir.path(), row.password, row.options);
-        EXPECT_FALSE(result.isArray());
-        EXPECT_EQ(result.error, status->reason);
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.failure().reason, status.failure().reason);
         EXPECT_TRUE(allFiles(dir.path()).isEmpty());
     }
     EXPECT_EQ(tls->messageCount(), 1);
     EXPECT_FALSE(tls->log().contains(QStringLiteral("Login: user=<testuser>")));
+    EXPECT_FALSE(plain->log().contains(QStringLiteral("Login: user=<testuser>")));
 }
 
 }  // namespace

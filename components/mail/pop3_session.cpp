@@ -1,10 +1,11 @@
 #include "pop3_session.h"
 
+#include "transport_failure.h"
+
 #include <QNetworkProxy>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
-#include <algorithm>
 #include <deque>
 
 namespace orvane::mail {
@@ -18,10 +19,10 @@ int ms(std::chrono::milliseconds duration) {
 }
 
 QString serverText(const QByteArray& text) {
-    return QString::fromUtf8(text).trimmed();
+    return QString::fromUtf8(text.left(200)).trimmed();
 }
 
-// A short Japanese account of a socket error, or Qt's own text.
+// A short Japanese account of a socket error.
 QString describe(const QSslSocket& socket) {
     if (!socket.sslHandshakeErrors().isEmpty()) {
         switch (socket.sslHandshakeErrors().first().error()) {
@@ -35,9 +36,12 @@ QString describe(const QSslSocket& socket) {
                 return QStringLiteral("証明書の名前がサーバー名と合いません");
             case QSslError::CertificateExpired:
                 return QStringLiteral("証明書の期限が切れています");
+            case QSslError::CertificateNotYetValid:
+                return QStringLiteral("証明書の有効期間がまだ始まっていません");
+            case QSslError::CertificateRevoked:
+                return QStringLiteral("証明書は取り消されています");
             default:
-                return QStringLiteral("証明書を確認できません: ") +
-                       socket.sslHandshakeErrors().first().errorString();
+                return QStringLiteral("証明書を確認できません");
         }
     }
     switch (socket.error()) {
@@ -51,8 +55,17 @@ QString describe(const QSslSocket& socket) {
             return QStringLiteral("サーバーが接続を閉じました");
         case QAbstractSocket::NetworkError:
             return QStringLiteral("ネットワークの障害");
+        case QAbstractSocket::SslHandshakeFailedError:
+            return QStringLiteral("暗号化の開始に失敗しました");
+        case QAbstractSocket::SslInternalError:
+        case QAbstractSocket::SslInvalidUserDataError:
+            return QStringLiteral("暗号化の処理に失敗しました");
+        case QAbstractSocket::SocketAccessError:
+            return QStringLiteral("通信する権限がありません");
+        case QAbstractSocket::SocketResourceError:
+            return QStringLiteral("通信に使う資源が足りません");
         default:
-            return socket.errorString();
+            return QStringLiteral("通信の障害");
     }
 }
 
@@ -62,7 +75,16 @@ bool hasLineBreak(const QString& text) {
 
 }  // namespace
 
-Pop3Session::Pop3Session(TransportOptions options) : options_(std::move(options)) {}
+MessageNumbers MessageNumbers::upTo(int count) {
+    MessageNumbers numbers;
+    numbers.count_ = std::max(0, count);
+    return numbers;
+}
+
+MessageNumbers::MessageNumbers(QList<int> numbers) : list_(std::move(numbers)) {}
+
+Pop3Session::Pop3Session(TransportOptions options)
+    : options_(std::move(options)), deadline_(options_) {}
 
 Pop3Session::~Pop3Session() {
     if (socket_) {
@@ -71,53 +93,23 @@ Pop3Session::~Pop3Session() {
 }
 
 Failure Pop3Session::failure(FailureKind kind, const QString& detail) const {
-    const QString server = address_.display();
-    QString text;
-    switch (kind) {
-        case FailureKind::Unreachable:
-            text = QStringLiteral("メールサーバー %1 に接続できません").arg(server);
-            break;
-        case FailureKind::Timeout:
-            text = QStringLiteral("メールサーバー %1 から応答がありません").arg(server);
-            break;
-        case FailureKind::Tls:
-            text = QStringLiteral(
-                       "メールサーバー %1 と安全に接続できません。暗号化か証明書の確認に"
-                       "失敗しました")
-                       .arg(server);
-            break;
-        case FailureKind::Login:
-            text = QStringLiteral(
-                       "メールサーバー %1 にログインできません。ユーザー名かパスワードを"
-                       "確かめてください")
-                       .arg(server);
-            break;
-        case FailureKind::Refused:
-            text = QStringLiteral("メールサーバー %1 が要求を断りました").arg(server);
-            break;
-        case FailureKind::ConnectionLost:
-            text = QStringLiteral("メールサーバー %1 との接続が途中で切れました").arg(server);
-            break;
-        case FailureKind::Protocol:
-            text = QStringLiteral("メールサーバー %1 の応答が正しくありません").arg(server);
-            break;
-        default:
-            text = QStringLiteral("受信したメールを保存できません");
-            break;
-    }
-    if (!detail.isEmpty()) {
-        text += QStringLiteral("（%1）").arg(detail);
-    }
-    return {kind, text};
+    return serverFailure(ServerRole::Receiving, kind, address_.display(), detail);
+}
+
+Failure Pop3Session::timedOut() const {
+    return failure(FailureKind::Timeout, deadline_.passed()
+                                             ? deadlineDetail(deadline_.allowedSeconds())
+                                             : silenceDetail());
 }
 
 Failure Pop3Session::socketFailure(const QString& during) const {
     const auto error = socket_->error();
+    if (error == QAbstractSocket::SocketTimeoutError) {
+        return timedOut();
+    }
     const QString detail =
         during.isEmpty() ? describe(*socket_) : during + QStringLiteral(": ") + describe(*socket_);
     switch (error) {
-        case QAbstractSocket::SocketTimeoutError:
-            return failure(FailureKind::Timeout, detail);
         case QAbstractSocket::SslHandshakeFailedError:
         case QAbstractSocket::SslInternalError:
         case QAbstractSocket::SslInvalidUserDataError:
@@ -137,8 +129,9 @@ Failure Pop3Session::socketFailure(const QString& during) const {
                    detail);
 }
 
-Status Pop3Session::connectToServer(const ServerAddress& address) {
+Expected<void> Pop3Session::connectToServer(const ServerAddress& address) {
     address_ = address;
+    deadline_ = OperationDeadline(options_);
     socket_ = std::make_unique<QSslSocket>();
     socket_->setProxy(QNetworkProxy::NoProxy);
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -146,9 +139,10 @@ Status Pop3Session::connectToServer(const ServerAddress& address) {
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     socket_->setSslConfiguration(tls);
 
+    const int connectWait = ms(deadline_.cap(options_.connectTimeout));
     if (address.implicitTls) {
         socket_->connectToHostEncrypted(address.host, address.port, address.host);
-        if (!socket_->waitForEncrypted(ms(options_.connectTimeout))) {
+        if (!socket_->waitForEncrypted(connectWait)) {
             if (socket_->error() == QAbstractSocket::SocketTimeoutError &&
                 socket_->state() != QAbstractSocket::ConnectedState) {
                 return failure(FailureKind::Unreachable, QStringLiteral("時間切れ"));
@@ -157,7 +151,7 @@ Status Pop3Session::connectToServer(const ServerAddress& address) {
         }
     } else {
         socket_->connectToHost(address.host, address.port);
-        if (!socket_->waitForConnected(ms(options_.connectTimeout))) {
+        if (!socket_->waitForConnected(connectWait)) {
             if (socket_->error() == QAbstractSocket::SocketTimeoutError) {
                 return failure(FailureKind::Unreachable, QStringLiteral("時間切れ"));
             }
@@ -168,23 +162,24 @@ Status Pop3Session::connectToServer(const ServerAddress& address) {
     // the acknowledgement of earlier ones.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
-    if (Status greeting = expectOk(QStringLiteral("挨拶"), FailureKind::Protocol)) {
+    if (Expected<void> greeting = expectOk(QStringLiteral("挨拶"), FailureKind::Protocol);
+        !greeting) {
         return greeting;
     }
-    if (Status capa = readCapabilities()) {
+    if (Expected<void> capa = readCapabilities(); !capa) {
         return capa;
     }
     if (!address.implicitTls && capabilities_.contains("STLS")) {
         return startTls();
     }
-    return std::nullopt;
+    return success();
 }
 
-Status Pop3Session::startTls() {
-    if (Status sent = send("STLS")) {
+Expected<void> Pop3Session::startTls() {
+    if (Expected<void> sent = send("STLS"); !sent) {
         return sent;
     }
-    if (Status ok = expectOk(QStringLiteral("STLS"), FailureKind::Tls)) {
+    if (Expected<void> ok = expectOk(QStringLiteral("STLS"), FailureKind::Tls); !ok) {
         return ok;
     }
     // Anything that came before the handshake was not protected: refuse it
@@ -193,7 +188,7 @@ Status Pop3Session::startTls() {
         return failure(FailureKind::Tls, QStringLiteral("STLS の前に余分なデータがあります"));
     }
     socket_->startClientEncryption();
-    if (!socket_->waitForEncrypted(ms(options_.idleTimeout))) {
+    if (!socket_->waitForEncrypted(ms(deadline_.cap(options_.idleTimeout)))) {
         return socketFailure(QStringLiteral("STLS"));
     }
     // The capabilities may differ once the connection is protected.
@@ -204,38 +199,43 @@ bool Pop3Session::isEncrypted() const {
     return socket_ && socket_->isEncrypted();
 }
 
-Status Pop3Session::queue(const QByteArray& command) {
+Expected<void> Pop3Session::queue(const QByteArray& command) {
     const QByteArray line = command + "\r\n";
     if (socket_->write(line) != line.size()) {
         return socketFailure({});
     }
-    return std::nullopt;
+    return success();
 }
 
-Status Pop3Session::send(const QByteArray& command) {
-    if (Status queued = queue(command)) {
+Expected<void> Pop3Session::send(const QByteArray& command) {
+    if (Expected<void> queued = queue(command); !queued) {
         return queued;
     }
     socket_->flush();
-    return std::nullopt;
+    return success();
 }
 
-Status Pop3Session::readMore() {
+Expected<void> Pop3Session::readMore() {
     if (socket_->bytesAvailable() == 0) {
         if (socket_->state() != QAbstractSocket::ConnectedState) {
             return failure(FailureKind::ConnectionLost);
         }
-        if (!socket_->waitForReadyRead(ms(options_.idleTimeout))) {
+        if (deadline_.passed()) {
+            return timedOut();
+        }
+        if (!socket_->waitForReadyRead(ms(deadline_.cap(options_.idleTimeout)))) {
             if (socket_->error() == QAbstractSocket::SocketTimeoutError) {
-                return failure(FailureKind::Timeout);
+                return timedOut();
             }
             if (socket_->bytesAvailable() == 0) {
                 return socketFailure({});
             }
         }
     }
-    reader_.append(socket_->readAll());
-    return std::nullopt;
+    const QByteArray data = socket_->readAll();
+    deadline_.addBytes(data.size());
+    reader_.append(data);
+    return success();
 }
 
 Expected<StatusLine> Pop3Session::readStatus() {
@@ -243,8 +243,8 @@ Expected<StatusLine> Pop3Session::readStatus() {
         if (std::optional<StatusLine> line = reader_.takeStatusLine()) {
             return *line;
         }
-        if (Status more = readMore()) {
-            return *more;
+        if (Expected<void> more = readMore(); !more) {
+            return more.failure();
         }
     }
 }
@@ -252,12 +252,12 @@ Expected<StatusLine> Pop3Session::readStatus() {
 Expected<StatusLine> Pop3Session::readWellFormedStatus() {
     Expected<StatusLine> status = readStatus();
     if (status && status->kind == StatusLine::Kind::Malformed) {
-        return failure(FailureKind::Protocol, serverText(status->text.left(200)));
+        return failure(FailureKind::Protocol, serverText(status->text));
     }
     return status;
 }
 
-Status Pop3Session::expectOk(const QString& whatFailed, FailureKind kind) {
+Expected<void> Pop3Session::expectOk(const QString& whatFailed, FailureKind kind) {
     Expected<StatusLine> status = readWellFormedStatus();
     if (!status) {
         return status.failure();
@@ -265,23 +265,36 @@ Status Pop3Session::expectOk(const QString& whatFailed, FailureKind kind) {
     if (!status->ok()) {
         return failure(kind, whatFailed + QStringLiteral(": ") + serverText(status->text));
     }
-    return std::nullopt;
+    return success();
 }
 
-Expected<QByteArray> Pop3Session::readMultiLine() {
+Expected<QByteArray> Pop3Session::readMultiLine(const QByteArray& command, qsizetype limit) {
     QByteArray data;
     while (!reader_.takeMultiLineData(data)) {
-        if (Status more = readMore()) {
-            return *more;
+        if (data.size() > limit) {
+            // The rest of the reply is not worth reading: the session ends here.
+            socket_->abort();
+            return failure(FailureKind::Protocol,
+                           QStringLiteral("%1 の応答が %2 KB を超えたため、受け取りを中止しました")
+                               .arg(QString::fromLatin1(command))
+                               .arg(limit / 1024));
         }
+        if (Expected<void> more = readMore(); !more) {
+            return more.failure();
+        }
+    }
+    if (data.size() > limit) {
+        return failure(FailureKind::Protocol, QStringLiteral("%1 の応答が %2 KB を超えました")
+                                                  .arg(QString::fromLatin1(command))
+                                                  .arg(limit / 1024));
     }
     return data;
 }
 
-Status Pop3Session::readCapabilities() {
+Expected<void> Pop3Session::readCapabilities() {
     capabilities_.clear();
     saslMechanisms_.clear();
-    if (Status sent = send("CAPA")) {
+    if (Expected<void> sent = send("CAPA"); !sent) {
         return sent;
     }
     Expected<StatusLine> status = readStatus();
@@ -289,9 +302,9 @@ Status Pop3Session::readCapabilities() {
         return status.failure();
     }
     if (!status->ok()) {
-        return std::nullopt;  // an old server without CAPA: no extensions
+        return success();  // an old server without CAPA: no extensions
     }
-    Expected<QByteArray> lines = readMultiLine();
+    Expected<QByteArray> lines = readMultiLine("CAPA", kMaxReplyBytes);
     if (!lines) {
         return lines.failure();
     }
@@ -308,16 +321,19 @@ Status Pop3Session::readCapabilities() {
             }
         }
     }
-    return std::nullopt;
+    return success();
 }
 
-Status Pop3Session::login(const QString& user, const QString& password) {
+Expected<void> Pop3Session::login(const QString& user, const QString& password) {
+    if (!isEncrypted() && !address_.plainAllowed) {
+        return plainConnectionRefused(ServerRole::Receiving, address_.display());
+    }
     if (hasLineBreak(user) || hasLineBreak(password)) {
         return failure(FailureKind::Login, QStringLiteral("使えない文字が含まれています"));
     }
     if (saslMechanisms_.contains("PLAIN")) {
         const QByteArray plain = QByteArray(1, '\0') + user.toUtf8() + '\0' + password.toUtf8();
-        if (Status sent = send("AUTH PLAIN " + plain.toBase64())) {
+        if (Expected<void> sent = send("AUTH PLAIN " + plain.toBase64()); !sent) {
             return sent;
         }
         Expected<StatusLine> status = readStatus();
@@ -327,25 +343,25 @@ Status Pop3Session::login(const QString& user, const QString& password) {
         if (status->kind == StatusLine::Kind::Continuation) {
             // The server did not take the initial response; cancel and fall
             // back to USER/PASS.
-            if (Status cancelled = send("*")) {
+            if (Expected<void> cancelled = send("*"); !cancelled) {
                 return cancelled;
             }
             if (Expected<StatusLine> reply = readStatus(); !reply) {
                 return reply.failure();
             }
         } else if (status->ok()) {
-            return std::nullopt;
+            return success();
         } else {
             return failure(FailureKind::Login, serverText(status->text));
         }
     }
-    if (Status sent = send("USER " + user.toUtf8())) {
+    if (Expected<void> sent = send("USER " + user.toUtf8()); !sent) {
         return sent;
     }
-    if (Status ok = expectOk(QStringLiteral("USER"), FailureKind::Login)) {
+    if (Expected<void> ok = expectOk(QStringLiteral("USER"), FailureKind::Login); !ok) {
         return ok;
     }
-    if (Status sent = send("PASS " + password.toUtf8())) {
+    if (Expected<void> sent = send("PASS " + password.toUtf8()); !sent) {
         return sent;
     }
     Expected<StatusLine> status = readStatus();
@@ -355,12 +371,12 @@ Status Pop3Session::login(const QString& user, const QString& password) {
     if (!status->ok()) {
         return failure(FailureKind::Login, serverText(status->text));
     }
-    return std::nullopt;
+    return success();
 }
 
 Expected<MailboxStat> Pop3Session::stat() {
-    if (Status sent = send("STAT")) {
-        return *sent;
+    if (Expected<void> sent = send("STAT"); !sent) {
+        return sent.failure();
     }
     Expected<StatusLine> status = readStatus();
     if (!status) {
@@ -372,25 +388,33 @@ Expected<MailboxStat> Pop3Session::stat() {
     const QList<QByteArray> words = status->text.simplified().split(' ');
     bool countOk = false;
     bool sizeOk = false;
-    MailboxStat figures;
+    qint64 count = -1;
+    qint64 size = -1;
     if (words.size() >= 2) {
-        figures.count = words[0].toLongLong(&countOk);
-        figures.size = words[1].toLongLong(&sizeOk);
+        count = words[0].toLongLong(&countOk);
+        size = words[1].toLongLong(&sizeOk);
     }
-    if (!countOk || !sizeOk || figures.count < 0 || figures.size < 0) {
+    if (!countOk || !sizeOk || count < 0 || size < 0) {
         return failure(FailureKind::Protocol, QStringLiteral("STAT: ") + serverText(status->text));
     }
-    return figures;
+    if (count > kMaxMessageCount) {
+        return failure(FailureKind::Protocol,
+                       QStringLiteral("STAT: メールが %1 通という答えは多すぎて受け付けられません")
+                           .arg(count));
+    }
+    return MailboxStat{static_cast<int>(count), size};
 }
 
-Expected<QList<MessageListing>> Pop3Session::listing(const QByteArray& command) {
-    if (Status sent = send(command)) {
-        return *sent;
+Expected<QList<MessageListing>> Pop3Session::listing(const QByteArray& command, int expectedCount) {
+    if (Expected<void> sent = send(command); !sent) {
+        return sent.failure();
     }
-    if (Status ok = expectOk(QString::fromLatin1(command))) {
-        return *ok;
+    if (Expected<void> ok = expectOk(QString::fromLatin1(command)); !ok) {
+        return ok.failure();
     }
-    Expected<QByteArray> lines = readMultiLine();
+    const qsizetype limit =
+        kMaxReplyBytes + qsizetype{std::max(0, expectedCount)} * kMaxListingLine;
+    Expected<QByteArray> lines = readMultiLine(command, limit);
     if (!lines) {
         return lines.failure();
     }
@@ -403,42 +427,87 @@ Expected<QList<MessageListing>> Pop3Session::listing(const QByteArray& command) 
         bool ok = false;
         const int number = words[0].toInt(&ok);
         if (!ok || number <= 0) {
-            return failure(
-                FailureKind::Protocol,
-                QString::fromLatin1(command) + QStringLiteral(": ") + serverText(line.left(200)));
+            return failure(FailureKind::Protocol,
+                           QString::fromLatin1(command) + QStringLiteral(": ") + serverText(line));
         }
         entries.append({number, words[1]});
     }
     return entries;
 }
 
-Expected<QList<MessageListing>> Pop3Session::list() {
-    return listing("LIST");
+Expected<QList<MessageListing>> Pop3Session::list(int expectedCount) {
+    return listing("LIST", expectedCount);
 }
 
-Expected<QList<MessageListing>> Pop3Session::uidl() {
-    return listing("UIDL");
+Expected<QList<MessageListing>> Pop3Session::uidl(int expectedCount) {
+    return listing("UIDL", expectedCount);
 }
 
-Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool deleteAfterSave) {
+Expected<bool> Pop3Session::retrieveOne(int number, MessageSink& sink, RetrievalReport& report) {
+    Expected<StatusLine> status = readWellFormedStatus();
+    if (!status) {
+        return status.failure();
+    }
+    if (!status->ok()) {
+        // One mail the server cannot hand out must not hold up the others:
+        // it stays on the server and is tried again next time.
+        if (report.refused++ == 0) {
+            report.firstRefusal =
+                failure(FailureKind::Refused,
+                        QStringLiteral("RETR %1: ").arg(number) + serverText(status->text));
+        }
+        return false;
+    }
+    if (Expected<void> begun = sink.begin(number); !begun) {
+        return begun.failure();
+    }
+    QByteArray chunk;
+    for (;;) {
+        const bool complete = reader_.takeMultiLineData(chunk);
+        if (!chunk.isEmpty()) {
+            Expected<void> written = sink.write(chunk);
+            chunk.clear();
+            if (!written) {
+                sink.abandon();
+                return written.failure();
+            }
+        }
+        if (complete) {
+            break;
+        }
+        if (Expected<void> more = readMore(); !more) {
+            sink.abandon();
+            return more.failure();
+        }
+    }
+    if (Expected<void> stored = sink.finish(number); !stored) {
+        return stored.failure();
+    }
+    return true;
+}
+
+Expected<RetrievalReport> Pop3Session::retrieve(const MessageNumbers& numbers, MessageSink& sink,
+                                                bool deleteAfterSave) {
     struct Pending {
         bool retrieve;
         int number;
     };
     const std::size_t window = usesPipelining() ? kPipelineWindow : 1;
     std::deque<Pending> pending;
-    unretrievable_.clear();
+    RetrievalReport report;
     qsizetype next = 0;
-    int finishedSinceCommit = 0;
-    QByteArray chunk;
+    int retrievesPending = 0;
+    int uncommitted = 0;
 
     while (next < numbers.size() || !pending.empty()) {
         bool wrote = false;
         while (next < numbers.size() && pending.size() < window) {
-            if (Status queued = queue("RETR " + QByteArray::number(numbers[next]))) {
-                return queued;
+            if (Expected<void> queued = queue("RETR " + QByteArray::number(numbers.at(next)));
+                !queued) {
+                return queued.failure();
             }
-            pending.push_back({true, numbers[next]});
+            pending.push_back({true, numbers.at(next)});
+            ++retrievesPending;
             ++next;
             wrote = true;
         }
@@ -449,78 +518,49 @@ Status Pop3Session::retrieve(const QList<int>& numbers, MessageSink& sink, bool 
         const Pending current = pending.front();
         pending.pop_front();
         if (!current.retrieve) {
-            if (Status ok = expectOk(QStringLiteral("DELE %1").arg(current.number))) {
-                return ok;
+            if (Expected<void> ok = expectOk(QStringLiteral("DELE %1").arg(current.number)); !ok) {
+                return ok.failure();
             }
             continue;
         }
-        Expected<StatusLine> status = readWellFormedStatus();
-        if (!status) {
-            return status.failure();
+        --retrievesPending;
+        Expected<bool> arrived = retrieveOne(current.number, sink, report);
+        if (!arrived) {
+            return arrived.failure();
         }
-        if (!status->ok()) {
-            // One mail the server cannot hand out must not hold up the others:
-            // it stays on the server and is tried again next time.
-            unretrievable_.append(
-                {current.number,
-                 failure(FailureKind::Refused, QStringLiteral("RETR %1: ").arg(current.number) +
-                                                   serverText(status->text))});
+        if (*arrived) {
+            ++uncommitted;
+        }
+        // Finished mail is made durable in batches while more is on its way;
+        // once nothing more can come (the last RETR may have been refused),
+        // whatever is finished is committed.
+        const bool moreToCome = next < numbers.size() || retrievesPending > 0;
+        if (uncommitted == 0 || (usesPipelining() && moreToCome && uncommitted < kCommitBatch)) {
             continue;
         }
-        if (Status begun = sink.begin(current.number)) {
-            return begun;
-        }
-        for (;;) {
-            const bool complete = reader_.takeMultiLineData(chunk);
-            if (!chunk.isEmpty()) {
-                Status written = sink.write(chunk);
-                chunk.clear();
-                if (written) {
-                    sink.abandon();
-                    return written;
-                }
-            }
-            if (complete) {
-                break;
-            }
-            if (Status more = readMore()) {
-                sink.abandon();
-                return more;
-            }
-        }
-        if (Status stored = sink.finish(current.number)) {
-            return stored;
-        }
-        ++finishedSinceCommit;
-        const bool moreToCome =
-            next < numbers.size() || std::any_of(pending.begin(), pending.end(),
-                                                 [](const Pending& p) { return p.retrieve; });
-        if (usesPipelining() && moreToCome && finishedSinceCommit < kCommitBatch) {
-            continue;
-        }
-        finishedSinceCommit = 0;
+        uncommitted = 0;
         Expected<QList<int>> durable = sink.commit();
         if (!durable) {
             return durable.failure();
         }
         if (deleteAfterSave) {
             for (int number : *durable) {
-                if (Status queued = queue("DELE " + QByteArray::number(number))) {
-                    return queued;
+                if (Expected<void> queued = queue("DELE " + QByteArray::number(number)); !queued) {
+                    return queued.failure();
                 }
                 pending.push_back({false, number});
             }
             socket_->flush();
         }
     }
-    return std::nullopt;
+    return report;
 }
 
-Status Pop3Session::quit() {
-    if (Status sent = send("QUIT")) {
+Expected<void> Pop3Session::quit() {
+    if (Expected<void> sent = send("QUIT"); !sent) {
         return sent;
     }
-    Status ok = expectOk(QStringLiteral("QUIT"));
+    Expected<void> ok = expectOk(QStringLiteral("QUIT"));
     socket_->disconnectFromHost();
     if (socket_->state() != QAbstractSocket::UnconnectedState) {
         socket_->waitForDisconnected(1000);

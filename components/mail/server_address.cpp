@@ -2,6 +2,8 @@
 
 #include <QHostAddress>
 
+#include <optional>
+
 namespace orvane::mail {
 
 namespace {
@@ -42,15 +44,7 @@ bool isValidHost(const QString& host) {
     return true;
 }
 
-}  // namespace
-
-QString ServerAddress::display() const {
-    const bool ipv6 = host.contains(QLatin1Char(':'));
-    return (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
-           QString::number(port);
-}
-
-std::optional<ServerAddress> parseServerAddress(const QString& text, MailProtocol protocol) {
+std::optional<ServerAddress> parse(const QString& text, MailProtocol protocol) {
     QString rest = text.trimmed();
     std::optional<bool> schemeTls;
     if (const qsizetype sep = rest.indexOf(QLatin1String("://")); sep >= 0) {
@@ -116,7 +110,29 @@ std::optional<ServerAddress> parseServerAddress(const QString& text, MailProtoco
     address.host = host;
     address.port = port.value_or(defaultPort(protocol, schemeTls.value_or(false)));
     address.implicitTls = schemeTls.value_or(false) || isImplicitTlsPort(protocol, address.port);
+    address.plainAllowed = schemeTls.has_value() && !address.implicitTls;
     return address;
+}
+
+}  // namespace
+
+QString ServerAddress::display() const {
+    const bool ipv6 = host.contains(QLatin1Char(':'));
+    return (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
+           QString::number(port);
+}
+
+Expected<ServerAddress> parseServerAddress(const QString& text, MailProtocol protocol) {
+    if (std::optional<ServerAddress> address = parse(text, protocol)) {
+        return *address;
+    }
+    const QString role = protocol == MailProtocol::Pop3 ? QStringLiteral("受信サーバー")
+                                                        : QStringLiteral("送信サーバー");
+    if (text.trimmed().isEmpty()) {
+        return Failure{FailureKind::BadInput, QStringLiteral("%1が指定されていません").arg(role)};
+    }
+    return Failure{FailureKind::BadInput,
+                   QStringLiteral("%1の指定「%2」が正しくありません").arg(role, text.trimmed())};
 }
 
 }  // namespace orvane::mail

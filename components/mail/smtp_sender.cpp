@@ -1,6 +1,10 @@
 #include "smtp_sender.h"
 
+#include "mail_address.h"
 #include "server_address.h"
+#include "transport_failure.h"
+
+#include <QElapsedTimer>
 
 #include <QFile>
 
@@ -147,43 +151,43 @@ QByteArray caBundleWith(const QByteArray& extraPem) {
 }
 
 Failure smtpFailure(FailureKind kind, const QString& server, const QString& detail) {
-    QString text;
-    switch (kind) {
-        case FailureKind::Unreachable:
-            text = QStringLiteral("送信サーバー %1 に接続できません").arg(server);
-            break;
-        case FailureKind::Timeout:
-            text = QStringLiteral("送信サーバー %1 から応答がありません").arg(server);
-            break;
-        case FailureKind::Tls:
-            text = QStringLiteral(
-                       "送信サーバー %1 と安全に接続できません。暗号化か証明書の確認に"
-                       "失敗しました")
-                       .arg(server);
-            break;
-        case FailureKind::Login:
-            text = QStringLiteral(
-                       "送信サーバー %1 にログインできません。ユーザー名かパスワードを"
-                       "確かめてください")
-                       .arg(server);
-            break;
-        case FailureKind::Refused:
-            text = QStringLiteral("送信サーバー %1 がメールを受け付けませんでした").arg(server);
-            break;
-        case FailureKind::ConnectionLost:
-            text = QStringLiteral("送信サーバー %1 との接続が途中で切れました").arg(server);
-            break;
-        case FailureKind::Protocol:
-            text = QStringLiteral("送信サーバー %1 の応答が正しくありません").arg(server);
-            break;
+    return serverFailure(ServerRole::Sending, kind, server, detail);
+}
+
+// What went wrong, in Japanese, for the libcurl results that end a session
+// without a reply from the server to quote.
+QString curlDetail(CURLcode code) {
+    switch (code) {
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return QStringLiteral("証明書を確認できません。発行元、名前か期限が合いません");
+        case CURLE_SSL_CONNECT_ERROR:
+            return QStringLiteral("暗号化の開始に失敗しました");
+        case CURLE_SSL_CACERT_BADFILE:
+            return QStringLiteral("信頼する証明書の一覧を読めません");
+        case CURLE_USE_SSL_FAILED:
+            return QStringLiteral("暗号化を始められませんでした");
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return QStringLiteral("証明書に問題があります");
+        case CURLE_SSL_CIPHER:
+            return QStringLiteral("使える暗号方式がありません");
+        case CURLE_LOGIN_DENIED:
+            return QStringLiteral("ログインを断られました");
+        case CURLE_SEND_ERROR:
+            return QStringLiteral("データを送れませんでした");
+        case CURLE_RECV_ERROR:
+            return QStringLiteral("データを受け取れませんでした");
+        case CURLE_GOT_NOTHING:
+            return QStringLiteral("サーバーが何も返さずに接続を閉じました");
+        case CURLE_WEIRD_SERVER_REPLY:
+            return QStringLiteral("サーバーの応答を理解できません");
+        case CURLE_OUT_OF_MEMORY:
+            return QStringLiteral("メモリーが足りません");
         default:
-            text = QStringLiteral("メールを送信できません");
-            break;
+            return QStringLiteral("libcurl のエラー %1").arg(static_cast<int>(code));
     }
-    if (!detail.isEmpty()) {
-        text += QStringLiteral("（%1）").arg(detail);
-    }
-    return {kind, text};
 }
 
 struct CurlDeleter {
@@ -193,10 +197,11 @@ struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
-// One SMTP session through libcurl. `useSsl` is libcurl's STARTTLS policy.
+// One SMTP session through libcurl. `useSsl` is libcurl's STARTTLS policy;
+// the session ends with CURLE_OPERATION_TIMEDOUT after `timeLimit`.
 CURLcode attemptSend(const SmtpEnvelope& envelope, const TransportOptions& options,
-                     const ServerAddress& address, long useSsl, Conversation& conversation,
-                     char* errorBuffer) {
+                     const ServerAddress& address, long useSsl, std::chrono::milliseconds timeLimit,
+                     Conversation& conversation) {
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
     if (!curl) {
         return CURLE_FAILED_INIT;
@@ -212,10 +217,11 @@ CURLcode attemptSend(const SmtpEnvelope& envelope, const TransportOptions& optio
                              : address.host;
     const QByteArray url = (address.implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
                            host.toUtf8() + ':' + QByteArray::number(address.port);
-    const QByteArray from = '<' + bareAddress(envelope.from).toUtf8() + '>';
+    // The addresses were checked: nothing in them can end the bracket.
+    const QByteArray from = '<' + envelope.from.toUtf8() + '>';
     std::unique_ptr<curl_slist, SlistDeleter> recipients;
     for (const QString& to : envelope.to) {
-        const QByteArray rcpt = '<' + bareAddress(to).toUtf8() + '>';
+        const QByteArray rcpt = '<' + to.toUtf8() + '>';
         recipients.reset(curl_slist_append(recipients.release(), rcpt.constData()));
     }
     const QByteArray user = envelope.login.user.toUtf8();
@@ -226,9 +232,10 @@ CURLcode attemptSend(const SmtpEnvelope& envelope, const TransportOptions& optio
     curl_easy_setopt(handle, CURLOPT_URL, url.constData());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(options.connectTimeout.count()));
+                     static_cast<long>(std::min(options.connectTimeout, timeLimit).count()));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                     std::max(1L, static_cast<long>(timeLimit.count())));
     const long idleSeconds =
         std::max<long>(1, static_cast<long>(options.idleTimeout.count() / 1000));
     curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds);
@@ -264,93 +271,64 @@ CURLcode attemptSend(const SmtpEnvelope& envelope, const TransportOptions& optio
 
 }  // namespace
 
-QString bareAddress(const QString& text) {
-    const qsizetype open = text.lastIndexOf(QLatin1Char('<'));
-    const qsizetype close = text.lastIndexOf(QLatin1Char('>'));
-    if (open >= 0 && close > open) {
-        return text.mid(open + 1, close - open - 1).trimmed();
-    }
-    return text.trimmed();
-}
-
-QStringList recipientAddresses(const QString& field) {
-    QStringList addresses;
-    QString current;
-    bool quoted = false;
-    int angle = 0;
-    auto take = [&] {
-        const QString address = bareAddress(current);
-        if (!address.isEmpty()) {
-            addresses << address;
-        }
-        current.clear();
-    };
-    for (QChar c : field) {
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (!quoted && c == QLatin1Char('<')) {
-            ++angle;
-        } else if (!quoted && c == QLatin1Char('>') && angle > 0) {
-            --angle;
-        } else if (!quoted && angle == 0 && (c == QLatin1Char(',') || c == QLatin1Char(';'))) {
-            take();
-            continue;
-        }
-        current += c;
-    }
-    take();
-    return addresses;
-}
-
-Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
-    const std::optional<ServerAddress> address =
-        parseServerAddress(envelope.server, MailProtocol::Smtp);
+Expected<void> sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
+    const Expected<ServerAddress> address = parseServerAddress(envelope.server, MailProtocol::Smtp);
     if (!address) {
-        return Failure{
-            FailureKind::Unreachable,
-            QStringLiteral("送信サーバーの指定「%1」が正しくありません").arg(envelope.server)};
+        return address.failure();
     }
     const QString server = address->display();
-    if (envelope.to.isEmpty()) {
-        return smtpFailure(FailureKind::Disk, server, QStringLiteral("宛先がありません"));
+    if (Expected<void> checked = checkEnvelopeAddress(envelope.from, QStringLiteral("差出人"));
+        !checked) {
+        return checked;
     }
-    for (const QString& text : envelope.to + QStringList{envelope.from}) {
-        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))) {
-            return smtpFailure(FailureKind::Disk, server,
-                               QStringLiteral("アドレスに使えない文字が含まれています"));
+    if (envelope.to.isEmpty()) {
+        return Failure{FailureKind::BadInput, QStringLiteral("宛先がありません")};
+    }
+    for (const QString& to : envelope.to) {
+        if (Expected<void> checked = checkEnvelopeAddress(to, QStringLiteral("宛先")); !checked) {
+            return checked;
         }
     }
 
     initCurlOnce();
     // STARTTLS is required wherever a server can do it: with libcurl's "try"
     // policy a server that offers it and then declines would be given the
-    // login in plain text. Only a server that never offered STARTTLS is
-    // spoken to in plain text, on a second connection.
-    char errorBuffer[CURL_ERROR_SIZE] = {};
+    // login in plain text. Only where the account allows plain text, a server
+    // that never offered STARTTLS is spoken to without it, on a second
+    // connection.
+    const std::chrono::milliseconds timeLimit = options.timeAllowedFor(envelope.message.size());
+    QElapsedTimer elapsed;
+    elapsed.start();
     Conversation conversation;
     long useSsl = CURLUSESSL_ALL;
     CURLcode code = CURLE_OK;
     for (;;) {
         conversation = Conversation{};
-        errorBuffer[0] = 0;
-        code = attemptSend(envelope, options, *address, useSsl, conversation, errorBuffer);
+        const auto left = timeLimit - std::chrono::milliseconds(elapsed.elapsed());
+        if (left.count() <= 0) {
+            code = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
+        code = attemptSend(envelope, options, *address, useSsl, left, conversation);
         const bool noStartTls = code == CURLE_USE_SSL_FAILED && !address->implicitTls &&
                                 !conversation.startTlsOffered && !conversation.authSent;
         if (!noStartTls || useSsl == CURLUSESSL_NONE) {
             break;
         }
+        if (!address->plainAllowed) {
+            return plainConnectionRefused(ServerRole::Sending, server);
+        }
         useSsl = CURLUSESSL_NONE;
     }
     if (code == CURLE_FAILED_INIT) {
-        return smtpFailure(FailureKind::Disk, server,
+        return smtpFailure(FailureKind::Internal, server,
                            QStringLiteral("libcurl を初期化できません"));
     }
     if (code == CURLE_OK) {
-        return std::nullopt;
+        return success();
     }
 
-    const QString curlText =
-        QString::fromUtf8(errorBuffer[0] != 0 ? errorBuffer : curl_easy_strerror(code));
+    const QString curlText = curlDetail(code);
     const QString reply = QString::fromUtf8(conversation.lastErrorReply);
     if (code == CURLE_USE_SSL_FAILED && conversation.startTlsOffered) {
         return smtpFailure(
@@ -367,10 +345,12 @@ Status sendSmtp(const SmtpEnvelope& envelope, const TransportOptions& options) {
             return smtpFailure(FailureKind::Unreachable, server,
                                QStringLiteral("接続を拒否されました"));
         case CURLE_OPERATION_TIMEDOUT:
-            return smtpFailure(FailureKind::Timeout, server, QStringLiteral("時間切れ"));
+            return smtpFailure(FailureKind::Timeout, server,
+                               elapsed.elapsed() >= timeLimit.count()
+                                   ? deadlineDetail((timeLimit.count() + 999) / 1000)
+                                   : silenceDetail());
         case CURLE_PEER_FAILED_VERIFICATION:
-            return smtpFailure(FailureKind::Tls, server,
-                               QStringLiteral("証明書を確認できません: ") + curlText);
+            return smtpFailure(FailureKind::Tls, server, curlText);
         case CURLE_LOGIN_DENIED:
             return smtpFailure(FailureKind::Login, server, reply.isEmpty() ? curlText : reply);
         case CURLE_SSL_CONNECT_ERROR:

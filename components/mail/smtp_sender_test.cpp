@@ -1,8 +1,10 @@
 // SendMail's transport against the aiosmtpd sink on 127.0.0.1.
 #include "smtp_sender.h"
+#include "mail_client.h"
 #include "smtp_sink_server.h"
 #include "transport_test_support.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
@@ -46,17 +48,18 @@ TEST_F(SmtpSender, SendsOverEveryKindOfConnection) {
         {"STARTTLS then AUTH", &tls, loopback(tls.port()), login, true},
         {"implicit TLS then AUTH", &tls, loopback(tls.smtpsPort(), "smtps://"), login, true},
         {"plain without login", &noAuth, loopback(noAuth.port(), "smtp://"), {}, false},
+        {"plain scheme still takes STARTTLS", &tls, loopback(tls.port(), "smtp://"), login, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const qsizetype before = row.server->captured().size();
-        const Status status = sendSmtp({row.address,
-                                        row.login,
-                                        QStringLiteral("Taro <taro@example.jp>"),
-                                        {QStringLiteral("hanako@example.jp")},
-                                        kMessage},
-                                       quickOptions());
-        ASSERT_FALSE(status) << status->reason.toStdString();
+        const Expected<void> sent = sendSmtp({row.address,
+                                              row.login,
+                                              QStringLiteral("taro@example.jp"),
+                                              {QStringLiteral("hanako@example.jp")},
+                                              kMessage},
+                                             quickOptions());
+        ASSERT_TRUE(sent.ok()) << sent.failure().reason.toStdString();
         const auto captured = row.server->captured();
         ASSERT_EQ(captured.size(), before + 1);
         const auto& mail = captured.last();
@@ -82,7 +85,7 @@ TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
         const char* reasonPart;
     };
     const Row rows[] = {
-        {"login given, no AUTH offered", loopback(noAuth.port()), login,
+        {"login given, no AUTH offered", loopback(noAuth.port(), "smtp://"), login,
          QStringLiteral("hanako@example.jp"), true, FailureKind::Refused, "AUTH"},
         {"wrong password",
          tlsAddress,
@@ -104,13 +107,13 @@ TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const Status status = sendSmtp(
+        const Expected<void> sent = sendSmtp(
             {row.address, row.login, QStringLiteral("taro@example.jp"), {row.to}, kMessage},
             quickOptions(row.trust));
-        ASSERT_TRUE(status.has_value());
-        EXPECT_EQ(status->kind, row.kind) << status->reason.toStdString();
-        EXPECT_TRUE(status->reason.contains(QString::fromUtf8(row.reasonPart)))
-            << status->reason.toStdString();
+        ASSERT_FALSE(sent.ok());
+        EXPECT_EQ(sent.failure().kind, row.kind) << sent.failure().reason.toStdString();
+        EXPECT_TRUE(sent.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
+            << sent.failure().reason.toStdString();
     }
     EXPECT_TRUE(tls.captured().isEmpty());
     EXPECT_TRUE(noAuth.captured().isEmpty());
@@ -121,13 +124,109 @@ TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
         << noStartTls.loginAttempts().join(", ").toStdString();
 }
 
-TEST(SmtpAddresses, RecipientFieldsBecomeBareAddresses) {
-    EXPECT_EQ(
-        recipientAddresses(
-            QStringLiteral("\"Yamada, Taro\" <taro@example.jp>; hanako@example.jp,")),
-        (QStringList{QStringLiteral("taro@example.jp"), QStringLiteral("hanako@example.jp")}));
-    EXPECT_EQ(bareAddress(QStringLiteral(" 山田 <yamada@example.jp> ")),
-              QStringLiteral("yamada@example.jp"));
+// Through the component: the addresses are checked before anything goes out,
+// and the To header names exactly the envelope's recipients.
+TEST_F(SmtpSender, AddressesAreCheckedAndTheHeaderMatchesTheEnvelope) {
+    MailClient client(quickOptions());
+    const QString server = loopback(noAuth.port(), "smtp://");
+    struct Row {
+        const char* name;
+        QString to;
+        QString from;
+    };
+    const Row rows[] = {
+        {"ESMTP parameter smuggled into RCPT TO", QStringLiteral("a@b.com> SIZE=1"),
+         QStringLiteral("taro@example.jp")},
+        {"ESMTP parameter smuggled into MAIL FROM", QStringLiteral("hanako@example.jp"),
+         QStringLiteral("taro@example.jp> SIZE=1")},
+        {"second command after a line break",
+         QStringLiteral("hanako@example.jp\r\nRCPT TO:<x@example.jp>"),
+         QStringLiteral("taro@example.jp")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Expected<void> sent = client.sendMail(server, row.to, row.from, QStringLiteral("s"),
+                                                    QStringLiteral("b"), {}, {});
+        ASSERT_FALSE(sent.ok());
+        EXPECT_EQ(sent.failure().kind, FailureKind::BadInput)
+            << sent.failure().reason.toStdString();
+        EXPECT_TRUE(
+            sent.failure().reason.contains(QStringLiteral("メールアドレスとして正しくありません")))
+            << sent.failure().reason.toStdString();
+    }
+    EXPECT_TRUE(noAuth.received().isEmpty()) << noAuth.received().toStdString();
+
+    const Expected<void> sent = client.sendMail(
+        server, QStringLiteral("\"Yamada, Taro\" <taro@example.jp>; 花子 <hanako@example.jp>"),
+        QStringLiteral("Jiro <jiro@example.jp>"), QStringLiteral("s"), QStringLiteral("b"), {}, {});
+    ASSERT_TRUE(sent.ok()) << sent.failure().reason.toStdString();
+    const auto captured = noAuth.captured();
+    ASSERT_EQ(captured.size(), 1);
+    const auto& mail = captured.first();
+    EXPECT_EQ(mail.envelope.value("mail_from").toString(), QStringLiteral("jiro@example.jp"));
+    const QJsonArray rcpt = mail.envelope.value("rcpt_tos").toArray();
+    ASSERT_EQ(rcpt.size(), 2);
+    EXPECT_EQ(rcpt[0].toString(), QStringLiteral("taro@example.jp"));
+    EXPECT_EQ(rcpt[1].toString(), QStringLiteral("hanako@example.jp"));
+    // The To header, unfolded: both mailboxes, the quoted comma kept inside its name.
+    const qsizetype headerEnd = mail.message.indexOf("\r\n\r\n");
+    QByteArray to;
+    for (const QByteArray& line : mail.message.left(headerEnd).split('\n')) {
+        if (line.startsWith("To:")) {
+            to = line;
+        } else if (!to.isEmpty() && (line.startsWith(' ') || line.startsWith('\t'))) {
+            to += line;
+        } else if (!to.isEmpty()) {
+            break;
+        }
+    }
+    EXPECT_TRUE(to.contains("<taro@example.jp>")) << to.toStdString();
+    EXPECT_TRUE(to.contains("<hanako@example.jp>")) << to.toStdString();
+    EXPECT_TRUE(to.contains("\"Yamada, Taro\"")) << to.toStdString();
+}
+
+// Servers of their own, started only here: one that offers AUTH without ever
+// offering STARTTLS, and one that answers a byte at a time.
+TEST(SmtpHostileServer, NeitherGetsThePasswordNorHoldsTheClient) {
+    SmtpSinkServer noTls{{{}, {}, true}};
+    SmtpSinkServer trickle{{{}, {}, false, false, 20}};
+    ASSERT_TRUE(noTls.start()) << noTls.error().toStdString();
+    ASSERT_TRUE(trickle.start()) << trickle.error().toStdString();
+    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
+    TransportOptions options = quickOptions();
+    options.operationBaseTime = std::chrono::seconds(1);
+    MailClient client(options);
+
+    QElapsedTimer timer;
+    timer.start();
+    const Expected<void> slow = client.sendMail(
+        loopback(trickle.port(), "smtp://"), QStringLiteral("hanako@example.jp"),
+        QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), {}, {});
+    ASSERT_FALSE(slow.ok());
+    EXPECT_EQ(slow.failure().kind, FailureKind::Timeout) << slow.failure().reason.toStdString();
+    EXPECT_TRUE(slow.failure().reason.contains(QStringLiteral("時間切れ")))
+        << slow.failure().reason.toStdString();
+    EXPECT_LT(timer.elapsed(), 30000);  // the limit is about a second; generous
+    EXPECT_TRUE(trickle.captured().isEmpty());
+
+    const Expected<void> plain = client.sendMail(
+        loopback(noTls.port()), QStringLiteral("hanako@example.jp"),
+        QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), {}, login);
+    ASSERT_FALSE(plain.ok());
+    EXPECT_EQ(plain.failure().kind, FailureKind::Tls) << plain.failure().reason.toStdString();
+    EXPECT_TRUE(
+        plain.failure().reason.contains(QStringLiteral("smtp://127.0.0.1:%1").arg(noTls.port())))
+        << plain.failure().reason.toStdString();
+    EXPECT_TRUE(noTls.captured().isEmpty());
+    EXPECT_TRUE(noTls.loginAttempts().isEmpty());
+    const QByteArray received = noTls.received();
+    const QByteArray password = SmtpSinkServer::password().toUtf8();
+    for (const QByteArray& secret :
+         {password,
+          (QByteArray(1, '\0') + SmtpSinkServer::user().toUtf8() + '\0' + password).toBase64(),
+          password.toBase64(), QByteArray("AUTH"), QByteArray("MAIL FROM")}) {
+        EXPECT_FALSE(received.contains(secret)) << received.toStdString();
+    }
 }
 
 }  // namespace

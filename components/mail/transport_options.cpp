@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace orvane::mail {
 
 TransportOptions TransportOptions::fromEnvironment() {
@@ -11,6 +13,11 @@ TransportOptions TransportOptions::fromEnvironment() {
         options.extraCaFiles << extra;
     }
     return options;
+}
+
+std::chrono::milliseconds TransportOptions::timeAllowedFor(qint64 bytes) const {
+    const qint64 rate = std::max<qint64>(1, minimumBytesPerSecond);
+    return operationBaseTime + std::chrono::milliseconds(std::max<qint64>(0, bytes) * 1000 / rate);
 }
 
 QList<QSslCertificate> TransportOptions::extraCaCertificates() const {

@@ -28,6 +28,20 @@ inline TransportOptions quickOptions(bool trustTestCa = true,
     return options;
 }
 
+// `count` mails of `lines` numbered lines each (CRLF), one with a stuffed dot.
+inline QList<QByteArray> numberedMails(int count, int lines = 200) {
+    QList<QByteArray> messages;
+    for (int n = 1; n <= count; ++n) {
+        QByteArray body;
+        for (int line = 0; line < lines; ++line) {
+            body +=
+                "line " + QByteArray::number(line) + " of mail " + QByteArray::number(n) + "\r\n";
+        }
+        messages << "Subject: mail " + QByteArray::number(n) + "\r\n\r\n..dot line\r\n" + body;
+    }
+    return messages;
+}
+
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -38,6 +52,8 @@ inline QStringList allFiles(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden);
 }
 
+// "127.0.0.1:port" after `scheme`: "pop3://" or "smtp://" for a server
+// without TLS, nothing for one with STLS/STARTTLS.
 inline QString loopback(quint16 port, const char* scheme = "") {
     return QLatin1String(scheme) + QStringLiteral("127.0.0.1:") + QString::number(port);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio_format.h"
-#include "result.h"
+#include "recorder_failure.h"
 
 #include <cstdint>
 #include <span>
@@ -21,7 +21,7 @@ class AudioSource {
     // Fills the front of `buffer` with whole frames of interleaved samples and returns
     // how many samples it wrote; 0 means the input has ended. `buffer` holds a whole
     // number of frames. A device blocks until the samples have been captured.
-    virtual Result<std::size_t> read(std::span<std::int16_t> buffer) = 0;
+    virtual Expected<std::size_t> read(std::span<std::int16_t> buffer) = 0;
 };
 
 }  // namespace orvane::recorder

@@ -70,7 +70,9 @@ std::optional<DecodedAudio> decodeMp3(const std::string& path) {
 
 std::optional<DecodedAudio> decodeWithLibav(const std::string& path) {
     AVFormatContext* rawFormat = nullptr;
-    if (avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr) < 0) {
+    // "file:" so that a colon in the path is not taken for a protocol.
+    const std::string url = "file:" + path;
+    if (avformat_open_input(&rawFormat, url.c_str(), nullptr, nullptr) < 0) {
         return std::nullopt;
     }
     std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> format(

@@ -2,10 +2,9 @@
 
 #include "audio_format.h"
 #include "output_format.h"
-#include "result.h"
+#include "recorder_failure.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,19 +26,10 @@ class Encoder {
     virtual ~Encoder() = default;
 
     // `samples` hold whole frames in the format the encoder was opened for.
-    virtual Status write(std::span<const std::int16_t> samples) = 0;
-    virtual Status finish() = 0;
+    virtual Expected<void> write(std::span<const std::int16_t> samples) = 0;
+    virtual Expected<void> finish() = 0;
     // What it writes, e.g. "MP3 (LAME), 32000 Hz, 32 kbps CBR".
     virtual std::string description() const = 0;
 };
-
-// Opens the encoder of settings.format writing to `path`. `input` is the format of the
-// samples it will get; its rate must be one of supportedSampleRates(settings.format).
-Result<std::unique_ptr<Encoder>> openEncoder(const EncoderSettings& settings,
-                                             const AudioFormat& input, const std::string& path);
-
-// Wraps `inner` so that samples at `inputRate` reach it at `outputRate` (libswresample).
-Result<std::unique_ptr<Encoder>> withResampling(std::unique_ptr<Encoder> inner, int channels,
-                                                int inputRate, int outputRate);
 
 }  // namespace orvane::recorder

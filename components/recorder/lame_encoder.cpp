@@ -23,7 +23,7 @@ class LameEncoder final : public Encoder {
     LameEncoder(const LameEncoder&) = delete;
     LameEncoder& operator=(const LameEncoder&) = delete;
 
-    Status write(std::span<const std::int16_t> samples) override {
+    Expected<void> write(std::span<const std::int16_t> samples) override {
         const int frames =
             static_cast<int>(samples.size() / static_cast<std::size_t>(input_.channels));
         // LAME's worst case: 1.25 * samples + 7200 bytes.
@@ -38,7 +38,7 @@ class LameEncoder final : public Encoder {
         return put(bytes);
     }
 
-    Status finish() override {
+    Expected<void> finish() override {
         buffer_.resize(7200);
         if (auto flushed =
                 put(lame_encode_flush(lame_, buffer_.data(), static_cast<int>(buffer_.size())));
@@ -79,9 +79,10 @@ class LameEncoder final : public Encoder {
     }
 
   private:
-    Status put(int bytes) {
+    Expected<void> put(int bytes) {
         if (bytes < 0) {
-            return failure("MP3 encoding failed (LAME error " + std::to_string(bytes) + ")");
+            return failure(FailureKind::Internal,
+                           "MP3 encoding failed (LAME error " + std::to_string(bytes) + ")");
         }
         if (bytes > 0 && std::fwrite(buffer_.data(), 1, static_cast<std::size_t>(bytes), file_) !=
                              static_cast<std::size_t>(bytes)) {
@@ -89,7 +90,9 @@ class LameEncoder final : public Encoder {
         }
         return success();
     }
-    Error writeError() const { return failure("cannot write \"" + path_ + "\""); }
+    Failure writeError() const {
+        return failure(FailureKind::Disk, "cannot write \"" + path_ + "\"");
+    }
 
     lame_global_flags* lame_;
     std::FILE* file_;
@@ -101,12 +104,12 @@ class LameEncoder final : public Encoder {
 
 }  // namespace
 
-Result<std::unique_ptr<Encoder>> openLameEncoder(const EncoderSettings& settings,
-                                                 const AudioFormat& input,
-                                                 const std::string& path) {
+Expected<std::unique_ptr<Encoder>> openLameEncoder(const EncoderSettings& settings,
+                                                   const AudioFormat& input,
+                                                   const std::string& path) {
     lame_global_flags* lame = lame_init();
     if (lame == nullptr) {
-        return failure("cannot start the MP3 encoder (LAME)");
+        return failure(FailureKind::Internal, "cannot start the MP3 encoder (LAME)");
     }
     lame_set_in_samplerate(lame, input.sampleRate);
     lame_set_out_samplerate(lame, input.sampleRate);
@@ -123,13 +126,14 @@ Result<std::unique_ptr<Encoder>> openLameEncoder(const EncoderSettings& settings
     }
     if (lame_init_params(lame) < 0) {
         lame_close(lame);
-        return failure("the MP3 encoder refuses " + describe(input) + " at " +
-                       std::to_string(settings.bitrateKbps) + " kbps");
+        return failure(FailureKind::BadInput, "the MP3 encoder refuses " + describe(input) +
+                                                  " at " + std::to_string(settings.bitrateKbps) +
+                                                  " kbps");
     }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         lame_close(lame);
-        return failure("cannot write \"" + path + "\"");
+        return failure(FailureKind::Disk, "cannot write \"" + path + "\"");
     }
     return std::unique_ptr<Encoder>(
         std::make_unique<LameEncoder>(lame, file, input, path, settings.bitrateKbps));

@@ -15,17 +15,6 @@ constexpr std::array<int, 9> kMp3Rates{8000,  11025, 12000, 16000, 22050,
 constexpr std::array<int, 9> kWavRates = kMp3Rates;
 constexpr std::array<int, 7> kWmaRates{8000, 11025, 16000, 22050, 32000, 44100, 48000};
 
-bool endsWithNoCase(std::string_view text, std::string_view tail) {
-    if (tail.size() > text.size()) {
-        return false;
-    }
-    return std::equal(tail.begin(), tail.end(), text.end() - static_cast<long>(tail.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
-}
-
 }  // namespace
 
 std::string_view extensionFor(OutputFormat format) {
@@ -75,12 +64,28 @@ int nearestSupportedRate(OutputFormat format, double hz) {
     return best;
 }
 
-std::filesystem::path finalOutputPath(std::string_view given, OutputFormat format) {
+bool hasExtensionOf(std::string_view name, OutputFormat format) {
     const auto extension = extensionFor(format);
-    if (endsWithNoCase(given, extension)) {
+    return name.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(),
+                      name.end() - static_cast<long>(extension.size()), [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+std::filesystem::path finalOutputPath(std::string_view given, OutputFormat format) {
+    if (hasExtensionOf(given, format)) {
         return std::filesystem::path(given);
     }
-    return std::filesystem::path(std::string(given) + std::string(extension));
+    return std::filesystem::path(std::string(given) + std::string(extensionFor(format)));
+}
+
+std::filesystem::path numberedOutputPath(const std::filesystem::path& finalPath, int number) {
+    auto numbered = finalPath;
+    numbered.replace_filename(finalPath.stem().string() + " (" + std::to_string(number) + ")" +
+                              finalPath.extension().string());
+    return numbered;
 }
 
 }  // namespace orvane::recorder

@@ -52,13 +52,13 @@ std::string paError(PaError error) {
 
 }  // namespace
 
-Result<std::unique_ptr<PortAudioSource>> PortAudioSource::openDefault(const AudioFormat& format) {
+Expected<std::unique_ptr<PortAudioSource>> PortAudioSource::openDefault(const AudioFormat& format) {
     if (!initialisePortAudio()) {
-        return failure("cannot start the sound system (PortAudio)");
+        return failure(FailureKind::Device, "cannot start the sound system (PortAudio)");
     }
-    const auto fail = [](std::string message) -> Error {
+    const auto fail = [](std::string message) -> Failure {
         Pa_Terminate();
-        return failure(std::move(message));
+        return failure(FailureKind::Device, std::move(message));
     };
 
     const PaDeviceIndex device = Pa_GetDefaultInputDevice();
@@ -110,7 +110,7 @@ std::string PortAudioSource::description() const {
     return "the default input device \"" + deviceName_ + "\" (" + describe(format_) + ")";
 }
 
-Result<std::size_t> PortAudioSource::read(std::span<std::int16_t> buffer) {
+Expected<std::size_t> PortAudioSource::read(std::span<std::int16_t> buffer) {
     const auto frames = buffer.size() / static_cast<std::size_t>(format_.channels);
     PaError error = paNoError;
     if (format_.bitsPerSample == 8) {
@@ -124,7 +124,8 @@ Result<std::size_t> PortAudioSource::read(std::span<std::int16_t> buffer) {
     }
     // An overflow means samples were dropped before this read; what was read is good.
     if (error != paNoError && error != paInputOverflowed) {
-        return failure("recording from the input device failed: " + paError(error));
+        return failure(FailureKind::Device,
+                       "recording from the input device failed: " + paError(error));
     }
     return frames * static_cast<std::size_t>(format_.channels);
 }

@@ -12,14 +12,14 @@ namespace orvane::recorder {
 class PortAudioSource final : public AudioSource {
   public:
     // Fails with one line when there is no input device or it refuses the format.
-    static Result<std::unique_ptr<PortAudioSource>> openDefault(const AudioFormat& format);
+    static Expected<std::unique_ptr<PortAudioSource>> openDefault(const AudioFormat& format);
     ~PortAudioSource() override;
     PortAudioSource(const PortAudioSource&) = delete;
     PortAudioSource& operator=(const PortAudioSource&) = delete;
 
     AudioFormat format() const override { return format_; }
     std::string description() const override;
-    Result<std::size_t> read(std::span<std::int16_t> buffer) override;
+    Expected<std::size_t> read(std::span<std::int16_t> buffer) override;
 
   private:
     PortAudioSource(void* stream, AudioFormat format, std::string deviceName);

@@ -1,5 +1,7 @@
 #include "recorder_options.h"
 
+#include "command_line_split.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -9,10 +11,6 @@
 namespace orvane::recorder {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -47,9 +45,10 @@ std::optional<double> parseDecimal(std::string_view text) {
     return value;
 }
 
-Error badValue(std::string_view option, std::string_view value, std::string_view range) {
-    return failure("bad value \"" + std::string(value) + "\" for " + std::string(option) + " (" +
-                   std::string(range) + ")");
+Failure badValue(std::string_view option, std::string_view value, std::string_view range) {
+    return failure(FailureKind::BadInput, "bad value \"" + std::string(value) + "\" for " +
+                                              std::string(option) + " (" + std::string(range) +
+                                              ")");
 }
 
 struct IntSwitch {
@@ -60,53 +59,6 @@ struct IntSwitch {
 };
 
 }  // namespace
-
-std::vector<std::string> splitCommandLine(std::string_view line) {
-    std::vector<std::string> args;
-    std::string current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\\') {
-            std::size_t slashes = 0;
-            while (i < line.size() && line[i] == '\\') {
-                ++slashes;
-                ++i;
-            }
-            inArgument = true;
-            if (i < line.size() && line[i] == '"') {
-                // 2n backslashes and a quote: n backslashes, the quote groups;
-                // 2n+1: n backslashes and a literal quote.
-                current.append(slashes / 2, '\\');
-                if (slashes % 2 == 1) {
-                    current.push_back('"');
-                } else {
-                    quoted = !quoted;
-                }
-            } else {
-                current.append(slashes, '\\');
-                --i;
-            }
-        } else if (c == '"') {
-            quoted = !quoted;
-            inArgument = true;
-        } else if (isBlank(c) && !quoted) {
-            if (inArgument) {
-                args.push_back(std::move(current));
-                current.clear();
-                inArgument = false;
-            }
-        } else {
-            current.push_back(c);
-            inArgument = true;
-        }
-    }
-    if (inArgument) {
-        args.push_back(std::move(current));
-    }
-    return args;
-}
 
 std::vector<std::string> normalizeArguments(std::vector<std::string> args) {
     bool wholeLine = false;
@@ -135,7 +87,7 @@ std::vector<std::string> normalizeArguments(std::vector<std::string> args) {
     return args;
 }
 
-Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
+Expected<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
     static constexpr std::array kIntSwitches{
         IntSwitch{"-t", 1, 604799, "seconds, 1 to 604799"},
         IntSwitch{"-b", 8, 320, "kbps, 8 to 320"},
@@ -185,7 +137,8 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         if (intSwitch != kIntSwitches.end()) {
             const auto text = nextValue();
             if (!text) {
-                return failure(std::string(intSwitch->name) + " needs a value");
+                return failure(FailureKind::BadInput,
+                               std::string(intSwitch->name) + " needs a value");
             }
             const auto value = parseInt(*text);
             if (!value || *value < intSwitch->low || *value > intSwitch->high) {
@@ -197,7 +150,7 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         } else if (key == "-sr") {
             const auto text = nextValue();
             if (!text) {
-                return failure("-sr needs a value");
+                return failure(FailureKind::BadInput, "-sr needs a value");
             }
             const auto khz = parseDecimal(*text);
             if (!khz || *khz < 1 || *khz > 192) {
@@ -213,7 +166,7 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         } else if (key == "-i") {
             const auto text = nextValue();
             if (!text || text->empty()) {
-                return failure("-i needs a file name");
+                return failure(FailureKind::BadInput, "-i needs a file name");
             }
             options.inputFile = *text;
         } else if (key == "-realtime") {
@@ -223,9 +176,10 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         } else if (last) {
             output = arg;
         } else if (!arg.empty() && arg.front() == '-') {
-            return failure("unknown switch " + arg);
+            return failure(FailureKind::BadInput, "unknown switch " + arg);
         } else {
-            return failure("unexpected argument \"" + arg + "\": the output file must come last");
+            return failure(FailureKind::BadInput,
+                           "unexpected argument \"" + arg + "\": the output file must come last");
         }
     }
 
@@ -233,7 +187,8 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
         return options;
     }
     if (!output || output->empty()) {
-        return failure("no output file given (it comes last, for example \"voice\")");
+        return failure(FailureKind::BadInput,
+                       "no output file given (it comes last, for example \"voice\")");
     }
     options.outputPath = *output;
     if (silenceLevel || silenceSeconds) {
@@ -241,7 +196,7 @@ Result<RecorderOptions> parseArguments(const std::vector<std::string>& args) {
                                       silenceSeconds.value_or(SilenceRule{}.seconds)};
     }
     if (options.realTimeInput && !options.inputFile) {
-        return failure("-realtime needs -i");
+        return failure(FailureKind::BadInput, "-realtime needs -i");
     }
     return options;
 }
@@ -259,9 +214,12 @@ std::string_view usageText() {
            "  -WAV, -WMA   write PCM WAV or WMA instead of MP3\n"
            "  -sl LEVEL    silence level in thousandths of full scale (default 10)\n"
            "  -ms SECONDS  stop after this long below the silence level (default 3)\n"
-           "  -i FILE      read a WAV file instead of the default input device\n"
+           "  -i FILE      read a WAV file (up to 384 kHz) instead of the default input\n"
+           "               device\n"
            "  -realtime    with -i: read the file at the pace of a device\n"
-           "OUTPUT without the format's extension gets it appended.\n"
+           "OUTPUT without the format's extension gets it appended. An existing file\n"
+           "is never replaced: the recording then gets \" (2)\", \" (3)\" ... before\n"
+           "the extension.\n"
            "Ctrl+C ends the recording early and keeps what was recorded.\n";
 }
 

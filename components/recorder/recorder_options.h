@@ -1,7 +1,7 @@
 #pragma once
 
 #include "output_format.h"
-#include "result.h"
+#include "recorder_failure.h"
 
 #include <optional>
 #include <string>
@@ -35,12 +35,6 @@ struct RecorderOptions {
     std::string outputPath;                   // the last argument
 };
 
-// Splits one command line into arguments as the front end does: blanks separate,
-// double quotes group and are removed ("my file.mp3" is one argument, "" an empty one);
-// 2n backslashes before a quote give n backslashes and a grouping quote, 2n+1 give n
-// backslashes and a literal quote; other backslashes stand as they are.
-std::vector<std::string> splitCommandLine(std::string_view line);
-
 // Brings the arguments of the two ways trelcap is started to one form:
 //  - a whole command line passed as one argument ("-t 5 ... \"x\"") is split;
 //  - arguments that still carry the command line's double quotes (a caller that split
@@ -50,7 +44,7 @@ std::vector<std::string> normalizeArguments(std::vector<std::string> args);
 
 // Parses normalised arguments (without the program name). Switches are matched
 // without regard to case; the output path is the last argument.
-Result<RecorderOptions> parseArguments(const std::vector<std::string>& args);
+Expected<RecorderOptions> parseArguments(const std::vector<std::string>& args);
 
 // The usage text for -h and for a bad command line.
 std::string_view usageText();

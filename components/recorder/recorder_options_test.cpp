@@ -1,13 +1,15 @@
 #include "recorder_options.h"
 #include "audio_format.h"
+#include "command_line_split.h"
 #include "output_format.h"
+#include "temporary_files.h"
 
 #include <gtest/gtest.h>
 
 namespace orvane::recorder {
 namespace {
 
-Result<RecorderOptions> parseLine(const std::string& line) {
+Expected<RecorderOptions> parseLine(const std::string& line) {
     return parseArguments(normalizeArguments(splitCommandLine(line)));
 }
 
@@ -30,7 +32,7 @@ class ParseArguments : public ::testing::TestWithParam<ParseRow> {};
 TEST_P(ParseArguments, TakesEverySwitch) {
     const ParseRow& row = GetParam();
     const auto options = parseLine(row.line);
-    ASSERT_TRUE(options.ok()) << options.error().message;
+    ASSERT_TRUE(options.ok()) << options.failure().reason.toStdString();
     EXPECT_EQ(options->seconds, row.seconds);
     EXPECT_EQ(options->bitrateKbps, row.kbps);
     EXPECT_EQ(options->captureFormat, row.capture);
@@ -70,8 +72,8 @@ class RefusedArguments : public ::testing::TestWithParam<ErrorRow> {};
 TEST_P(RefusedArguments, SaysWhy) {
     const auto options = parseArguments(normalizeArguments(GetParam().args));
     ASSERT_FALSE(options.ok());
-    EXPECT_NE(options.error().message.find(GetParam().mentions), std::string::npos)
-        << options.error().message;
+    EXPECT_NE(options.failure().reason.toStdString().find(GetParam().mentions), std::string::npos)
+        << options.failure().reason.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,11 +122,6 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"SinglePathWithBlank", {"my file"}, {"my file"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SplitCommandLine, ReadsBackslashesBeforeQuotesLikeTheFrontEnd) {
-    EXPECT_EQ(splitCommandLine(R"(a\b "c d" "" e\"f "g\\" h)"),
-              (std::vector<std::string>{R"(a\b)", "c d", "", R"(e"f)", R"(g\)", "h"}));
-}
-
 TEST(FinalOutputPath, AppendsTheFormatsExtensionUnlessPresent) {
     EXPECT_EQ(finalOutputPath("voice", OutputFormat::Mp3), "voice.mp3");
     EXPECT_EQ(finalOutputPath("orvane-john.doe-20261206", OutputFormat::Mp3),
@@ -133,6 +130,35 @@ TEST(FinalOutputPath, AppendsTheFormatsExtensionUnlessPresent) {
     EXPECT_EQ(finalOutputPath("x.wav", OutputFormat::Mp3), "x.wav.mp3");
     EXPECT_EQ(finalOutputPath("x", OutputFormat::Wav), "x.wav");
     EXPECT_EQ(finalOutputPath("x.wma", OutputFormat::Wma), "x.wma");
+}
+
+TEST(NumberedOutputPath, PutsTheNumberBeforeTheExtension) {
+    EXPECT_EQ(numberedOutputPath("out.mp3", 2), "out (2).mp3");
+    EXPECT_EQ(numberedOutputPath("dir.d/take.1.WAV", 13), "dir.d/take.1 (13).WAV");
+    EXPECT_EQ(numberedOutputPath("/a:b/orvane-x-2026.mp3", 3), "/a:b/orvane-x-2026 (3).mp3");
+}
+
+// Only names of the exact form are ever removed as left behind; a near miss is another
+// program's file.
+TEST(TemporaryName, IsRecognisedByItsWholeForm) {
+    struct Row {
+        const char* name;
+        bool ours;
+    };
+    const Row rows[] = {
+        {".out.mp3.trelcap-Ab12Cd", true},   {".x y.WAV.trelcap-000000", true},
+        {".a.wma.trelcap-zzzzzz", true},     {"out.mp3.trelcap-Ab12Cd", false},
+        {".out.mp3.Ab12Cd", false},          {".out.txt.trelcap-Ab12Cd", false},
+        {".mp3.trelcap-Ab12Cd", false},      {".out.mp3.trelcap-Ab12C", false},
+        {".out.mp3.trelcap-Ab12Cde", false}, {".out.mp3.trelcap-Ab-2Cd", false},
+        {".out.mp3.trelcap-", false},        {"", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(isTemporaryName(row.name), row.ours) << row.name;
+    }
+    const std::string made = temporaryNameTemplate("dir/take 1.mp3");
+    EXPECT_EQ(made, "dir/.take 1.mp3.trelcap-XXXXXX");
+    EXPECT_TRUE(isTemporaryName(made.substr(4, made.size() - 10) + "q1W2e3"));
 }
 
 TEST(NearestSupportedRate, PicksTheClosestRateOfTheEncoder) {

@@ -1,9 +1,11 @@
 #include "recorder_session.h"
 
-#include "encoder.h"
+#include "encoder_factory.h"
 #include "pending_output.h"
 #include "portaudio_source.h"
+#include "resampling_encoder.h"
 #include "sample_processing.h"
+#include "temporary_files.h"
 #include "wav_file_source.h"
 
 #include <cmath>
@@ -23,18 +25,18 @@ std::string seconds(double value) {
     return text;
 }
 
-Result<std::unique_ptr<AudioSource>> openSource(const RecorderOptions& options) {
+Expected<std::unique_ptr<AudioSource>> openSource(const RecorderOptions& options) {
     if (options.inputFile) {
         auto file = WavFileSource::open(*options.inputFile, options.realTimeInput);
         if (!file) {
-            return file.error();
+            return file.failure();
         }
         return std::unique_ptr<AudioSource>(std::move(file).value());
     }
     const auto format = captureFormat(options.captureFormat);
     auto device = PortAudioSource::openDefault(*format);
     if (!device) {
-        return device.error();
+        return device.failure();
     }
     return std::unique_ptr<AudioSource>(std::move(device).value());
 }
@@ -108,22 +110,27 @@ std::string stopText(const RecordingOutcome& outcome, const RecordingPlan& plan,
 
 ExitStatus runRecording(const RecorderOptions& options, ConsoleReport& report,
                         const std::atomic<bool>& interrupted) {
-    const auto fail = [&](const Error& error) {
-        report.fail(error.message);
+    const auto fail = [&](const Failure& error) {
+        report.fail(consoleLine(error));
         return kExitFailed;
     };
 
     if (namesAFolder(options.outputPath)) {
-        return fail(failure("cannot write \"" + options.outputPath + "\": it is a folder"));
+        return fail(failure(FailureKind::BadInput,
+                            "cannot write \"" + options.outputPath + "\": it is a folder"));
     }
     // The source first: nothing is created on disk until there is something to record.
     auto source = openSource(options);
     if (!source) {
-        return fail(source.error());
+        return fail(source.failure());
     }
-    auto output = PendingOutput::create(finalOutputPath(options.outputPath, options.format));
+    const auto finalPath = finalOutputPath(options.outputPath, options.format);
+    for (const auto& name : removeStaleTemporaries(finalPath.parent_path())) {
+        report.say("removed \"" + name + "\", an unfinished recording left by an earlier run");
+    }
+    auto output = PendingOutput::create(finalPath);
     if (!output) {
-        return fail(output.error());
+        return fail(output.failure());
     }
     const AudioFormat captured = (*source)->format();
     report.say("recording from " + (*source)->description());
@@ -139,11 +146,11 @@ ExitStatus runRecording(const RecorderOptions& options, ConsoleReport& report,
     encoded.sampleRate = rate;
     auto encoder = openEncoder(settings, encoded, output->temporaryPath().string());
     if (!encoder) {
-        return fail(encoder.error());
+        return fail(encoder.failure());
     }
     auto chain = withResampling(std::move(*encoder), captured.channels, captured.sampleRate, rate);
     if (!chain) {
-        return fail(chain.error());
+        return fail(chain.failure());
     }
     report.say("encoding " + (*chain)->description());
 
@@ -163,20 +170,24 @@ ExitStatus runRecording(const RecorderOptions& options, ConsoleReport& report,
     // The device is released before the (possibly slow) end of the encoding.
     source->reset();
     if (!outcome) {
-        return fail(outcome.error());
+        return fail(outcome.failure());
     }
     if (auto finished = (*chain)->finish(); !finished) {
-        return fail(finished.error());
+        return fail(finished.failure());
     }
     chain->reset();
-    if (auto committed = output->commit(); !committed) {
-        return fail(committed.error());
+    auto written = output->commit();
+    if (!written) {
+        return fail(written.failure());
     }
     report.say(stopText(*outcome, plan, captured.sampleRate));
+    if (*written != output->finalPath()) {
+        report.say("\"" + output->finalPath().string() + "\" exists already and is kept");
+    }
 
     std::error_code ec;
-    const auto bytes = std::filesystem::file_size(output->finalPath(), ec);
-    report.say("wrote " + output->finalPath().string() + " (" +
+    const auto bytes = std::filesystem::file_size(*written, ec);
+    report.say("wrote " + written->string() + " (" +
                seconds(static_cast<double>(outcome->frames) / captured.sampleRate) + ", " +
                std::to_string(ec ? 0 : bytes) + " bytes)");
     return kExitOk;

@@ -7,9 +7,9 @@
 
 namespace orvane::recorder {
 
-Result<RecordingOutcome> record(AudioSource& source, Encoder& encoder, const RecordingPlan& plan,
-                                const std::atomic<bool>& interrupted,
-                                const std::function<void(const Progress&)>& onProgress) {
+Expected<RecordingOutcome> record(AudioSource& source, Encoder& encoder, const RecordingPlan& plan,
+                                  const std::atomic<bool>& interrupted,
+                                  const std::function<void(const Progress&)>& onProgress) {
     const AudioFormat format = source.format();
     const auto channels = static_cast<std::size_t>(format.channels);
     const std::int64_t blockFrames =
@@ -38,7 +38,7 @@ Result<RecordingOutcome> record(AudioSource& source, Encoder& encoder, const Rec
         block.resize(static_cast<std::size_t>(wanted) * channels);
         auto got = source.read(block);
         if (!got) {
-            return got.error();
+            return got.failure();
         }
         if (*got == 0) {
             outcome.reason = StopReason::EndOfInput;
@@ -47,7 +47,7 @@ Result<RecordingOutcome> record(AudioSource& source, Encoder& encoder, const Rec
         const std::span<std::int16_t> samples(block.data(), *got);
         applyGain(samples, plan.gain);
         if (auto written = encoder.write(samples); !written) {
-            return written.error();
+            return written.failure();
         }
         const auto frames = static_cast<std::int64_t>(*got / channels);
         outcome.frames += frames;

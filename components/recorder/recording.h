@@ -34,8 +34,8 @@ struct Progress {
 // up, the input ends, the level stays below the silence rule, or `interrupted` turns
 // true (checked between blocks). Calls onProgress after every block. Leaves
 // encoder.finish() to the caller, also after a failure.
-Result<RecordingOutcome> record(AudioSource& source, Encoder& encoder, const RecordingPlan& plan,
-                                const std::atomic<bool>& interrupted,
-                                const std::function<void(const Progress&)>& onProgress = {});
+Expected<RecordingOutcome> record(AudioSource& source, Encoder& encoder, const RecordingPlan& plan,
+                                  const std::atomic<bool>& interrupted,
+                                  const std::function<void(const Progress&)>& onProgress = {});
 
 }  // namespace orvane::recorder

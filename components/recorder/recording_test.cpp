@@ -1,6 +1,7 @@
 #include "recording.h"
 #include "decoded_audio.h"
-#include "encoder.h"
+#include "encoder_factory.h"
+#include "resampling_encoder.h"
 #include "sample_processing.h"
 #include "tone_source.h"
 #include "wav_file_source.h"
@@ -23,11 +24,11 @@ constexpr AudioFormat kCd{44100, 2, 16};
 // Keeps what it is given.
 class CollectingEncoder final : public Encoder {
   public:
-    Status write(std::span<const std::int16_t> samples) override {
+    Expected<void> write(std::span<const std::int16_t> samples) override {
         samples_.insert(samples_.end(), samples.begin(), samples.end());
         return success();
     }
-    Status finish() override { return success(); }
+    Expected<void> finish() override { return success(); }
     std::string description() const override { return "collected"; }
 
     std::vector<std::int16_t> samples_;
@@ -37,8 +38,8 @@ class FailingSource final : public AudioSource {
   public:
     AudioFormat format() const override { return kCd; }
     std::string description() const override { return "broken"; }
-    Result<std::size_t> read(std::span<std::int16_t>) override {
-        return failure("the device went away");
+    Expected<std::size_t> read(std::span<std::int16_t>) override {
+        return failure(FailureKind::Device, "the device went away");
     }
 };
 
@@ -132,7 +133,8 @@ TEST(Record, SourceFailureIsReported) {
     CollectingEncoder out;
     const auto outcome = record(source, out, {}, notInterrupted);
     ASSERT_FALSE(outcome.ok());
-    EXPECT_EQ(outcome.error().message, "the device went away");
+    EXPECT_EQ(outcome.failure().kind, FailureKind::Device);
+    EXPECT_EQ(outcome.failure().reason.toStdString(), "the device went away");
 }
 
 // A WAV file whose chunks do not stand where a fixed-offset reader expects them: an odd
@@ -165,7 +167,7 @@ TEST(WavFileSource, ReadsChunksWhereverTheyStand) {
     out.close();
 
     auto source = WavFileSource::open(out.fileName().toStdString(), false);
-    ASSERT_TRUE(source.ok()) << source.error().message;
+    ASSERT_TRUE(source.ok()) << source.failure().reason.toStdString();
     EXPECT_EQ((*source)->format(), (AudioFormat{22050, 1, 16}));
     std::vector<std::int16_t> samples(4096);
     auto got = (*source)->read(samples);
@@ -195,10 +197,10 @@ TEST_P(EncodeAndDecode, KeepsLengthRateAndLevel) {
     AudioFormat encoded = row.input;
     encoded.sampleRate = row.outputRate;
     auto encoder = openEncoder(row.settings, encoded, path);
-    ASSERT_TRUE(encoder.ok()) << encoder.error().message;
+    ASSERT_TRUE(encoder.ok()) << encoder.failure().reason.toStdString();
     auto chain = withResampling(std::move(*encoder), row.input.channels, row.input.sampleRate,
                                 row.outputRate);
-    ASSERT_TRUE(chain.ok()) << chain.error().message;
+    ASSERT_TRUE(chain.ok()) << chain.failure().reason.toStdString();
     ToneSource source(row.input, {{2, 0.5, 440}});
     ASSERT_TRUE(record(source, **chain, {}, notInterrupted).ok());
     ASSERT_TRUE((*chain)->finish().ok());

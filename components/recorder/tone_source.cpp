@@ -12,7 +12,7 @@ std::string ToneSource::description() const {
     return "test tones (" + describe(format_) + ")";
 }
 
-Result<std::size_t> ToneSource::read(std::span<std::int16_t> buffer) {
+Expected<std::size_t> ToneSource::read(std::span<std::int16_t> buffer) {
     const auto channels = static_cast<std::size_t>(format_.channels);
     std::size_t written = 0;
     while (written + channels <= buffer.size() && segment_ < segments_.size()) {

@@ -20,7 +20,7 @@ class ToneSource final : public AudioSource {
 
     AudioFormat format() const override { return format_; }
     std::string description() const override;
-    Result<std::size_t> read(std::span<std::int16_t> buffer) override;
+    Expected<std::size_t> read(std::span<std::int16_t> buffer) override;
 
   private:
     AudioFormat format_;

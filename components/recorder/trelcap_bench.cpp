@@ -1,7 +1,7 @@
 // Encoding speed of trelcap from a WAV file, 44.1 kHz stereo, against real time (the
 // target is at least 30x) and against sox encoding the same file with the same LAME
 // library. Prints its figures; not a test.
-#include "encoder.h"
+#include "encoder_factory.h"
 #include "recording.h"
 #include "wav_file_source.h"
 

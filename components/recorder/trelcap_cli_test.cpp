@@ -1,60 +1,16 @@
 // trelcap as a program: its command lines, the files it leaves, its failures and Ctrl+C.
-#include "decoded_audio.h"
-
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
+#include "trelcap_test_support.h"
 
 #include <signal.h>
-
-#include <vector>
 
 namespace orvane::recorder {
 namespace {
 
-QString trelcapPath() {
-    return qEnvironmentVariable("ORVANE_BIN_DIR") + "/trelcap";
-}
-
-// A 440 Hz tone in the given stretches.
-void writeToneWav(const QString& path, const std::vector<testing::ToneSegment>& segments) {
-    ASSERT_TRUE(testing::writeToneWav(path.toStdString(), segments, 44100, 2, 440));
-}
-
-struct Finished {
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QString out;
-    QString err;
-};
-
-Finished runTrelcap(const QStringList& args, const QString& workDir,
-                    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setWorkingDirectory(workDir);
-    process.setProcessEnvironment(env);
-    process.start(trelcapPath(), args);
-    process.waitForFinished(60000);
-    return {process.exitCode(), process.exitStatus(),
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-class TrelcapProgram : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        writeToneWav(path("in.wav"), {{2, 0.5}});
-    }
-    QString path(const QString& name) const { return dir_.filePath(name); }
-    QStringList files() const {
-        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-
-    QTemporaryDir dir_;
-};
+using testing::args;
+using testing::Finished;
+using testing::runTrelcap;
+using testing::trelcapPath;
+using testing::TrelcapProgram;
 
 struct OutputRow {
     const char* name;
@@ -84,11 +40,6 @@ TEST_P(TrelcapWrites, AFileThatDecodesBack) {
     EXPECT_NEAR(decoded->seconds, row.seconds, 0.1);
     EXPECT_NEAR(decoded->peak, row.peak, 0.1);
     EXPECT_EQ(files(), (QStringList{"in.wav", row.file}));  // no temporary left behind
-}
-
-// Arguments given as one string are split at single blanks.
-QStringList args(const char* line) {
-    return QString::fromUtf8(line).split(u' ');
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     ConsoleReport report(stdout, stderr);
     const auto options = parseArguments(normalizeArguments({argv + 1, argv + argc}));
     if (!options) {
-        report.fail(options.error().message + " (trelcap -h lists the switches)");
+        report.fail(consoleLine(options.failure()) + " (trelcap -h lists the switches)");
         return kExitUsage;
     }
     if (options->showHelp) {

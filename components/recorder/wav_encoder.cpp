@@ -18,21 +18,23 @@ class WavEncoder final : public Encoder {
     WavEncoder(const WavEncoder&) = delete;
     WavEncoder& operator=(const WavEncoder&) = delete;
 
-    Status write(std::span<const std::int16_t> samples) override {
+    Expected<void> write(std::span<const std::int16_t> samples) override {
         const auto frames =
             static_cast<sf_count_t>(samples.size() / static_cast<std::size_t>(input_.channels));
         if (sf_writef_short(file_, samples.data(), frames) != frames) {
-            return failure("cannot write \"" + path_ + "\": " + sf_strerror(file_));
+            return failure(FailureKind::Disk,
+                           "cannot write \"" + path_ + "\": " + sf_strerror(file_));
         }
         return success();
     }
 
-    Status finish() override {
+    Expected<void> finish() override {
         // Closing writes the final chunk sizes into the header.
         const int closed = sf_close(file_);
         file_ = nullptr;
         if (closed != 0) {
-            return failure("cannot write \"" + path_ + "\": " + sf_error_number(closed));
+            return failure(FailureKind::Disk,
+                           "cannot write \"" + path_ + "\": " + sf_error_number(closed));
         }
         return success();
     }
@@ -47,14 +49,15 @@ class WavEncoder final : public Encoder {
 
 }  // namespace
 
-Result<std::unique_ptr<Encoder>> openWavEncoder(const AudioFormat& input, const std::string& path) {
+Expected<std::unique_ptr<Encoder>> openWavEncoder(const AudioFormat& input,
+                                                  const std::string& path) {
     SF_INFO info{};
     info.samplerate = input.sampleRate;
     info.channels = input.channels;
     info.format = SF_FORMAT_WAV | (input.bitsPerSample == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) {
-        return failure("cannot write \"" + path + "\": " + sf_strerror(nullptr));
+        return failure(FailureKind::Disk, "cannot write \"" + path + "\": " + sf_strerror(nullptr));
     }
     return std::unique_ptr<Encoder>(std::make_unique<WavEncoder>(file, input, path));
 }

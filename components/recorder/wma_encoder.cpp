@@ -54,7 +54,7 @@ class WmaEncoder final : public Encoder {
           packet_(av_packet_alloc()),
           pending_(static_cast<std::size_t>(codec_->ch_layout.nb_channels)) {}
 
-    Status write(std::span<const std::int16_t> samples) override {
+    Expected<void> write(std::span<const std::int16_t> samples) override {
         const auto channels = pending_.size();
         for (std::size_t i = 0; i < samples.size(); ++i) {
             pending_[i % channels].push_back(samples[i] / 32768.0f);
@@ -69,7 +69,7 @@ class WmaEncoder final : public Encoder {
         return success();
     }
 
-    Status finish() override {
+    Expected<void> finish() override {
         // The encoder takes whole frames only: the last one is padded with silence.
         const auto left = pending_.front().size() - consumed_;
         if (left > 0) {
@@ -84,10 +84,10 @@ class WmaEncoder final : public Encoder {
             return flushed;
         }
         if (const int error = av_write_trailer(container_.get()); error < 0) {
-            return failure("cannot write \"" + path_ + "\": " + avError(error));
+            return failure(FailureKind::Disk, "cannot write \"" + path_ + "\": " + avError(error));
         }
         if (const int error = avio_closep(&container_->pb); error < 0) {
-            return failure("cannot write \"" + path_ + "\": " + avError(error));
+            return failure(FailureKind::Disk, "cannot write \"" + path_ + "\": " + avError(error));
         }
         return success();
     }
@@ -98,14 +98,14 @@ class WmaEncoder final : public Encoder {
     }
 
   private:
-    Status sendFrame(std::size_t frameSize) {
+    Expected<void> sendFrame(std::size_t frameSize) {
         Frame frame(av_frame_alloc());
         frame->nb_samples = static_cast<int>(frameSize);
         frame->format = codec_->sample_fmt;
         frame->sample_rate = codec_->sample_rate;
         av_channel_layout_copy(&frame->ch_layout, &codec_->ch_layout);
         if (const int error = av_frame_get_buffer(frame.get(), 0); error < 0) {
-            return failure("WMA encoding failed: " + avError(error));
+            return failure(FailureKind::Internal, "WMA encoding failed: " + avError(error));
         }
         for (std::size_t c = 0; c < pending_.size(); ++c) {
             std::copy_n(pending_[c].begin() + static_cast<long>(consumed_), frameSize,
@@ -117,9 +117,9 @@ class WmaEncoder final : public Encoder {
         return encode(frame.get());
     }
 
-    Status encode(const AVFrame* frame) {
+    Expected<void> encode(const AVFrame* frame) {
         if (const int error = avcodec_send_frame(codec_.get(), frame); error < 0) {
-            return failure("WMA encoding failed: " + avError(error));
+            return failure(FailureKind::Internal, "WMA encoding failed: " + avError(error));
         }
         while (true) {
             const int received = avcodec_receive_packet(codec_.get(), packet_.get());
@@ -127,13 +127,14 @@ class WmaEncoder final : public Encoder {
                 return success();
             }
             if (received < 0) {
-                return failure("WMA encoding failed: " + avError(received));
+                return failure(FailureKind::Internal, "WMA encoding failed: " + avError(received));
             }
             av_packet_rescale_ts(packet_.get(), codec_->time_base, stream_->time_base);
             packet_->stream_index = stream_->index;
             if (const int error = av_interleaved_write_frame(container_.get(), packet_.get());
                 error < 0) {
-                return failure("cannot write \"" + path_ + "\": " + avError(error));
+                return failure(FailureKind::Disk,
+                               "cannot write \"" + path_ + "\": " + avError(error));
             }
         }
     }
@@ -157,29 +158,32 @@ class WmaEncoder final : public Encoder {
 
 }  // namespace
 
-Result<std::unique_ptr<Encoder>> openWmaEncoder(const EncoderSettings& settings,
-                                                const AudioFormat& input, const std::string& path) {
+Expected<std::unique_ptr<Encoder>> openWmaEncoder(const EncoderSettings& settings,
+                                                  const AudioFormat& input,
+                                                  const std::string& path) {
     av_log_set_level(AV_LOG_ERROR);
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_WMAV2);
     if (codec == nullptr) {
-        return failure("WMA is not available: the installed libavcodec has no WMA encoder");
+        return failure(FailureKind::NotFound,
+                       "WMA is not available: the installed libavcodec has no WMA encoder");
     }
     const auto refused = [&](int error) {
-        return failure("the WMA encoder refuses " + describe(input) + " at " +
-                       std::to_string(settings.bitrateKbps) + " kbps: " + avError(error));
+        return failure(FailureKind::BadInput, "the WMA encoder refuses " + describe(input) +
+                                                  " at " + std::to_string(settings.bitrateKbps) +
+                                                  " kbps: " + avError(error));
     };
 
     AVFormatContext* rawContainer = nullptr;
     if (const int error =
             avformat_alloc_output_context2(&rawContainer, nullptr, "asf", path.c_str());
         error < 0) {
-        return failure("cannot make an ASF file: " + avError(error));
+        return failure(FailureKind::Internal, "cannot make an ASF file: " + avError(error));
     }
     FormatContext container(rawContainer);
     AVStream* stream = avformat_new_stream(container.get(), nullptr);
     CodecContext context(avcodec_alloc_context3(codec));
     if (stream == nullptr || !context) {
-        return failure("cannot start the WMA encoder");
+        return failure(FailureKind::Internal, "cannot start the WMA encoder");
     }
     context->sample_fmt = AV_SAMPLE_FMT_FLTP;
     context->sample_rate = input.sampleRate;
@@ -193,18 +197,21 @@ Result<std::unique_ptr<Encoder>> openWmaEncoder(const EncoderSettings& settings,
         return refused(error);
     }
     if (context->frame_size <= 0) {
-        return failure("cannot start the WMA encoder: no frame size");
+        return failure(FailureKind::Internal, "cannot start the WMA encoder: no frame size");
     }
     if (const int error = avcodec_parameters_from_context(stream->codecpar, context.get());
         error < 0) {
         return refused(error);
     }
     stream->time_base = context->time_base;
-    if (const int error = avio_open(&container->pb, path.c_str(), AVIO_FLAG_WRITE); error < 0) {
-        return failure("cannot write \"" + path + "\": " + avError(error));
+    // The path is a file name, never a URL: without "file:" a name such as "a:b/x.wma"
+    // would be taken for protocol "a".
+    const std::string fileUrl = "file:" + path;
+    if (const int error = avio_open(&container->pb, fileUrl.c_str(), AVIO_FLAG_WRITE); error < 0) {
+        return failure(FailureKind::Disk, "cannot write \"" + path + "\": " + avError(error));
     }
     if (const int error = avformat_write_header(container.get(), nullptr); error < 0) {
-        return failure("cannot write \"" + path + "\": " + avError(error));
+        return failure(FailureKind::Disk, "cannot write \"" + path + "\": " + avError(error));
     }
     return std::unique_ptr<Encoder>(
         std::make_unique<WmaEncoder>(std::move(context), std::move(container), stream, path));

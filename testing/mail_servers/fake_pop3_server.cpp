@@ -4,10 +4,17 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <thread>
+
 namespace orvane::testing {
 
 FakePop3Server::FakePop3Server(Script script)
-    : script_(std::move(script)), mailbox_(script_.messages) {}
+    : script_(std::move(script)), mailbox_(script_.messages), refusedRetr_(script_.refuseRetrOf) {}
+
+void FakePop3Server::setRefusedRetr(std::optional<int> number) {
+    QMutexLocker lock(&mutex_);
+    refusedRetr_ = number;
+}
 
 FakePop3Server::~FakePop3Server() {
     stop_ = true;
@@ -75,7 +82,19 @@ void FakePop3Server::serve(QTcpSocket& socket) {
     QList<QByteArray> box = mailbox();
     QSet<int> marked;
     bool authorised = false;
-    auto reply = [&socket](const QByteArray& text) { socket.write(text); };
+    auto connected = [&socket] { return socket.state() == QAbstractSocket::ConnectedState; };
+    auto reply = [&](const QByteArray& text) {
+        if (script_.trickle.count() == 0) {
+            socket.write(text);
+            return;
+        }
+        for (qsizetype i = 0; i < text.size() && !stop_ && connected(); ++i) {
+            socket.write(text.constData() + i, 1);
+            socket.flush();
+            socket.waitForBytesWritten(100);
+            std::this_thread::sleep_for(script_.trickle);
+        }
+    };
     reply("+OK scripted POP3 server ready\r\n");
     QByteArray buffer;
     while (!stop_) {
@@ -96,11 +115,28 @@ void FakePop3Server::serve(QTcpSocket& socket) {
         const QByteArray verb = words.first().toUpper();
         const int number = words.size() > 1 ? words[1].toInt() : 0;
         const bool validNumber = number >= 1 && number <= box.size() && !marked.contains(number);
+        bool refused = false;
         {
             QMutexLocker lock(&mutex_);
             commands_.append(verb == "PASS" ? QByteArray("PASS ***") : line);
+            refused = refusedRetr_ == number;
         }
-        if (verb == "CAPA") {
+        if (verb == script_.endlessReplyTo) {
+            reply(verb == "CAPA" ? "+OK\r\nUSER\r\n" : "+OK\r\n");
+            const QByteArray padding(60, 'x');
+            qsizetype sent = 0;
+            for (int n = 1; sent < kEndlessReplyBytes && !stop_ && connected(); ++n) {
+                const QByteArray line =
+                    (verb == "CAPA" ? "X-" + padding : QByteArray::number(n) + ' ' + padding) +
+                    "\r\n";
+                socket.write(line);
+                sent += line.size();
+                if (socket.bytesToWrite() > 256 * 1024) {
+                    socket.waitForBytesWritten(1000);
+                }
+            }
+            reply(".\r\n");
+        } else if (verb == "CAPA") {
             reply("+OK\r\nUSER\r\nUIDL\r\n");
             if (script_.pipelining) {
                 reply("PIPELINING\r\n");
@@ -128,6 +164,8 @@ void FakePop3Server::serve(QTcpSocket& socket) {
             return;
         } else if (!authorised) {
             reply("-ERR log in first\r\n");
+        } else if (verb == "STAT" && !script_.statClaim.isEmpty()) {
+            reply("+OK " + script_.statClaim + "\r\n");
         } else if (verb == "STAT") {
             qsizetype size = 0;
             int count = 0;
@@ -149,7 +187,7 @@ void FakePop3Server::serve(QTcpSocket& socket) {
                 }
             }
             reply(".\r\n");
-        } else if (verb == "RETR" && validNumber && script_.refuseRetrOf == number) {
+        } else if (verb == "RETR" && validNumber && refused) {
             reply("-ERR this message cannot be read (test)\r\n");
         } else if (verb == "RETR" && validNumber) {
             const QByteArray wire = "+OK message follows\r\n" + stuffed(box[number - 1]) + ".\r\n";

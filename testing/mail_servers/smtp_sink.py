@@ -3,7 +3,8 @@
 
 Every accepted message is written to OUTDIR as NNNNNN.eml (the bytes as
 received) beside NNNNNN.json (envelope, login, whether TLS was in use). The
-.eml file is renamed into place last, so a test waits for it.
+.eml file is renamed into place last, so a test waits for it. Every line a
+client sends (after TLS, decrypted) is appended to OUTDIR/received.txt.
 Recipients that start with "reject" get 550; senders that start with
 "tempfail" get 451. Prints READY once every listener accepts connections.
 
@@ -11,9 +12,11 @@ Recipients that start with "reject" get 550; senders that start with
   --smtps-port P    implicit TLS port (needs --cert)
   --no-auth         the plain port never offers AUTH
   --refuse-starttls the plain port offers STARTTLS but answers it with 454
+  --trickle-ms MS   every byte of every reply goes out on its own, MS apart
 Run with /usr/bin/python3 (aiosmtpd is Debian's package).
 """
 import argparse
+import asyncio
 import itertools
 import json
 import logging
@@ -39,6 +42,7 @@ parser.add_argument("--user", default="testuser")
 parser.add_argument("--password", default="testpass")
 parser.add_argument("--no-auth", action="store_true")
 parser.add_argument("--refuse-starttls", action="store_true")
+parser.add_argument("--trickle-ms", type=int, default=0)
 args = parser.parse_args()
 os.makedirs(args.outdir, exist_ok=True)
 
@@ -92,9 +96,45 @@ def check_login(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
 
 
-class StartTlsRefusingSMTP(SMTP):
+def record(data):
+    with open(os.path.join(args.outdir, "received.txt"), "ab") as f:
+        f.write(data)
+
+
+class SinkSMTP(SMTP):
+    """Records what arrives; optionally answers one byte at a time."""
+
+    def _client_connected_cb(self, reader, writer):
+        super()._client_connected_cb(reader, writer)
+        # The same reader serves the connection before and after STARTTLS.
+        for name in ("readuntil", "readline", "read"):
+            original = getattr(reader, name)
+
+            async def recorded(*a, _original=original, **k):
+                data = await _original(*a, **k)
+                record(data)
+                return data
+
+            setattr(reader, name, recorded)
+
+    async def push(self, status):
+        if not args.trickle_ms:
+            return await super().push(status)
+        response = status.encode("utf-8") if isinstance(status, str) else status
+        for byte in response + b"\r\n":
+            self._writer.write(bytes([byte]))
+            await self._writer.drain()
+            await asyncio.sleep(args.trickle_ms / 1000)
+
+
+class StartTlsRefusingSMTP(SinkSMTP):
     async def smtp_STARTTLS(self, arg):
         await self.push("454 4.7.0 TLS not available now (test)")
+
+
+class SinkController(Controller):
+    def factory(self):
+        return SinkSMTP(self.handler, **self.SMTP_kwargs)
 
 
 class StartTlsRefusingController(Controller):
@@ -110,7 +150,7 @@ if args.cert:
 common = dict(authenticator=check_login, decode_data=False, data_size_limit=64 * 1024 * 1024)
 # AUTH is offered on the plain port only once STARTTLS has run; without a
 # certificate and with --no-auth it is never offered.
-plain_controller = StartTlsRefusingController if args.refuse_starttls else Controller
+plain_controller = StartTlsRefusingController if args.refuse_starttls else SinkController
 controllers = [plain_controller(SavingHandler(False), hostname=args.host, port=args.port,
                           tls_context=tls,
                           # The refusing server offers AUTH in plain text, as careless
@@ -119,7 +159,7 @@ controllers = [plain_controller(SavingHandler(False), hostname=args.host, port=a
                           **common)]
 if args.smtps_port and tls:
     # aiosmtpd counts only STARTTLS as TLS, so AUTH must not require it here.
-    controllers.append(Controller(SavingHandler(True), hostname=args.host, port=args.smtps_port,
+    controllers.append(SinkController(SavingHandler(True), hostname=args.host, port=args.smtps_port,
                                   ssl_context=tls, auth_require_tls=False, **common))
 for controller in controllers:
     controller.start()

@@ -38,6 +38,9 @@ bool SmtpSinkServer::startOnce() {
     if (options_.refuseStartTls) {
         args << QStringLiteral("--refuse-starttls");
     }
+    if (options_.trickleMs > 0) {
+        args << QStringLiteral("--trickle-ms") << QString::number(options_.trickleMs);
+    }
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_->waitForStarted(10000)) {
@@ -63,6 +66,11 @@ QStringList SmtpSinkServer::loginAttempts() const {
         return {};
     }
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QByteArray SmtpSinkServer::received() const {
+    QFile file(dir_.filePath(QStringLiteral("received.txt")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QList<SmtpSinkServer::Captured> SmtpSinkServer::captured() const {

@@ -20,6 +20,7 @@ class SmtpSinkServer {
         QString keyFile;
         bool offerAuth = true;        // false: AUTH is never offered
         bool refuseStartTls = false;  // offer STARTTLS, then answer it with 454
+        int trickleMs = 0;            // every byte of a reply on its own, this far apart
     };
     struct Captured {
         QByteArray message;
@@ -42,6 +43,8 @@ class SmtpSinkServer {
     QList<Captured> captured() const;
     // Each login attempt that reached the server: "MECHANISM tls=True|False".
     QStringList loginAttempts() const;
+    // Every byte the clients sent, decrypted, in order.
+    QByteArray received() const;
 
   private:
     bool startOnce();

@@ -216,7 +216,8 @@ int main(int argc, char** argv) {
                     mpop.left = server.messageCount();
                 } else {
                     ours = runMeasured({self, QStringLiteral("--receive"),
-                                        QStringLiteral("127.0.0.1:%1").arg(mode.port), mailDir});
+                                        QStringLiteral("pop3://127.0.0.1:%1").arg(mode.port),
+                                        mailDir});
                     ours.left = server.messageCount();
                 }
             }

@@ -21,7 +21,8 @@ constexpr const char* kUsage =
     "  mailcomp saveall SERVER USER PASSWORD DIR\n"
     "  mailcomp read FILE DIR\n"
     "  mailcomp send SERVER USER PASSWORD TO FROM SUBJECT BODY [ATTACHMENT]\n"
-    "SERVER: host, host:port, pop3://, pop3s://, smtp://, smtps://\n"
+    "SERVER: host, host:port (encrypted, by STLS/STARTTLS), pop3s://, smtps:// (encrypted\n"
+    "from the start), pop3://, smtp:// (plain text allowed)\n"
     "ORVANE_EXTRA_CA=file.pem trusts one more certificate authority.\n";
 
 int print(const QJsonObject& object, int exitCode) {
@@ -72,17 +73,19 @@ int main(int argc, char** argv) {
         }
         const QStringList elements =
             orvane::mail::readMailElements(*read, QStringLiteral("subject:from:date:body"));
-        return print({{QStringLiteral("subject"), read->subject},
-                      {QStringLiteral("from"), read->from},
-                      {QStringLiteral("date"), read->date},
-                      {QStringLiteral("body"), read->body},
-                      {QStringLiteral("attachments"), QJsonArray::fromStringList(read->attachments)},
-                      {QStringLiteral("elements"), QJsonArray::fromStringList(elements)}},
-                     0);
+        return print(
+            {{QStringLiteral("subject"), read->subject},
+             {QStringLiteral("from"), read->from},
+             {QStringLiteral("date"), read->date},
+             {QStringLiteral("body"), read->body},
+             {QStringLiteral("attachments"), QJsonArray::fromStringList(read->attachments)},
+             {QStringLiteral("elements"), QJsonArray::fromStringList(elements)}},
+            0);
     }
     if (command == QLatin1String("send") && (args.size() == 8 || args.size() == 9)) {
-        const auto sent = client.sendMail(args[1], args[4], args[5], args[6], args[7],
-                                          args.size() == 9 ? args[8] : QString(), {args[2], args[3]});
+        const auto sent =
+            client.sendMail(args[1], args[4], args[5], args[6], args[7],
+                            args.size() == 9 ? args[8] : QString(), {args[2], args[3]});
         if (!sent.ok()) {
             return printFailure(sent.failure());
         }

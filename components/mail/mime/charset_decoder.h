@@ -3,10 +3,20 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
+#include <functional>
 #include <optional>
 
 namespace orvane::mail {
+
+// Hands the pieces of some bytes, in order from the first, to a visitor until
+// the bytes end or the visitor returns false; false when the bytes could not
+// be read to the end. Calling it again reads the same bytes anew, so a
+// decoder can look at them more than once without holding them all in
+// memory.
+using ChunkVisitor = std::function<bool(QByteArrayView)>;
+using ChunkedBytes = std::function<bool(const ChunkVisitor&)>;
 
 // Turns bytes of mail text into Unicode, best effort, never failing.
 //
@@ -25,9 +35,20 @@ namespace orvane::mail {
 // U+FFFD, never "?" and never dropped silently.
 QString decodeText(QByteArrayView bytes, QByteArrayView label = {});
 
+// The same for bytes read piece by piece: the text goes to `emit` piece by
+// piece too. The bytes are read two or three times (to choose the charset,
+// then to decode); memory stays at one piece whatever their size.
+void decodeText(const ChunkedBytes& bytes, QByteArrayView label,
+                const std::function<void(QStringView)>& emit);
+
 // The same, but only with the labelled charset: nothing when the bytes are
 // not valid in it or the label is unknown. For tests and for callers that
 // weigh candidates themselves.
 std::optional<QString> decodeStrictly(QByteArrayView bytes, QByteArrayView label);
+
+// Whether `label` names a charset that gives meaning to raw 8-bit bytes (so
+// not ASCII, UTF-8, ISO-2022-JP or no charset at all): one worth trying on the
+// mail's raw 8-bit header bytes.
+bool describesEightBitBytes(QByteArrayView label);
 
 }  // namespace orvane::mail

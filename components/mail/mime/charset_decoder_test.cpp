@@ -26,6 +26,24 @@ TEST_P(CharsetDecoding, GivesWhatTheSenderWrote) {
     EXPECT_FALSE(decoded.contains(u'?') && !QByteArray(row.expected).contains('?'));
 }
 
+// The same bytes handed over in pieces of every small size give the same
+// text: no character is split and no shift state is lost between pieces.
+TEST_P(CharsetDecoding, PiecesGiveTheSameTextAsTheWhole) {
+    const CharsetRow& row = GetParam();
+    for (qsizetype pieceSize : {1, 2, 3, 5}) {
+        const ChunkedBytes pieces = [&](const ChunkVisitor& visit) {
+            for (qsizetype at = 0; at < row.bytes.size(); at += pieceSize)
+                if (!visit(QByteArrayView(row.bytes).sliced(
+                        at, std::min(pieceSize, row.bytes.size() - at))))
+                    break;
+            return true;
+        };
+        QString text;
+        decodeText(pieces, row.label, [&](QStringView piece) { text += piece; });
+        EXPECT_EQ(text.toStdString(), std::string(row.expected)) << "pieces of " << pieceSize;
+    }
+}
+
 // ①=JIS 2D21 / CP932 8740; 纊=CP932 ED40 (NEC-selected IBM extension,
 // JIS row 89 in CP50220); 〜=JIS 2141 / CP932 8160.
 INSTANTIATE_TEST_SUITE_P(

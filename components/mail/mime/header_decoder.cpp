@@ -3,6 +3,7 @@
 #include "charset_decoder.h"
 
 #include <QByteArray>
+#include <QSet>
 
 #include <algorithm>
 #include <map>
@@ -20,10 +21,13 @@ bool isHighByte(char c) {
 QByteArray unfolded(QByteArrayView raw) {
     QByteArray out;
     out.reserve(raw.size());
-    for (char c : raw)
-        if (c != '\r' && c != '\n')
-            out.append(c);
-    return out.trimmed();
+    const auto isBreak = [](char c) { return c == '\r' || c == '\n'; };
+    for (const char* at = raw.begin(); at != raw.end();) {
+        const char* lineEnd = std::find_if(at, raw.end(), isBreak);
+        out.append(at, lineEnd - at);
+        at = std::find_if_not(lineEnd, raw.end(), isBreak);
+    }
+    return std::move(out).trimmed();
 }
 
 int hexValue(char c) {
@@ -54,54 +58,82 @@ QByteArray unescaped(QByteArrayView text, char marker, bool underscoreIsBlank) {
     return out;
 }
 
+// Views into the header text.
 struct EncodedWord {
-    QByteArray charset;
-    char encoding;  // 'B' or 'Q'
-    QByteArray text;
+    QByteArrayView charset;  // without an RFC 2231 language tag
+    char encoding;           // 'B' or 'Q'
+    QByteArrayView text;
     qsizetype end;  // index just after "?="
 };
 
-std::optional<EncodedWord> encodedWordAt(QByteArrayView s, qsizetype i) {
+// The next place of `needle` at or after a position that only moves forward,
+// remembered between calls: a header full of unterminated encoded words or
+// of parameters without "=" is still read in one pass.
+class NextFinder {
+  public:
+    NextFinder(QByteArrayView text, QByteArrayView needle) : text_(text), needle_(needle) {}
+
+    // -1 when there is none.
+    qsizetype from(qsizetype start) {
+        if (found_ == -1 || found_ >= start)
+            return found_;
+        found_ = text_.indexOf(needle_, start);
+        return found_;
+    }
+
+  private:
+    QByteArrayView text_;
+    QByteArrayView needle_;
+    qsizetype found_ = -2;  // not searched yet
+};
+
+constexpr qsizetype kMaxCharsetLength = 80;
+
+std::optional<EncodedWord> encodedWordAt(QByteArrayView s, qsizetype i, NextFinder& closes) {
     if (!s.sliced(i).startsWith("=?"))
         return std::nullopt;
-    const qsizetype charsetEnd = s.indexOf('?', i + 2);
-    if (charsetEnd < 0 || charsetEnd == i + 2 || charsetEnd - i > 80 || charsetEnd + 2 >= s.size())
+    const QByteArrayView head = s.sliced(i + 2, std::min(kMaxCharsetLength, s.size() - i - 2));
+    const qsizetype charsetLength = head.indexOf('?');
+    const qsizetype charsetEnd = i + 2 + charsetLength;
+    if (charsetLength <= 0 || charsetEnd + 2 >= s.size())
         return std::nullopt;
-    const QByteArrayView charset = s.sliced(i + 2, charsetEnd - i - 2);
+    const QByteArrayView charset = s.sliced(i + 2, charsetLength);
     if (std::any_of(charset.begin(), charset.end(), [](char c) { return isBlank(c) || c == '='; }))
         return std::nullopt;
     const char encoding = static_cast<char>(s[charsetEnd + 1] & ~0x20);
     if ((encoding != 'B' && encoding != 'Q') || s[charsetEnd + 2] != '?')
         return std::nullopt;
     const qsizetype textStart = charsetEnd + 3;
-    const qsizetype close = s.indexOf("?=", textStart);
+    const qsizetype close = closes.from(textStart);
     if (close < 0)
         return std::nullopt;
-    QByteArray label = charset.toByteArray().toLower();
-    if (const auto star = label.indexOf('*'); star >= 0)
-        label.truncate(star);  // RFC 2231 language tag
-    return EncodedWord{label, encoding, s.sliced(textStart, close - textStart).toByteArray(),
-                       close + 2};
+    const qsizetype star = charset.indexOf('*');  // RFC 2231 language tag
+    return EncodedWord{star >= 0 ? charset.first(star) : charset, encoding,
+                       s.sliced(textStart, close - textStart), close + 2};
 }
 
 // Collects the bytes of adjacent encoded words in one charset.
 class WordRun {
   public:
     bool active() const { return active_; }
-    bool accepts(const EncodedWord& w) const { return active_ && w.charset == charset_; }
+    bool accepts(const EncodedWord& w) const {
+        return active_ && w.charset.compare(charset_, Qt::CaseInsensitive) == 0;
+    }
 
     void start(const EncodedWord& w) {
         active_ = true;
-        charset_ = w.charset;
+        charset_ = w.charset.toByteArray();
         add(w);
     }
     void add(const EncodedWord& w) {
         if (w.encoding == 'B') {
-            QByteArray text = w.text;
-            text.replace(' ', "");
-            base64_ += text;
-            // A word cut short of a base64 quantum continues in the next one.
-            if (base64_.size() % 4 == 0 || base64_.endsWith('='))
+            for (const char c : w.text)
+                if (c != ' ')
+                    base64_ += c;
+            // Whole quanta of adjacent words decode as one; a word cut short
+            // of a quantum continues in the next one; padding ends a run of
+            // quanta.
+            if (base64_.endsWith('='))
                 takeBase64();
         } else {
             takeBase64();
@@ -130,15 +162,16 @@ class WordRun {
 };
 
 QString oneLine(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* to = out.data();
+    for (const QChar c : text) {
         if (c == u'\t')
-            out.append(u' ');
+            *to++ = u' ';
         else if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
-            out.append(c);
+            *to++ = c;
     }
-    return out.trimmed();
+    out.truncate(to - out.data());
+    return std::move(out).trimmed();
 }
 
 QByteArray withoutBlanks(QByteArrayView s) {
@@ -154,16 +187,23 @@ QByteArray withoutBlanks(QByteArrayView s) {
 // backslash, and never right after an 8-bit byte: in raw Shift_JIS text
 // 0x5C is the second byte of characters such as "表" and "ソ".
 qsizetype readQuoted(QByteArrayView s, qsizetype i, QByteArray& into) {
-    for (; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '"')
-            return i + 1;
-        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '"' || s[i + 1] == '\\') &&
-            (i == 0 || !isHighByte(s[i - 1]))) {
-            into.append(s[++i]);
-            continue;
+    while (i < s.size()) {
+        const char* special =
+            std::find_if(s.begin() + i, s.end(), [](char c) { return c == '"' || c == '\\'; });
+        const qsizetype at = special - s.begin();
+        into.append(s.sliced(i, at - i));  // ordinary characters in one go
+        if (at == s.size())
+            return at;
+        if (s[at] == '"')
+            return at + 1;
+        if (at + 1 < s.size() && (s[at + 1] == '"' || s[at + 1] == '\\') &&
+            (at == 0 || !isHighByte(s[at - 1]))) {
+            into.append(s[at + 1]);
+            i = at + 2;
+        } else {
+            into.append('\\');
+            i = at + 1;
         }
-        into.append(c);
     }
     return i;
 }
@@ -172,39 +212,67 @@ qsizetype readQuoted(QByteArrayView s, qsizetype i, QByteArray& into) {
 
 QString decodeHeaderText(QByteArrayView raw, QByteArrayView fallbackCharset) {
     const QByteArray s = unfolded(raw);
+    const QByteArrayView text(s);
     QString out;
-    QByteArray plain;  // raw text since the last encoded word
+    qsizetype plainStart = 0;  // raw text since the last encoded word
+    qsizetype plainEnd = 0;
     WordRun run;
+    const auto plain = [&] { return text.sliced(plainStart, plainEnd - plainStart); };
     const auto flushPlain = [&] {
-        if (!plain.isEmpty())
-            out += decodeText(plain, fallbackCharset);
-        plain.clear();
+        if (plainEnd > plainStart)
+            out += decodeText(plain(), fallbackCharset);
     };
+    NextFinder opens(s, "=?");
+    NextFinder closes(s, "?=");
     for (qsizetype i = 0; i < s.size();) {
-        if (auto word = encodedWordAt(s, i)) {
-            const bool onlyBlanks = std::all_of(plain.cbegin(), plain.cend(), isBlank);
+        const qsizetype open = opens.from(i);
+        if (open != i) {  // plain text up to the next word
+            i = plainEnd = open < 0 ? s.size() : open;
+            continue;
+        }
+        if (auto word = encodedWordAt(s, i, closes)) {
+            const QByteArrayView between = plain();
+            const bool onlyBlanks = std::all_of(between.begin(), between.end(), isBlank);
             if (run.accepts(*word) && onlyBlanks) {
-                plain.clear();  // blanks between encoded words are not text
-                run.add(*word);
+                run.add(*word);  // blanks between encoded words are not text
             } else {
                 if (run.active()) {
-                    if (onlyBlanks && !plain.isEmpty())
-                        plain.clear();
+                    if (onlyBlanks)
+                        plainStart = plainEnd;
                     out += run.finish();
                 }
                 flushPlain();
                 run.start(*word);
             }
-            i = word->end;
+            i = plainStart = plainEnd = word->end;
             continue;
         }
-        plain.append(s[i]);
-        ++i;
+        i = plainEnd = i + 1;  // "=?" that starts no word is text
     }
     if (run.active())
         out += run.finish();
     flushPlain();
     return oneLine(out);
+}
+
+QList<QByteArray> encodedWordCharsets(QByteArrayView raw) {
+    QList<QByteArray> charsets;
+    QSet<QByteArray> seen;
+    NextFinder closes(raw, "?=");
+    for (qsizetype i = raw.indexOf("=?"); i >= 0; i = raw.indexOf("=?", i + 2)) {
+        const auto word = encodedWordAt(raw, i, closes);
+        if (!word)
+            continue;
+        if (!charsets.isEmpty() && word->charset.compare(charsets.back(), Qt::CaseInsensitive) == 0)
+            continue;  // the common case: the same charset again
+        const QByteArray charset = word->charset.toByteArray().toLower();
+        if (!seen.contains(charset)) {
+            seen.insert(charset);
+            charsets << charset;
+        }
+        i = word->end - 2;
+    }
+    return charsets;
 }
 
 std::optional<Mailbox> firstMailbox(QByteArrayView raw, QByteArrayView fallbackCharset) {
@@ -284,6 +352,7 @@ std::optional<QString> headerParameter(QByteArrayView raw, QByteArrayView name,
     std::optional<QByteArray> plain;
     std::map<int, std::pair<QByteArray, bool>> pieces;  // index -> (value, percent-encoded)
 
+    NextFinder equals(s, "="), semicolons(s, ";");
     qsizetype i = 0;
     // Skip the value before the first parameter ("attachment", "text/plain").
     for (; i < s.size() && s[i] != ';'; ++i)
@@ -294,8 +363,8 @@ std::optional<QString> headerParameter(QByteArrayView raw, QByteArrayView name,
     while (i < s.size()) {
         while (i < s.size() && (s[i] == ';' || isBlank(s[i])))
             ++i;
-        const qsizetype eq = s.indexOf('=', i);
-        const qsizetype semi = s.indexOf(';', i);
+        const qsizetype eq = equals.from(i);
+        const qsizetype semi = semicolons.from(i);
         if (eq < 0 || (semi >= 0 && semi < eq)) {
             i = semi < 0 ? s.size() : semi;
             continue;
@@ -308,7 +377,7 @@ std::optional<QString> headerParameter(QByteArrayView raw, QByteArrayView name,
         if (i < s.size() && s[i] == '"') {
             i = readQuoted(s, i + 1, value);
         } else {
-            const qsizetype end = s.indexOf(';', i);
+            const qsizetype end = semicolons.from(i);
             value = s.sliced(i, (end < 0 ? s.size() : end) - i).trimmed();
             i = end < 0 ? s.size() : end;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -31,5 +32,9 @@ std::optional<Mailbox> firstMailbox(QByteArrayView raw, QByteArrayView fallbackC
 // values read as `fallbackCharset` or detected. Nothing when absent.
 std::optional<QString> headerParameter(QByteArrayView raw, QByteArrayView name,
                                        QByteArrayView fallbackCharset = {});
+
+// The charsets named by the RFC 2047 encoded words in `raw`, in order, each
+// once, lower case.
+QList<QByteArray> encodedWordCharsets(QByteArrayView raw);
 
 }  // namespace orvane::mail

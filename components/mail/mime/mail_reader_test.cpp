@@ -1,6 +1,5 @@
 #include "mail_reader.h"
 #include "mime_test_support.h"
-#include "received_fields.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,24 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 namespace orvane::mail {
 namespace {
 
+using test::crlf;
 using test::hex;
+using test::peakGrowthKiB;
 using test::PrintTo;
 using test::readFile;
 using test::utf8;
 using test::writeFile;
-
-const QString kMailerNames = QStringLiteral("subject:from:date:body");
-
-// Mail text written with "\n"; the file gets CRLF as from a POP3 server.
-QByteArray crlf(QByteArray text) {
-    text.replace("\n", "\r\n");
-    return text;
-}
 
 struct Attachment {
     const char* fileName;  // expected name inside the mail folder
@@ -37,7 +28,7 @@ struct CorpusRow {
     const char* name;
     QByteArray mail;
     const char* subject;
-    const char* from;  // as receiving stores it, with its leading blank
+    const char* from;
     const char* body;
     std::vector<Attachment> attachments;
 };
@@ -56,25 +47,19 @@ TEST_P(MailCorpus, ReadsEveryFieldExactly) {
     const CorpusRow& row = GetParam();
     ASSERT_TRUE(writeFile(dir.filePath("mail.eml"), row.mail));
 
-    const ArrayResult result = readMailFile("mail.eml", kMailerNames, dir.path());
-    ASSERT_TRUE(result.isArray()) << result.error.toStdString();
-    const QStringList& elements = *result.array;
-    ASSERT_EQ(elements.size(), 5 + static_cast<qsizetype>(row.attachments.size()));
-    for (const QString& element : elements)
-        EXPECT_EQ(QString::fromUtf8(element.toUtf8()), element);
-
-    const ReceivedFields fields = parseReadMailElements(elements);
-    EXPECT_EQ(fields.subject.toStdString(), std::string(row.subject));
-    EXPECT_EQ(fields.from.toStdString(), std::string(row.from));
-    EXPECT_EQ(fields.body.toStdString(), std::string(row.body));
+    const Expected<ReceivedMail> read = readMailFile("mail.eml", dir.path());
+    ASSERT_TRUE(read.ok()) << read.failure().reason.toStdString();
+    EXPECT_EQ(read->subject.toStdString(), std::string(row.subject));
+    EXPECT_EQ(read->from.toStdString(), std::string(row.from));
+    EXPECT_EQ(read->body.toStdString(), std::string(row.body));
+    ASSERT_EQ(read->attachments.size(), static_cast<qsizetype>(row.attachments.size()));
     for (size_t i = 0; i < row.attachments.size(); ++i) {
-        const QString path = elements[5 + static_cast<qsizetype>(i)].mid(6);
+        const QString path = read->attachments[static_cast<qsizetype>(i)];
         EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(dir.path()).absolutePath());
         EXPECT_EQ(QFileInfo(path).fileName().toStdString(),
                   std::string(row.attachments[i].fileName));
         EXPECT_EQ(readFile(path), row.attachments[i].content);
     }
-    EXPECT_EQ(fields.attach, row.attachments.empty() ? QString() : elements[5].mid(6));
 }
 
 const QByteArray kMp3 = QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByteArray(300, '\xfb');
@@ -82,7 +67,7 @@ const QByteArray kMp3 = QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0f", 10) + QByt
 INSTANTIATE_TEST_SUITE_P(
     Rows, MailCorpus,
     testing::Values(
-        row("utf8_base64", "会議の件", " 山田 太郎 <taro@example.jp>",
+        row("utf8_base64", "会議の件", "山田 太郎 <taro@example.jp>",
             "明日の会議は10時から。\nよろしく-お願い_します。\n",
             crlf("From: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\n"
                  "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\n"
@@ -92,26 +77,26 @@ INSTANTIATE_TEST_SUITE_P(
                  "Content-Transfer-Encoding: base64\n\n" +
                  QByteArray("明日の会議は10時から。\nよろしく-お願い_します。\n").toBase64() +
                  "\n")),
-        row("iso2022jp_with_circled_digits", "①〜", " 山田 太郎 <t@example.jp>", "②〜こんにちは\n",
+        row("iso2022jp_with_circled_digits", "①〜", "山田 太郎 <t@example.jp>", "②〜こんにちは\n",
             crlf("From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <t@example.jp>\n"
                  "Subject: =?ISO-2022-JP?B?GyRCLSEhQRsoQg==?=\n"
                  "Content-Type: text/plain; charset=ISO-2022-JP\n"
                  "Content-Transfer-Encoding: 7bit\n\n"
                  "\x1b$B-\"!A$3$s$K$A$O\x1b(B\n")),
-        row("cp932_labelled_shift_jis", "①纊〜", " 山田 太郎 <t@example.jp>", "②＼〜\n",
+        row("cp932_labelled_shift_jis", "①纊〜", "山田 太郎 <t@example.jp>", "②＼〜\n",
             crlf("From: =?Shift_JIS?B?jlKTYyCRvphZ?= <t@example.jp>\n"
                  "Subject: =?Shift_JIS?B?h0DtQIFg?=\n"
                  "Content-Type: text/plain; charset=\"Shift_JIS\"\n"
                  "Content-Transfer-Encoding: 8bit\n\n" +
                  hex("8741815F8160") + "\n")),
-        row("euc_jp", "日本語", " t@example.jp", "こんにちは\n",
+        row("euc_jp", "日本語", "t@example.jp", "こんにちは\n",
             crlf("From: t@example.jp\n"
                  "Subject: =?EUC-JP?B?" +
                  hex("C6FCCBDCB8EC").toBase64() +
                  "?=\n"
                  "Content-Type: text/plain; charset=euc-jp\n\n" +
                  hex("A4B3A4F3A4CBA4C1A4CF") + "\n")),
-        row("raw_8bit_headers_in_body_charset", "テスト所", " 表示 <a@example.jp>", "こん\n",
+        row("raw_8bit_headers_in_body_charset", "テスト所", "表示 <a@example.jp>", "こん\n",
             crlf("From: \"" + hex("955C8EA6") +
                  "\" <a@example.jp>\n"
                  "Subject: " +
@@ -119,14 +104,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "\n"
                  "Content-Type: text/plain; charset=Shift_JIS\n\n" +
                  hex("82B182F1") + "\n")),
-        row("html_only", "html", " a@example.jp", "A & B <= 日\n日本\nsecond line",
+        row("html_only", "html", "a@example.jp", "A & B <= 日\n日本\nsecond line",
             crlf("From: a@example.jp\nSubject: html\n"
                  "Content-Type: text/html; charset=utf-8\n"
                  "Content-Transfer-Encoding: quoted-printable\n\n"
                  "<html><head><title>t</title><style>p{color:red}</style></head>\n"
                  "<body><script>alert(1)</script><p>A &amp; B &lt;=3D &#x65E5;</p>\n"
                  "<div>=E6=97=A5=E6=9C=AC<br>second&nbsp;line</div></body></html>\n")),
-        row("nested_multipart_with_japanese_rfc2231_name", "nested", " a@example.jp", "plain part",
+        row("nested_multipart_with_japanese_rfc2231_name", "nested", "a@example.jp", "plain part",
             crlf("From: a@example.jp\nSubject: nested\nMIME-Version: 1.0\n"
                  "Content-Type: multipart/mixed; boundary=outer\n\n"
                  "--outer\n"
@@ -142,13 +127,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "Content-Transfer-Encoding: base64\n\n" +
                  kMp3.toBase64() + "\n--outer--\n"),
             {{"音声メッセージ.mp3", kMp3}}),
-        row("empty_plain_alternative_falls_back_to_html", "alt", " a@example.jp", "only \"here\"",
+        row("empty_plain_alternative_falls_back_to_html", "alt", "a@example.jp", "only \"here\"",
             crlf("From: a@example.jp\nSubject: alt\n"
                  "Content-Type: multipart/alternative; boundary=b\n\n"
                  "--b\nContent-Type: text/plain; charset=utf-8\n\n\n"
                  "--b\nContent-Type: text/html; charset=utf-8\n\n<p>only &quot;here&quot;</p>\n"
                  "--b--\n")),
-        row("names_that_try_to_leave_the_folder", "evil", " a@example.jp", "body",
+        row("names_that_try_to_leave_the_folder", "evil", "a@example.jp", "body",
             crlf("From: a@example.jp\nSubject: evil\n"
                  "Content-Type: multipart/mixed; boundary=b\n\n"
                  "--b\nContent-Type: text/plain\n\nbody\n"
@@ -164,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"attachment.mp3", "three"},
              {"attachment.bin", "five"},
              {"evil (2).mp3", "six"}}),
-        row("forwarded_message_saved_whole", "fwd", " a@example.jp", "see below",
+        row("forwarded_message_saved_whole", "fwd", "a@example.jp", "see below",
             crlf("From: a@example.jp\nSubject: fwd\n"
                  "Content-Type: multipart/mixed; boundary=b\n\n"
                  "--b\nContent-Type: text/plain\n\nsee below\n"
@@ -172,15 +157,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "Subject: inner\n\ninner body\n"
                  "--b--\n"),
             {{"attachment.eml", "Subject: inner\n\ninner body"}}),
-        row("windows_1252_under_latin1_label", "“Café”", " René <r@example.fr>",
+        row("windows_1252_under_latin1_label", "“Café”", "René <r@example.fr>",
             "€ 10, café au lait\n",
             crlf("From: =?ISO-8859-1?Q?Ren=E9?= <r@example.fr>\nSubject: "
                  "=?ISO-8859-1?Q?=93Caf=E9=94?=\n"
                  "Content-Type: text/plain; charset=iso-8859-1\n"
                  "Content-Transfer-Encoding: quoted-printable\n\n"
                  "=80 10, caf=E9=\n au lait\n")),
-        row("missing_headers", "", " ", "こん\n", crlf("\n" + hex("82B182F1") + "\n")),
-        row("broken_base64", "b64", " a@example.jp", "日本語です。",
+        row("missing_headers", "", "", "こん\n", crlf("\n" + hex("82B182F1") + "\n")),
+        row("broken_base64", "b64", "a@example.jp", "日本語です。",
             crlf("From: a@example.jp\nSubject: b64\n"
                  "Content-Type: text/plain; charset=utf-8\n"
                  "Content-Transfer-Encoding: base64\n\n"
@@ -198,63 +183,46 @@ TEST(MailReader, AttachmentNeverOverwritesAnExistingFile) {
                        "--b\nContent-Type: text/plain\n\nx\n"
                        "--b\nContent-Type: audio/mpeg\n"
                        "Content-Disposition: attachment; filename=voice.mp3\n\nnew\n--b--\n")));
-    const ArrayResult result = readMailFile(dir.filePath("m.eml"), kMailerNames, dir.path());
-    ASSERT_TRUE(result.isArray());
+    const Expected<ReceivedMail> read = readMailFile(dir.filePath("m.eml"), dir.path());
+    ASSERT_TRUE(read.ok());
     EXPECT_EQ(readFile(dir.filePath("voice.mp3")), "keep me");
-    EXPECT_EQ(result.array->at(5), "File: " + dir.filePath("voice (2).mp3"));
+    EXPECT_EQ(read->attachments, QStringList{dir.filePath("voice (2).mp3")});
     EXPECT_EQ(readFile(dir.filePath("voice (2).mp3")), "new");
 }
 
-TEST(MailReader, CheckerFormHasFourElementsWithTheVoiceAttachment) {
+TEST(MailReader, SenderNameIsTheDisplayNameOrTheAddress) {
     QTemporaryDir dir;
-    ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
+    ASSERT_TRUE(writeFile(dir.filePath("named.eml"),
                           crlf("From: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\n"
-                               "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\n"
-                               "Content-Type: multipart/mixed; boundary=b\n\n"
-                               "--b\nContent-Type: text/plain\n\nx\n"
-                               "--b\nContent-Type: audio/mpeg; name=v.mp3\n\nnew\n--b--\n")));
-    const ArrayResult result =
-        readMailFile(dir.filePath("m.eml"), QStringLiteral("from:subject:"), dir.path());
-    ASSERT_TRUE(result.isArray());
-    ASSERT_EQ(result.array->size(), 4);
-    EXPECT_EQ(result.array->at(0) + result.array->at(1), utf8("差出人 山田 太郎、件名 会議の件"));
-    EXPECT_EQ(result.array->at(3).mid(6), dir.filePath("v.mp3"));
+                               "Date: Sun, 06 Dec 2026 10:00:00 +0900\n\nx\n")));
+    ASSERT_TRUE(writeFile(dir.filePath("bare.eml"), crlf("From: taro@example.jp\n\nx\n")));
+    const Expected<ReceivedMail> named = readMailFile("named.eml", dir.path());
+    const Expected<ReceivedMail> bare = readMailFile("bare.eml", dir.path());
+    ASSERT_TRUE(named.ok() && bare.ok());
+    EXPECT_EQ(named->senderName, utf8("山田 太郎"));
+    EXPECT_EQ(named->date, "Sun, 06 Dec 2026 10:00:00 +0900");
+    EXPECT_EQ(bare->senderName, "taro@example.jp");
+    EXPECT_EQ(bare->from, "taro@example.jp");
 }
 
 TEST(MailReader, FailuresGiveAReason) {
     QTemporaryDir dir;
-    const ArrayResult missing = readMailFile("nothing.eml", kMailerNames, dir.path());
-    EXPECT_FALSE(missing.isArray());
-    EXPECT_TRUE(missing.error.contains(utf8("見つかりません")));
+    const Expected<ReceivedMail> missing = readMailFile("nothing.eml", dir.path());
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.failure().kind, FailureKind::NotFound);
+    EXPECT_TRUE(missing.failure().reason.contains(utf8("見つかりません")));
 
     ASSERT_TRUE(writeFile(dir.filePath("m.eml"),
                           crlf("Subject: s\nContent-Type: multipart/mixed; boundary=b\n\n"
                                "--b\nContent-Type: audio/mpeg; name=v.mp3\n\nx\n--b--\n")));
     ASSERT_TRUE(writeFile(dir.filePath("empty.eml"), ""));
-    const ArrayResult empty = readMailFile("empty.eml", kMailerNames, dir.path());
-    EXPECT_TRUE(!empty.isArray() || empty.array->size() == 5);
+    const Expected<ReceivedMail> empty = readMailFile("empty.eml", dir.path());
+    EXPECT_TRUE(!empty.ok() || (empty->body.isEmpty() && empty->attachments.isEmpty()));
 
-    const ArrayResult noFolder =
-        readMailFile(dir.filePath("m.eml"), kMailerNames, dir.filePath("no-such-folder"));
-    EXPECT_FALSE(noFolder.isArray());
-    EXPECT_FALSE(noFolder.error.isEmpty());
-}
-
-TEST(ReceivedFields, FollowTheElementMarkers) {
-    const ReceivedFields fields =
-        parseReadMailElements({"Subject: raw", "sender without marker", "Date: d",
-                               "body: ", "text without marker", "File: /m/a.mp3"});
-    EXPECT_EQ(fields.subject, " raw");  // from the ninth character
-    EXPECT_EQ(fields.from, "sender without marker");
-    EXPECT_EQ(fields.body, "text without marker");
-    EXPECT_EQ(fields.attach, "/m/a.mp3");
-    EXPECT_EQ(parseReadMailElements({"subject: s"}).from, QString());
-}
-
-long peakResidentKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    const Expected<ReceivedMail> noFolder =
+        readMailFile(dir.filePath("m.eml"), dir.filePath("no-such-folder"));
+    ASSERT_FALSE(noFolder.ok());
+    EXPECT_TRUE(noFolder.failure().reason.contains(utf8("メールフォルダー")));
 }
 
 TEST(MailReader, TwentyMegabyteAttachmentIsStreamedToDisk) {
@@ -286,13 +254,17 @@ TEST(MailReader, TwentyMegabyteAttachmentIsStreamedToDisk) {
         }
         mail.write("--b--\r\n");
     }
-    const long before = peakResidentKiB();
-    const ArrayResult result = readMailFile("big.eml", kMailerNames, dir.path());
-    const long grownKiB = peakResidentKiB() - before;
-    ASSERT_TRUE(result.isArray()) << result.error.toStdString();
-    ASSERT_EQ(result.array->size(), 6);
+    QString savedPath;
+    const long grownKiB = peakGrowthKiB([&] {
+        const Expected<ReceivedMail> read = readMailFile("big.eml", dir.path());
+        return read.ok() && read->attachments.size() == 1;
+    });
+    ASSERT_GE(grownKiB, 0) << "the read failed";
+    const Expected<ReceivedMail> again = readMailFile("big.eml", dir.path());
+    ASSERT_TRUE(again.ok()) << again.failure().reason.toStdString();
+    ASSERT_EQ(again->attachments.size(), 1);
 
-    QFile saved(result.array->at(5).mid(6));
+    QFile saved(again->attachments.first());
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.size(), qint64{kChunk} * kChunks);
     QCryptographicHash actual(QCryptographicHash::Sha256);

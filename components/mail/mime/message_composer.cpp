@@ -1,13 +1,13 @@
 #include "message_composer.h"
 
 #include "gmime_handles.h"
+#include "safe_file_name.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
-#include <fcntl.h>
 #include <algorithm>
+#include <cctype>
 
 namespace orvane::mail {
 namespace {
@@ -68,23 +68,58 @@ GMimePart* textPart(const QString& body) {
     return part;
 }
 
-GMimePart* attachmentPart(const QString& path, QString* error) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error)
-            *error = QStringLiteral("添付ファイルを開けません: ") + path;
-        return nullptr;
+// RFC 2231 percent-encoding of a parameter value (RFC 5987 attribute
+// characters stay as they are).
+QByteArray percentEncoded(const QByteArray& value) {
+    static const QByteArray kept = "!#$&+-.^_`|~";
+    QByteArray out;
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x80 && std::isalnum(u)) || kept.contains(c))
+            out += c;
+        else
+            out += '%' + QByteArray::number(u, 16).toUpper().rightJustified(2, '0');
     }
+    return out;
+}
+
+// The attachment's file name in Content-Disposition and Content-Type. GMime
+// writes a plain ASCII name as it stands, so a CR LF in it would end the
+// header line and start a header of the name's choosing: a name with control
+// characters is written percent-encoded instead.
+void setFileName(GMimePart* part, const QByteArray& mediaType, const QString& fileName) {
+    const QByteArray utf8 = fileName.toUtf8();
+    g_mime_part_set_filename(part, utf8.constData());
+    const bool control = std::any_of(fileName.cbegin(), fileName.cend(), [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7F;
+    });
+    if (!control)
+        return;
+    const QByteArray encoded = "UTF-8''" + percentEncoded(utf8);
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(part));
+    const std::pair<const char*, QByteArray> values[] = {
+        {"Content-Disposition", " attachment;\n\tfilename*=" + encoded + "\n"},
+        {"Content-Type", " " + mediaType + ";\n\tname*=" + encoded + "\n"},
+    };
+    for (const auto& [name, value] : values)
+        if (GMimeHeader* header = g_mime_header_list_get_header(headers, name))
+            g_mime_header_set_raw_value(header, value.constData());
+}
+
+Expected<GObjectPtr<GMimePart>> attachmentPart(const QString& path) {
+    Expected<OwnedFd> fd = openForReading(path, QStringLiteral("添付ファイル"));
+    if (!fd)
+        return fd.failure();
     const QByteArray type = mimeTypeFor(path);
     const qsizetype slash = type.indexOf('/');
-    GMimePart* part =
-        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
-    GObjectPtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
+    GObjectPtr<GMimePart> part(
+        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData()));
+    GObjectPtr<GMimeStream> stream(g_mime_stream_fs_new(fd->release()));
     GObjectPtr<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part, content.get());
-    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
-    g_mime_part_set_filename(part, QFileInfo(path).fileName().toUtf8().constData());
+    g_mime_part_set_content(part.get(), content.get());
+    g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
+    setFileName(part.get(), type, QFileInfo(path).fileName());
     return part;
 }
 
@@ -126,7 +161,7 @@ void setSubject(GMimeMessage* message, const QString& subject) {
 
 }  // namespace
 
-QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
+Expected<QByteArray> composeMessage(const OutgoingMessage& message) {
     ensureGMimeInitialised();
     GObjectPtr<GMimeMessage> mail(g_mime_message_new(TRUE));
     addAddresses(mail.get(), GMIME_ADDRESS_TYPE_FROM, message.from);
@@ -148,14 +183,14 @@ QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
     if (message.attachmentPath.isEmpty()) {
         g_mime_message_set_mime_part(mail.get(), GMIME_OBJECT(text.get()));
     } else {
-        GObjectPtr<GMimePart> attachment(attachmentPart(message.attachmentPath, error));
+        Expected<GObjectPtr<GMimePart>> attachment = attachmentPart(message.attachmentPath);
         if (!attachment)
-            return {};
+            return attachment.failure();
         GObjectPtr<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
         if (!message.boundary.isEmpty())
             g_mime_multipart_set_boundary(mixed.get(), message.boundary.toLatin1().constData());
         g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
-        g_mime_multipart_add(mixed.get(), GMIME_OBJECT(attachment.get()));
+        g_mime_multipart_add(mixed.get(), GMIME_OBJECT(attachment->get()));
         g_mime_message_set_mime_part(mail.get(), GMIME_OBJECT(mixed.get()));
     }
 
@@ -165,11 +200,8 @@ QByteArray composeMessage(const OutgoingMessage& message, QString* error) {
     const ssize_t written =
         g_mime_object_write_to_stream(GMIME_OBJECT(mail.get()), format, out.get());
     g_mime_format_options_free(format);
-    if (written < 0) {
-        if (error)
-            *error = QStringLiteral("送信するメールを組み立てられません");
-        return {};
-    }
+    if (written < 0)
+        return Failure{FailureKind::Internal, QStringLiteral("送信するメールを組み立てられません")};
     GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
     return QByteArray(reinterpret_cast<const char*>(bytes->data),
                       static_cast<qsizetype>(bytes->len));

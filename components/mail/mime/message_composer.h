@@ -1,5 +1,7 @@
 #pragma once
 
+#include "expected.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -24,8 +26,10 @@ struct OutgoingMessage {
 
 // The whole message in wire form with CRLF line endings: Date, Message-ID,
 // MIME-Version, From, To, Subject (RFC 2047), a UTF-8 text body and the
-// attachment (file name per RFC 2231 when not ASCII). Empty when the
-// attachment cannot be read; `error` then holds the reason in Japanese.
-QByteArray composeMessage(const OutgoingMessage& message, QString* error = nullptr);
+// attachment (file name per RFC 2231 when it is not plain printable ASCII,
+// so no character of it can end a header line). `to` is taken as given: the
+// caller has checked it. A failure (the attachment cannot be read) says why
+// in Japanese.
+Expected<QByteArray> composeMessage(const OutgoingMessage& message);
 
 }  // namespace orvane::mail

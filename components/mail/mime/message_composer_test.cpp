@@ -1,6 +1,9 @@
 #include "message_composer.h"
+#include "mail_reader.h"
 #include "mime_test_support.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -33,7 +36,9 @@ TEST(MessageComposer, MatchesTheGoldenFile) {
     QTemporaryDir dir;
     const QString voice = dir.filePath(utf8("音声メッセージ.mp3"));
     ASSERT_TRUE(writeFile(voice, kVoice));
-    const QByteArray composed = composeMessage(pinnedVoiceMail(voice));
+    const Expected<QByteArray> message = composeMessage(pinnedVoiceMail(voice));
+    ASSERT_TRUE(message.ok()) << message.failure().reason.toStdString();
+    const QByteArray& composed = *message;
     const QString golden = QStringLiteral(MIME_TESTDATA_DIR "/voice_mail.golden.eml");
     if (qEnvironmentVariableIsSet("ORVANE_UPDATE_GOLDEN")) {
         ASSERT_TRUE(writeFile(golden, composed));
@@ -42,8 +47,9 @@ TEST(MessageComposer, MatchesTheGoldenFile) {
 }
 
 TEST(MessageComposer, UsesCrlfLineEndingsOnly) {
-    const QByteArray composed = composeMessage(pinnedVoiceMail({}));
-    ASSERT_FALSE(composed.isEmpty());
+    const Expected<QByteArray> message = composeMessage(pinnedVoiceMail({}));
+    ASSERT_TRUE(message.ok());
+    const QByteArray& composed = *message;
     for (qsizetype i = 0; i < composed.size(); ++i)
         if (composed[i] == '\n') {
             ASSERT_TRUE(i > 0 && composed[i - 1] == '\r') << "bare LF at " << i;
@@ -54,10 +60,37 @@ TEST(MessageComposer, UsesCrlfLineEndingsOnly) {
     EXPECT_TRUE(composed.contains("Date: Sun, 06 Dec 2026 19:30:05 +0900\r\n"));
 }
 
-TEST(MessageComposer, UnreadableAttachmentIsAnError) {
-    QString error;
-    EXPECT_TRUE(composeMessage(pinnedVoiceMail("/no/such/voice.mp3"), &error).isEmpty());
-    EXPECT_FALSE(error.isEmpty());
+TEST(MessageComposer, UnreadableAttachmentIsAFailureWithAReason) {
+    const Expected<QByteArray> message = composeMessage(pinnedVoiceMail("/no/such/voice.mp3"));
+    ASSERT_FALSE(message.ok());
+    EXPECT_EQ(message.failure().kind, FailureKind::NotFound);
+    EXPECT_TRUE(message.failure().reason.contains(QStringLiteral("/no/such/voice.mp3")));
+}
+
+TEST(MessageComposer, LineBreaksInTheAttachmentNameCannotAddHeaders) {
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("a\r\nX-Injected: yes\r\n\r\nbody.mp3");
+    ASSERT_TRUE(writeFile(dir.filePath(name), kVoice));
+    OutgoingMessage mail = pinnedVoiceMail(dir.filePath(name));
+    mail.subject = QStringLiteral("plain\r\nBcc: someone@example.jp");
+    const Expected<QByteArray> message = composeMessage(mail);
+    ASSERT_TRUE(message.ok()) << message.failure().reason.toStdString();
+
+    for (const QByteArray& line : message->split('\n')) {
+        EXPECT_FALSE(line.startsWith("X-Injected")) << line.constData();
+        EXPECT_FALSE(line.startsWith("Bcc:")) << line.constData();
+        EXPECT_FALSE(line.startsWith("body.mp3")) << line.constData();
+    }
+    // Read back, the name arrives whole but for its line breaks.
+    ASSERT_TRUE(writeFile(dir.filePath("sent.eml"), *message));
+    QDir().mkpath(dir.filePath("in"));
+    const Expected<ReceivedMail> read = readMailFile(dir.filePath("sent.eml"), dir.filePath("in"));
+    ASSERT_TRUE(read.ok()) << read.failure().reason.toStdString();
+    ASSERT_EQ(read->attachments.size(), 1);
+    EXPECT_EQ(QFileInfo(read->attachments.first()).fileName(),
+              QStringLiteral("aX-Injected_ yesbody.mp3"));
+    EXPECT_EQ(readFile(read->attachments.first()), kVoice);
+    EXPECT_EQ(read->subject, QStringLiteral("plainBcc: someone@example.jp"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 
 namespace orvane::mail {
@@ -20,13 +21,32 @@ bool isDeviceName(const QString& stem) {
     return device.match(stem.trimmed()).hasMatch();
 }
 
-QString truncatedToBytes(QString text, qsizetype maxBytes) {
-    while (!text.isEmpty() && text.toUtf8().size() > maxBytes) {
-        text.chop(1);
-        if (!text.isEmpty() && text.back().isHighSurrogate())
-            text.chop(1);
+// The longest start of `text` that takes at most `maxBytes` in UTF-8, never
+// splitting a surrogate pair.
+QString truncatedToBytes(const QString& text, qsizetype maxBytes) {
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char16_t c = text[i].unicode();
+        const bool pair =
+            QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const qsizetype length = pair ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        if (bytes + length > maxBytes)
+            break;
+        bytes += length;
+        i += pair ? 2 : 1;
     }
-    return text;
+    return text.left(i);
+}
+
+Failure cannotCreate(const QString& name, int errorNumber) {
+    return Failure{
+        FailureKind::Disk,
+        QStringLiteral("「%1」を作れません：%2").arg(name, errorNumberText(errorNumber))};
+}
+
+bool isDotOrBlank(QChar c) {
+    return c == u'.' || c.isSpace();
 }
 
 }  // namespace
@@ -47,10 +67,13 @@ QString safeFileName(const QString& suggested, const QString& defaultExtension) 
             clean.append(c);
     }
     // No hidden files, no "." or "..", no trailing dots or blanks.
-    while (!clean.isEmpty() && (clean.front() == u'.' || clean.front().isSpace()))
-        clean.remove(0, 1);
-    while (!clean.isEmpty() && (clean.back() == u'.' || clean.back().isSpace()))
-        clean.chop(1);
+    qsizetype first = 0;
+    qsizetype end = clean.size();
+    while (first < end && isDotOrBlank(clean[first]))
+        ++first;
+    while (end > first && isDotOrBlank(clean[end - 1]))
+        --end;
+    clean = clean.sliced(first, end - first);
     if (clean.isEmpty())
         clean = QStringLiteral("attachment") + defaultExtension;
 
@@ -66,7 +89,37 @@ QString safeFileName(const QString& suggested, const QString& defaultExtension) 
     return stem + extension;
 }
 
-int createUniqueFile(const QString& folder, const QString& name, QString* path) {
+OwnedFd::~OwnedFd() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+OwnedFd& OwnedFd::operator=(OwnedFd&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+int OwnedFd::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+Expected<OwnedFd> openForReading(const QString& path, const QString& what) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        return OwnedFd(fd);
+    const int error = errno;
+    return Failure{
+        error == ENOENT ? FailureKind::NotFound : FailureKind::Disk,
+        QStringLiteral("%1 %2 を開けません：%3").arg(what, path, errorNumberText(error))};
+}
+
+Expected<CreatedFile> createUniqueFile(const QString& folder, const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString extension = dot > 0 ? name.mid(dot) : QString();
@@ -84,15 +137,13 @@ int createUniqueFile(const QString& folder, const QString& name, QString* path) 
             candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(attempt).arg(extension);
         const QString full = dir.absoluteFilePath(candidate);
         const int fd = ::open(QFile::encodeName(full).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd >= 0) {
-            *path = full;
-            return fd;
-        }
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0)
+            return CreatedFile{OwnedFd(fd), full};
         if (errno != EEXIST)
-            return -1;
+            return cannotCreate(candidate, errno);
     }
-    return -1;
+    return cannotCreate(name, EEXIST);
 }
 
 }  // namespace orvane::mail

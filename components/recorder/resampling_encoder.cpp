@@ -1,8 +1,4 @@
-#include "encoder.h"
-
-#include "lame_encoder.h"
-#include "wav_encoder.h"
-#include "wma_encoder.h"
+#include "resampling_encoder.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -29,13 +25,13 @@ class ResamplingEncoder final : public Encoder {
           inputRate_(inputRate),
           outputRate_(outputRate) {}
 
-    Status write(std::span<const std::int16_t> samples) override {
+    Expected<void> write(std::span<const std::int16_t> samples) override {
         const int frames = static_cast<int>(samples.size() / static_cast<std::size_t>(channels_));
         const auto* in = reinterpret_cast<const std::uint8_t*>(samples.data());
         return convert(&in, frames);
     }
 
-    Status finish() override {
+    Expected<void> finish() override {
         // Drain what the filter still holds, then let the inner encoder finish.
         if (auto drained = convert(nullptr, 0); !drained) {
             return drained;
@@ -48,16 +44,16 @@ class ResamplingEncoder final : public Encoder {
     }
 
   private:
-    Status convert(const std::uint8_t** in, int frames) {
+    Expected<void> convert(const std::uint8_t** in, int frames) {
         const int room = swr_get_out_samples(swr_.get(), frames);
         if (room < 0) {
-            return failure("sampling rate conversion failed");
+            return failure(FailureKind::Internal, "sampling rate conversion failed");
         }
         out_.resize(static_cast<std::size_t>(room + 1) * static_cast<std::size_t>(channels_));
         auto* out = reinterpret_cast<std::uint8_t*>(out_.data());
         const int produced = swr_convert(swr_.get(), &out, room + 1, in, frames);
         if (produced < 0) {
-            return failure("sampling rate conversion failed");
+            return failure(FailureKind::Internal, "sampling rate conversion failed");
         }
         return inner_->write(std::span<const std::int16_t>(
             out_.data(), static_cast<std::size_t>(produced) * static_cast<std::size_t>(channels_)));
@@ -73,21 +69,8 @@ class ResamplingEncoder final : public Encoder {
 
 }  // namespace
 
-Result<std::unique_ptr<Encoder>> openEncoder(const EncoderSettings& settings,
-                                             const AudioFormat& input, const std::string& path) {
-    switch (settings.format) {
-        case OutputFormat::Wav:
-            return openWavEncoder(input, path);
-        case OutputFormat::Wma:
-            return openWmaEncoder(settings, input, path);
-        case OutputFormat::Mp3:
-            break;
-    }
-    return openLameEncoder(settings, input, path);
-}
-
-Result<std::unique_ptr<Encoder>> withResampling(std::unique_ptr<Encoder> inner, int channels,
-                                                int inputRate, int outputRate) {
+Expected<std::unique_ptr<Encoder>> withResampling(std::unique_ptr<Encoder> inner, int channels,
+                                                  int inputRate, int outputRate) {
     if (inputRate == outputRate) {
         return inner;
     }
@@ -99,8 +82,8 @@ Result<std::unique_ptr<Encoder>> withResampling(std::unique_ptr<Encoder> inner, 
     av_channel_layout_uninit(&layout);
     if (allocated < 0 || swr == nullptr || swr_init(swr) < 0) {
         swr_free(&swr);
-        return failure("cannot convert " + std::to_string(inputRate) + " Hz to " +
-                       std::to_string(outputRate) + " Hz");
+        return failure(FailureKind::Internal, "cannot convert " + std::to_string(inputRate) +
+                                                  " Hz to " + std::to_string(outputRate) + " Hz");
     }
     return std::unique_ptr<Encoder>(std::make_unique<ResamplingEncoder>(
         std::move(inner), swr, channels, inputRate, outputRate));

@@ -1,6 +1,7 @@
 // The front end's command lines, split as the front end starts the recorder (and as one
 // whole string), read back by trelcap's parser.
 #include "command_line.h"
+#include "command_line_split.h"
 #include "recorder_options.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +28,9 @@ constexpr const char* kPath = "/home/user/my recordings/take 1";
 class FrontEndCommandLine : public ::testing::TestWithParam<FrontEndRow> {
   protected:
     static std::string line() { return trelcapg::BuildCommandLine(GetParam().settings); }
-    static void check(const Result<RecorderOptions>& options) {
+    static void check(const Expected<RecorderOptions>& options) {
         const auto& row = GetParam();
-        ASSERT_TRUE(options.ok()) << options.error().message;
+        ASSERT_TRUE(options.ok()) << options.failure().reason.toStdString();
         EXPECT_EQ(options->seconds, row.settings.recTime);
         EXPECT_EQ(options->captureFormat, row.settings.recParam);
         EXPECT_EQ(options->bitrateKbps, row.kbps);
@@ -44,7 +45,7 @@ class FrontEndCommandLine : public ::testing::TestWithParam<FrontEndRow> {
 };
 
 TEST_P(FrontEndCommandLine, ArrivesSplitAsTheFrontEndStartsIt) {
-    auto argv = trelcapg::SplitCommandLine(line());
+    auto argv = splitCommandLine(line());
     ASSERT_FALSE(argv.empty());
     argv.erase(argv.begin());  // argv[0], the program
     check(parseArguments(normalizeArguments(argv)));

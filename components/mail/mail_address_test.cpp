@@ -1,0 +1,79 @@
+#include "mail_address.h"
+
+#include <gtest/gtest.h>
+
+namespace orvane::mail {
+namespace {
+
+TEST(MailAddress, FieldsBecomeCheckedMailboxes) {
+    struct Row {
+        const char* name;
+        QString field;
+        QStringList addresses;
+        QString header;  // what the To header is made from
+    };
+    const Row rows[] = {
+        {"bare address",
+         QStringLiteral(" hanako@example.jp "),
+         {QStringLiteral("hanako@example.jp")},
+         QStringLiteral("hanako@example.jp")},
+        {"Japanese display name",
+         QStringLiteral("山田 太郎 <yamada@example.jp>"),
+         {QStringLiteral("yamada@example.jp")},
+         QStringLiteral("山田 太郎 <yamada@example.jp>")},
+        {"quoted name with a comma, then a second mailbox",
+         QStringLiteral("\"Yamada, Taro\" <taro@example.jp>; hanako@example.jp,"),
+         {QStringLiteral("taro@example.jp"), QStringLiteral("hanako@example.jp")},
+         QStringLiteral("\"Yamada, Taro\" <taro@example.jp>, hanako@example.jp")},
+        {"name with a quote is escaped",
+         QStringLiteral("\"say \\\"hi\\\"\" <a@example.jp>"),
+         {QStringLiteral("a@example.jp")},
+         QStringLiteral("\"say \\\"hi\\\"\" <a@example.jp>")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Expected<QList<MailAddress>> parsed =
+            parseMailboxList(row.field, QStringLiteral("宛先"));
+        ASSERT_TRUE(parsed.ok()) << parsed.failure().reason.toStdString();
+        EXPECT_EQ(addressesOf(*parsed), row.addresses);
+        EXPECT_EQ(mailboxListHeader(*parsed), row.header);
+    }
+}
+
+TEST(MailAddress, WhatCouldReachTheServerAsMoreThanAnAddressIsRefused) {
+    struct Row {
+        const char* name;
+        QString field;
+        const char* reasonPart;
+    };
+    const Row rows[] = {
+        {"ESMTP parameter after a bracket", QStringLiteral("a@b.com> SIZE=1"), "「<」や「>」"},
+        {"parameter after the brackets", QStringLiteral("A <a@b.com> SIZE=1"), "空白"},
+        {"blank inside the address", QStringLiteral("taro yamada@example.jp"), "空白"},
+        {"line break into a second command", QStringLiteral("a@b.com\r\nRCPT TO:<x@example.jp>"),
+         "制御文字"},
+        {"line break in the display name", QStringLiteral("A\r\nBcc: x@y.jp <a@b.com>"),
+         "制御文字"},
+        {"no at sign", QStringLiteral("taro"), "「@」がありません"},
+        {"nothing before the at sign", QStringLiteral("@example.jp"), "空です"},
+        {"two at signs", QStringLiteral("a@b@example.jp"), "二つ以上"},
+        {"full-width letters", QStringLiteral("ｔａｒｏ@example.jp"), "全角"},
+        {"empty brackets", QStringLiteral("Taro <>"), "アドレスがありません"},
+        {"nothing at all", QStringLiteral(" ; , "), "宛先がありません"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Expected<QList<MailAddress>> parsed =
+            parseMailboxList(row.field, QStringLiteral("宛先"));
+        ASSERT_FALSE(parsed.ok());
+        EXPECT_EQ(parsed.failure().kind, FailureKind::BadInput);
+        EXPECT_TRUE(parsed.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
+            << parsed.failure().reason.toStdString();
+        EXPECT_TRUE(parsed.failure().reason.startsWith(QStringLiteral("宛先")))
+            << parsed.failure().reason.toStdString();
+        EXPECT_FALSE(parsed.failure().reason.contains(u'\n'));
+    }
+}
+
+}  // namespace
+}  // namespace orvane::mail

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orvane::mail {
+
+// One mail read from its saved file, decoded.
+struct ReceivedMail {
+    QString subject;
+    // "display name <address>", or whichever of the two the mail gives.
+    QString from;
+    // The display name, or the address when the mail gives no name: what the
+    // checker speaks.
+    QString senderName;
+    // The Date header as written.
+    QString date;
+    // The text of the mail, line breaks as "\n": every inline text part in
+    // mail order (one of each set of alternatives). A body that could not be
+    // read whole ends in "（以下省略）".
+    QString body;
+    // Full paths of the attachments, saved in the mail folder, in mail order.
+    QStringList attachments;
+};
+
+}  // namespace orvane::mail
