@@ -234,24 +234,6 @@ TEST_F(MailStoreTest, OneAccountsMailsGoInTogetherOrNotAtAll) {
     EXPECT_FALSE(s.storedMailFileNames().contains("c.eml"));
 }
 
-TEST_F(MailStoreTest, SubjectsComeInListOrderAndUnreadOnlyOnRequest) {
-    MailStore& s = openStore();
-    const QDateTime t(QDate(2026, 5, 1), QTime(8, 0));
-    s.insertReceivedMail({t, "f", "s", "古い", "", "/a.wav"});
-    const int read = s.insertReceivedMail({t.addSecs(1), "f", "s", "既読", "", ""});
-    s.insertReceivedMail({t.addSecs(2), "f", "s", "新しい", "", ""});
-    s.markRead(read);
-    const auto all = s.subjectsInFolder(kReceivedFolder, false);
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[0].subject, "新しい");
-    EXPECT_TRUE(all[2].hasAttachment);
-    EXPECT_FALSE(all[0].hasAttachment);
-    const auto unread = s.subjectsInFolder(kReceivedFolder, true);
-    ASSERT_EQ(unread.size(), 2u);
-    EXPECT_EQ(unread[1].subject, "古い");
-    EXPECT_TRUE(s.subjectsInFolder("ゴミ箱", true).empty());
-}
-
 TEST_F(MailStoreTest, ArrowReadingIsOnUntilTurnedOffAndOlderStoresOpen) {
     EXPECT_TRUE(openStore().readsRowOnArrows());
     store->setReadsRowOnArrows(false);

@@ -246,23 +246,6 @@ TEST_F(ReceivingTest, OneAccountFailingLeavesTheOthersStoredAndIsNamed) {
                                      "エラー：a@example.jp：サーバーに接続できません"}));
 }
 
-TEST_F(ReceivingTest, AfterTheStartUpCheckOnlyFailuresAreSaidAndFailedAccountsAreSkipped) {
-    addAccount("a@example.jp");
-    addAccount("b@example.jp");
-    component.rcvAnswers = {unreachable(), QStringList{"1 10"}};
-    receiving->count_new_mail();
-    const qsizetype mark = spoken().size();
-    const QString file = mailFile(1);
-    component.calls.clear();
-    component.rcvAnswers = {QStringList{"1 10", file}};
-    component.readAnswers = {readMail("届いた")};
-    receiving->receive_after_check();
-    ASSERT_EQ(component.calls.size(), 2);
-    EXPECT_EQ(component.calls[0].args.value(0), "pop3://127.0.0.1:2");
-    EXPECT_EQ(storedSubjects(), QStringList{"届いた"});
-    EXPECT_TRUE(spoken().mid(mark).isEmpty());
-}
-
 TEST_F(ReceivingTest, FilesLeftUnstoredAreStoredByTheNextReceiveExactlyOnce) {
     addAccount("a@example.jp");
     // A run ended after saving these and storing only the first.
