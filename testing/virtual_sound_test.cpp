@@ -25,10 +25,8 @@ void put16(QByteArray& b, std::uint16_t v) {
     b.append(char(v >> 8));
 }
 
-// A 16-bit mono sine WAV; `extraChunk` puts a LIST chunk before "data", and
-// `unfinished` leaves the data size 0 as a killed recorder does.
-QByteArray sineWav(int rate, double seconds, double amplitude, bool extraChunk = false,
-                   bool unfinished = false) {
+// A 16-bit mono 440 Hz sine WAV.
+QByteArray sineWav(int rate, double seconds, double amplitude) {
     QByteArray pcm;
     const int frames = int(rate * seconds);
     for (int i = 0; i < frames; ++i) {
@@ -45,14 +43,8 @@ QByteArray sineWav(int rate, double seconds, double amplitude, bool extraChunk =
     put32(w, rate * 2);
     put16(w, 2);
     put16(w, 16);
-    if (extraChunk) {
-        w += "LIST";
-        put32(w, 5);
-        w += "abcde";
-        w.append('\0');  // pad byte of an odd chunk
-    }
     w += "data";
-    put32(w, unfinished ? 0 : pcm.size());
+    put32(w, pcm.size());
     w += pcm;
     return w;
 }
@@ -66,25 +58,16 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 
 }  // namespace
 
-TEST(MeasureWav, ReadsChunksWherever) {
+// How the chunks are found is the WAV reader's own test; here: the figures.
+TEST(MeasureWav, LengthAndLevelOfASine) {
     QTemporaryDir dir;
-    struct Row {
-        const char* name;
-        bool extraChunk;
-        bool unfinished;
-    };
-    for (const Row& row : {Row{"plain", false, false}, Row{"list chunk first", true, false},
-                           Row{"size never filled in", false, true}}) {
-        SCOPED_TRACE(row.name);
-        const auto stats = measureWav(
-            writeFile(dir, "a.wav", sineWav(8000, 0.5, 0.5, row.extraChunk, row.unfinished)));
-        ASSERT_TRUE(stats);
-        EXPECT_EQ(stats->sampleRate, 8000);
-        EXPECT_NEAR(stats->seconds, 0.5, 0.001);
-        EXPECT_NEAR(stats->peak, 0.5, 0.01);
-        EXPECT_NEAR(stats->rms, 0.5 / std::sqrt(2.0), 0.01);
-        EXPECT_NEAR(stats->audibleSeconds, 0.5, 0.02);
-    }
+    const auto stats = measureWav(writeFile(dir, "a.wav", sineWav(8000, 0.5, 0.5)));
+    ASSERT_TRUE(stats);
+    EXPECT_EQ(stats->sampleRate, 8000);
+    EXPECT_NEAR(stats->seconds, 0.5, 0.001);
+    EXPECT_NEAR(stats->peak, 0.5, 0.01);
+    EXPECT_NEAR(stats->rms, 0.5 / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(stats->audibleSeconds, 0.5, 0.02);
     EXPECT_FALSE(measureWav(writeFile(dir, "b.wav", "RIFF\0\0\0\0WAVEjunk")));
     EXPECT_FALSE(measureWav(dir.filePath("missing.wav")));
 }

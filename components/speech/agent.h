@@ -21,7 +21,8 @@ class SpeechOutput;
 //
 // Contract the callers rely on: Character::speak returns at once; texts are
 // queued and spoken in call order, each whole, and speech goes on while the
-// calling thread is blocked. All characters of one Agent share one queue.
+// calling thread is blocked. All characters of one Agent share one queue, which
+// also carries their sound files and beeps; only Character::stop cuts it short.
 //
 // At construction the engine is chosen (ORVANE_SPEECH=auto|jtalk|espeak|none) and
 // the choice and voice are written once to standard error. Audio goes to
@@ -65,8 +66,9 @@ class Agent {
     Character* character(const QString& id) const;
     void unload(const QString& id);
 
-    // Blocks until every queued text has been played, or `timeoutMs` passed;
-    // returns whether the queue is empty (for tests and for an orderly end).
+    // Blocks until every queued text and clip has been played (or stopped), or
+    // `timeoutMs` passed; returns whether the queue is empty (for tests and for an
+    // orderly end).
     bool waitUntilIdle(int timeoutMs);
     // "jtalk", "espeak" or "none".
     QString engineName() const;

@@ -1,34 +1,11 @@
 #include "audio.h"
 
+#include "wav_reader.h"
+
 #include <algorithm>
-#include <cstring>
+#include <cmath>
 
 namespace orvane::speech {
-namespace {
-
-std::uint32_t le32(const char* p) {
-    return std::uint32_t(std::uint8_t(p[0])) | std::uint32_t(std::uint8_t(p[1])) << 8 |
-           std::uint32_t(std::uint8_t(p[2])) << 16 | std::uint32_t(std::uint8_t(p[3])) << 24;
-}
-std::uint16_t le16(const char* p) {
-    return std::uint16_t(std::uint8_t(p[0]) | std::uint8_t(p[1]) << 8);
-}
-
-// One sample as a 32-bit signed value scaled to the 16-bit range.
-std::int32_t sample16(const char* p, int bits) {
-    switch (bits) {
-        case 8:
-            return (std::int32_t(std::uint8_t(p[0])) - 128) << 8;
-        case 16:
-            return std::int16_t(le16(p));
-        case 24:
-            return std::int32_t(std::uint32_t(le16(p + 1)) << 16) >> 16;
-        default:
-            return std::int32_t(le32(p)) >> 16;
-    }
-}
-
-}  // namespace
 
 void trimSilence(Audio& audio, int leadMs, int tailMs) {
     constexpr int kThreshold = 100;  // of 32767: about -50 dBFS
@@ -49,46 +26,55 @@ void trimSilence(Audio& audio, int leadMs, int tailMs) {
 }
 
 std::optional<Audio> parseWav(const QByteArray& bytes) {
-    const char* d = bytes.constData();
-    const qsizetype n = bytes.size();
-    if (n < 12 || std::memcmp(d, "RIFF", 4) != 0 || std::memcmp(d + 8, "WAVE", 4) != 0) {
+    const auto pcm = readWavPcm(bytes);
+    if (!pcm) {
         return std::nullopt;
     }
-    int format = 0, channels = 0, rate = 0, bits = 0;
-    for (qsizetype pos = 12; pos + 8 <= n;) {
-        const std::uint32_t size = le32(d + pos + 4);
-        const qsizetype body = pos + 8;
-        if (std::memcmp(d + pos, "fmt ", 4) == 0 && size >= 16 && body + 16 <= n) {
-            format = le16(d + body);
-            channels = le16(d + body + 2);
-            rate = int(le32(d + body + 4));
-            bits = le16(d + body + 14);
-            if (format == 0xFFFE && size >= 40 && body + 26 <= n) {
-                format = le16(d + body + 24);  // the sub-format of an extensible header
-            }
-        } else if (std::memcmp(d + pos, "data", 4) == 0) {
-            if (format != 1 || channels <= 0 || rate <= 0 ||
-                (bits != 8 && bits != 16 && bits != 24 && bits != 32)) {
-                return std::nullopt;  // no fmt chunk before the data, or not integer PCM
-            }
-            const qsizetype available = std::min<qsizetype>(size, n - body);
-            const int frameBytes = channels * bits / 8;
-            const qsizetype frames = available / frameBytes;
-            Audio audio;
-            audio.sampleRate = rate;
-            audio.samples.reserve(std::size_t(frames));
-            for (qsizetype i = 0; i < frames; ++i) {
-                std::int32_t sum = 0;
-                for (int c = 0; c < channels; ++c) {
-                    sum += sample16(d + body + i * frameBytes + c * bits / 8, bits);
-                }
-                audio.samples.push_back(std::int16_t(sum / channels));
-            }
-            return audio;
-        }
-        pos = body + qsizetype(size) + (size & 1);
+    Audio audio;
+    audio.sampleRate = pcm->sampleRate;
+    const qsizetype frames = pcm->frames();
+    audio.samples.reserve(std::size_t(frames));
+    for (qsizetype i = 0; i < frames; ++i) {
+        audio.samples.push_back(pcm->mixed16(i));
     }
-    return std::nullopt;
+    return audio;
+}
+
+Audio makeTone(int hertz, int milliseconds, int sampleRate) {
+    Audio tone;
+    tone.sampleRate = sampleRate;
+    const auto frames = std::size_t(std::max(0, milliseconds)) * sampleRate / 1000;
+    const double fadeFrames = std::max(1.0, std::min(frames / 2.0, sampleRate * 0.005));
+    tone.samples.resize(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double fade = std::min({1.0, (i + 1) / fadeFrames, (frames - i) / fadeFrames});
+        tone.samples[i] =
+            std::int16_t(16383.0 * fade * std::sin(2 * M_PI * hertz * double(i) / sampleRate));
+    }
+    return tone;
+}
+
+Audio resampled(const Audio& audio, int sampleRate) {
+    if (audio.sampleRate == sampleRate || audio.sampleRate <= 0 || sampleRate <= 0) {
+        return audio;
+    }
+    Audio out;
+    out.sampleRate = sampleRate;
+    const auto& in = audio.samples;
+    if (in.empty()) {
+        return out;
+    }
+    const auto frames = std::size_t(double(in.size()) * sampleRate / audio.sampleRate + 0.5);
+    out.samples.resize(frames);
+    const double step = double(audio.sampleRate) / sampleRate;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double at = i * step;
+        const auto left = std::min(std::size_t(at), in.size() - 1);
+        const auto right = std::min(left + 1, in.size() - 1);
+        const double weight = at - double(left);
+        out.samples[i] = std::int16_t(std::lround(in[left] * (1 - weight) + in[right] * weight));
+    }
+    return out;
 }
 
 }  // namespace orvane::speech

@@ -22,9 +22,15 @@ struct Audio {
 // natural pace and speech is heard sooner.
 void trimSilence(Audio& audio, int leadMs, int tailMs);
 
-// Reads a PCM WAV file's bytes (8/16/24/32-bit integer, any channel count; channels
-// are mixed to mono). Chunks are found wherever they stand. nullopt if the bytes are
-// not such a file.
+// Reads a PCM WAV file's bytes (see readWavPcm; channels are mixed to mono). nullopt
+// if the bytes are not such a file.
 std::optional<Audio> parseWav(const QByteArray& bytes);
+
+// A sine beep at half of full scale, faded in and out over a few milliseconds so that
+// it starts and ends without a click.
+Audio makeTone(int hertz, int milliseconds, int sampleRate);
+
+// `audio` at `sampleRate` (linear interpolation; for devices that refuse a rate).
+Audio resampled(const Audio& audio, int sampleRate);
 
 }  // namespace orvane::speech

@@ -11,26 +11,34 @@
 
 namespace orvane::speech {
 
-// Where synthesised speech goes. One thread (the speech queue's player) calls a sink:
-//   play(a1) play(a2) ... drain()  play(a3) ... drain()
-// drain() follows the last piece whenever the queue runs dry.
+// Where the speech queue's audio goes. One thread (the queue's player) calls a sink:
+//   play(a1) play(a2) ... drain()  play(a3) ... discard()  play(a4) ...
+// drain() follows the last piece whenever the queue runs dry; discard() follows a
+// stop of the queue, which also sets the `stop` flag of the play() under way.
 class AudioSink {
   public:
     virtual ~AudioSink() = default;
     // Hands all of `audio` to the device, returning when the last sample has been
-    // handed over (not necessarily heard). Stops early once `stop` is set. A reason
-    // on failure: the caller then stops using the sink.
+    // handed over (not necessarily heard). Hands over nothing more once `stop` is
+    // set, and nothing at all when it is set on entry; a sink checks it at least every
+    // few milliseconds of audio. A reason on failure: the caller then stops using the
+    // sink.
     virtual std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) = 0;
-    // Returns when everything handed over has been heard.
-    virtual void drain() {}
+    // Returns when everything handed over has been heard, or soon after `stop` is
+    // set (discard() then follows).
+    virtual void drain(const std::atomic<bool>& stop) { (void)stop; }
+    // Silences at once whatever was handed over and not yet heard.
+    virtual void discard() {}
 };
 
 // Keeps every piece it is given, for tests: which audio arrived, in which order.
 class RecordingSink final : public AudioSink {
   public:
-    std::optional<QString> play(const Audio& audio, const std::atomic<bool>&) override {
-        std::lock_guard lock(mutex_);
-        pieces_.push_back(audio);
+    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+        if (!stop) {
+            std::lock_guard lock(mutex_);
+            pieces_.push_back(audio);
+        }
         return std::nullopt;
     }
     std::vector<Audio> pieces() const {

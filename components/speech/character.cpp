@@ -1,9 +1,12 @@
 #include "character.h"
 
 #include "character_window.h"
+#include "mp3_clip.h"
 #include "speech_output.h"
 
 #include <QApplication>
+
+#include <algorithm>
 
 namespace orvane::speech {
 
@@ -14,6 +17,8 @@ Character::Character(CharacterProfile profile, std::shared_ptr<SpeechOutput> out
             Qt::QueuedConnection);
     connect(output_.get(), &SpeechOutput::finished, this, &Character::onFinished,
             Qt::QueuedConnection);
+    // Directly when stopped from this thread, so that a waiting Hide acts at once.
+    connect(output_.get(), &SpeechOutput::cleared, this, &Character::onCleared);
 }
 
 Character::~Character() = default;
@@ -60,7 +65,33 @@ void Character::moveTo(int x, int y) {
 }
 
 void Character::speak(const QString& text) {
-    if (const quint64 id = output_->speak(text, profile_.voice)) {
+    track(output_->speak(text, profile_.voice));
+}
+
+Expected<void> Character::playMp3(const QString& path) {
+    auto clip = Mp3Clip::open(path);
+    if (!clip) {
+        return clip.failure();
+    }
+    track(output_->play(std::move(*clip)));
+    return success();
+}
+
+void Character::playTone(int hertz, int milliseconds) {
+    constexpr int kRate = 24000;
+    if (milliseconds <= 0) {
+        return;
+    }
+    track(output_->play(std::make_unique<AudioClip>(
+        makeTone(std::clamp(hertz, 20, 10000), std::min(milliseconds, 10000), kRate))));
+}
+
+void Character::stop() {
+    output_->stop();
+}
+
+void Character::track(quint64 id) {
+    if (id != 0) {
         speaking_.insert(id);
     }
 }
@@ -72,9 +103,20 @@ void Character::onStarted(quint64 id, const QString& text) {
 }
 
 void Character::onFinished(quint64 id) {
-    if (speaking_.erase(id) == 0) {
-        return;
+    if (speaking_.erase(id) != 0) {
+        finishIfIdle();
     }
+}
+
+void Character::onCleared(quint64 lastId) {
+    const bool had = !speaking_.empty();
+    speaking_.erase(speaking_.begin(), speaking_.upper_bound(lastId));
+    if (had) {
+        finishIfIdle();
+    }
+}
+
+void Character::finishIfIdle() {
     if (speaking_.empty()) {
         if (window_) {
             window_->setBalloonText({});

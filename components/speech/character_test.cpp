@@ -40,12 +40,20 @@ bool processEventsUntil(Condition done, int timeoutMs = 10000) {
     return done();
 }
 
-// Holds every piece until released, so a test can look at the character mid-text.
+// Holds every piece until released (all, or a number of them), so a test can look at
+// the character mid-queue. A stop releases the piece being held.
 class GateSink final : public AudioSink {
   public:
     std::optional<QString> play(const Audio&, const std::atomic<bool>& stop) override {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return open_ || stop; });
+        ++entered_;
+        // Nobody signals the stop flag: look at it every millisecond, as a device does.
+        while (!changed_.wait_for(lock, std::chrono::milliseconds(1),
+                                  [&] { return open_ || allowed_ > 0 || stop; })) {
+        }
+        if (allowed_ > 0 && !stop) {
+            --allowed_;
+        }
         return std::nullopt;
     }
     void open() {
@@ -55,12 +63,26 @@ class GateSink final : public AudioSink {
         }
         changed_.notify_all();
     }
+    void allow(int pieces) {
+        {
+            std::lock_guard lock(mutex_);
+            allowed_ += pieces;
+        }
+        changed_.notify_all();
+    }
+    // Pieces that have reached the sink, the one held included.
+    int entered() {
+        std::lock_guard lock(mutex_);
+        return entered_;
+    }
     ~GateSink() override { open(); }
 
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool open_ = false;
+    int allowed_ = 0;
+    int entered_ = 0;
 };
 
 }  // namespace
@@ -186,4 +208,45 @@ TEST(CharacterWindow, BalloonShowsTheSpokenTextAndHideWaitsForIt) {
     ASSERT_TRUE(agent.waitUntilIdle(10000));
     EXPECT_TRUE(processEventsUntil([&] { return !w->isVisible(); }));
     EXPECT_TRUE(w->balloonText().isEmpty());
+}
+
+TEST(CharacterWindow, HideWaitsForAQueuedClipAndStopLetsItActAtOnce) {
+    auto gate = std::make_shared<GateSink>();
+    Agent agent(fakeOptions({shippedCharacters()}, gate));
+    ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+    Character* c = agent.character("genie");
+    c->show();
+    CharacterWindow* w = c->window();
+    c->speak(QStringLiteral("録音を始めます"));
+    c->playTone(1000, 200);
+    c->hide();
+    gate->allow(1);  // the text, not the beep
+    ASSERT_TRUE(processEventsUntil([&] { return gate->entered() == 2; }));
+    QCoreApplication::processEvents();  // the text's end and the beep's start
+    EXPECT_TRUE(w->balloonText().isEmpty());
+    EXPECT_TRUE(w->isVisible()) << "hidden before the beep was heard";
+    gate->allow(1);
+    ASSERT_TRUE(agent.waitUntilIdle(10000));
+    EXPECT_TRUE(processEventsUntil([&] { return !w->isVisible(); }));
+
+    // Stopped: the Hide waiting for the dropped texts acts at once.
+    c->show();
+    for (int i = 0; i < 20; ++i) {
+        c->speak(QStringLiteral("本文の%1文目です").arg(i));
+    }
+    c->playTone(440, 1000);
+    c->hide();
+    ASSERT_TRUE(processEventsUntil([&] { return !w->balloonText().isEmpty(); }));
+    c->stop();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->balloonText().isEmpty());
+    EXPECT_TRUE(agent.waitUntilIdle(0));
+
+    // What is said after a stop is heard and shown as usual.
+    c->show();
+    c->speak(QStringLiteral("次のメール"));
+    ASSERT_TRUE(
+        processEventsUntil([&] { return w->balloonText() == QStringLiteral("次のメール"); }));
+    gate->open();
+    EXPECT_TRUE(agent.waitUntilIdle(10000));
 }

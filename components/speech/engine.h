@@ -25,7 +25,7 @@ struct EngineError {
 using Synthesis = std::variant<Audio, EngineError>;
 
 // A speech synthesis engine. One thread uses an engine at a time (the speech
-// queue's synthesis thread); calls are:
+// queue's synthesis thread; interrupt() alone comes from another); calls are:
 //   prepare(v)?  synthesize(text, v)  [prepare(v2)?  synthesize(text2, v2) ...]
 // `text` is normalised (see normalizeForSpeech) and holds no line break. An engine
 // returns an Audio with no samples for a text in which it finds nothing to say.
@@ -40,6 +40,9 @@ class Engine {
     // ahead of time. Never required.
     virtual void prepare(const VoiceSettings& voice) { (void)voice; }
     virtual Synthesis synthesize(const QString& text, const VoiceSettings& voice) = 0;
+    // Called from another thread when the queue is stopped: a synthesize() under way
+    // may give up and return at once (its result is thrown away). Never required.
+    virtual void interrupt() {}
 };
 
 // Says nothing, at once.

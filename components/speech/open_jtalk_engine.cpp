@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <signal.h>
+
 #include <cmath>
 
 namespace orvane::speech {
@@ -138,11 +140,22 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
     }
     current.process->write(text.toUtf8() + '\n');
     current.process->closeWriteChannel();
+    {
+        std::lock_guard lock(runningMutex_);
+        runningPid_ = current.process->processId();
+    }
 
     // Synthesis runs at a small fraction of real time; a text of 120 characters takes
     // well under two seconds. Allow plenty before calling the process stuck.
     const int timeoutMs = 20000 + 200 * int(text.size());
-    if (!current.process->waitForFinished(timeoutMs)) {
+    const bool finished = current.process->waitForFinished(timeoutMs);
+    {
+        // Cleared before the process is reaped, so that its number is never reused
+        // under interrupt()'s hands.
+        std::lock_guard lock(runningMutex_);
+        runningPid_ = 0;
+    }
+    if (!finished) {
         discard(current);
         return EngineError{
             QStringLiteral("open_jtalk did not finish within %1 s").arg(timeoutMs / 1000)};
@@ -169,6 +182,13 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
         return EngineError{QStringLiteral("open_jtalk wrote no readable WAV file")};
     }
     return std::move(*audio);
+}
+
+void OpenJTalkEngine::interrupt() {
+    std::lock_guard lock(runningMutex_);
+    if (runningPid_ > 0) {
+        ::kill(pid_t(runningPid_), SIGKILL);
+    }
 }
 
 }  // namespace orvane::speech

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <mutex>
 
 namespace orvane::speech {
 
@@ -28,6 +29,8 @@ class OpenJTalkEngine final : public Engine {
     QString voiceDescription() const override { return defaultVoice_; }
     void prepare(const VoiceSettings& voice) override;
     Synthesis synthesize(const QString& text, const VoiceSettings& voice) override;
+    // Ends the open_jtalk process of the text being synthesised.
+    void interrupt() override;
 
     // Whether the program and the dictionary are installed.
     static bool installed(QString* whyNot = nullptr);
@@ -48,6 +51,8 @@ class OpenJTalkEngine final : public Engine {
     QTemporaryDir workDir_;
     Waiting waiting_;
     int serial_ = 0;
+    std::mutex runningMutex_;
+    qint64 runningPid_ = 0;  // the process synthesising now, for interrupt()
 };
 
 }  // namespace orvane::speech

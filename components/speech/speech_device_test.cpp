@@ -4,17 +4,23 @@
 #include "character.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
+#include "portaudio_sink.h"
 #include "qstring_printer.h"
+#include "test_sounds.h"
 #include "text_normalizer.h"
 #include "virtual_sound.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <thread>
 
 using namespace orvane::speech;
 using orvane::testing::measureWav;
@@ -136,6 +142,36 @@ TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
     EXPECT_LT(normal.seconds(), 3.0);
 }
 
+// A stop must not wait for a long stale text to be synthesised; the engine goes on
+// working afterwards.
+TEST(OpenJTalkEngine, InterruptEndsTheSynthesisUnderWayOnly) {
+    const QString voice = sharedVoice();
+    if (voice.isEmpty()) {
+        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                        "is absent";
+    }
+    OpenJTalkEngine engine(voice);
+    QString longText;
+    for (int i = 0; i < 6; ++i) {
+        longText += QStringLiteral("本日の会議は午後三時から第二会議室で行います");
+    }
+    std::atomic<bool> done = false;
+    std::thread interrupter([&] {
+        while (!done) {
+            engine.interrupt();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const Synthesis interrupted = engine.synthesize(longText, {});
+    done = true;
+    interrupter.join();
+    EXPECT_TRUE(std::holds_alternative<EngineError>(interrupted));
+
+    const Synthesis next = engine.synthesize(QStringLiteral("次のメール"), {});
+    ASSERT_TRUE(std::holds_alternative<Audio>(next));
+    EXPECT_GT(std::get<Audio>(next).seconds(), 0.3);
+}
+
 TEST(AudioPath, FallbackEngineIsHeardOnTheDevice) {
     expectAudibleSpeech(makeEspeak);
 }
@@ -147,4 +183,102 @@ TEST(AudioPath, OpenJTalkIsHeardOnTheDevice) {
                         "is absent";
     }
     expectAudibleSpeech([voice] { return std::make_unique<OpenJTalkEngine>(voice); });
+}
+
+namespace {
+
+// The real device, counting the pieces handed to it.
+class CountingDeviceSink final : public AudioSink {
+  public:
+    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++pieces_;
+        }
+        changed_.notify_all();
+        return device_.play(audio, stop);
+    }
+    void drain(const std::atomic<bool>& stop) override { device_.drain(stop); }
+    void discard() override { device_.discard(); }
+    int pieces() {
+        std::lock_guard lock(mutex_);
+        return pieces_;
+    }
+    bool waitForPieces(int count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return pieces_ >= count; });
+    }
+
+  private:
+    PortAudioSink device_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int pieces_ = 0;
+};
+
+// The monitor's first samples reach the file a little after the recorder has
+// connected: a sound played before then would be measured short.
+bool waitUntilRecording(const QString& path) {
+    constexpr qint64 kTenthOfASecond = 44 + 8820;
+    const QDeadlineTimer deadline(5000);
+    // The file is written by another process; nothing to wait on but its size.
+    while (QFileInfo(path).size() < kTenthOfASecond && !deadline.hasExpired()) {
+        QThread::msleep(5);
+    }
+    return QFileInfo(path).size() >= kTenthOfASecond;
+}
+
+}  // namespace
+
+// A voice mail's clip with speech turned off, then a stop in the middle of a long
+// clip: what was heard is measured back from the monitor.
+TEST(AudioPath, ClipsAreHeardOnTheDeviceAndAStopSilencesThem) {
+    VirtualSoundDevice device;
+    if (!device.available()) {
+        GTEST_SKIP() << "no private PulseAudio: " << device.whyNot().toStdString();
+    }
+    QTemporaryDir dir;
+    const QString voiceMail = dir.filePath("voice.mp3");
+    const QString sox = orvane::speech::test::writeWithSox(
+        voiceMail, 32000, 1, {"synth", "1.5", "sine", "440", "gain", "-6"});
+    if (!sox.isEmpty()) {
+        GTEST_SKIP() << sox.toStdString();
+    }
+    auto sink = std::make_shared<CountingDeviceSink>();
+    Agent agent({dir.filePath("t.txt"), {}, [] { return std::make_unique<SilentEngine>(); }, sink});
+    Character* c = agent.loadDefault("genie");
+
+    const QString whole = dir.filePath("whole.wav");
+    QString error;
+    ASSERT_TRUE(device.startRecordingMonitor(whole, &error)) << error.toStdString();
+    ASSERT_TRUE(waitUntilRecording(whole));
+    for (int i = 0; i < 2; ++i) {
+        c->playTone(1000, 300);  // at another rate than the clip: the stream is reopened
+        ASSERT_TRUE(c->playMp3(voiceMail).ok());
+    }
+    ASSERT_TRUE(agent.waitUntilIdle(20000));
+    ASSERT_TRUE(device.stopRecording());
+    const auto heard = measureWav(whole);
+    ASSERT_TRUE(heard);
+    // 3.6 s, each piece heard to its end: a device that drops its buffer when the
+    // rate changes or the queue runs dry costs some 50 ms each time.
+    EXPECT_GT(heard->audibleSeconds, 3.4);
+    EXPECT_LT(heard->audibleSeconds, 3.8);
+    EXPECT_GT(heard->peak, 0.3);
+
+    const QString cut = dir.filePath("cut.wav");
+    ASSERT_TRUE(device.startRecordingMonitor(cut, &error)) << error.toStdString();
+    ASSERT_TRUE(waitUntilRecording(cut));
+    const int before = sink->pieces();
+    c->playTone(440, 10000);  // one piece: the device itself must stop in its middle
+    ASSERT_TRUE(sink->waitForPieces(before + 1));
+    c->stop();
+    c->playTone(1500, 1000);  // what follows the stop is heard
+    ASSERT_TRUE(agent.waitUntilIdle(20000));
+    ASSERT_TRUE(device.stopRecording());
+    const auto afterStop = measureWav(cut);
+    ASSERT_TRUE(afterStop);
+    // Hardly any of the long beep, then the short one whole; not ten seconds.
+    EXPECT_GT(afterStop->audibleSeconds, 0.9);
+    EXPECT_LT(afterStop->audibleSeconds, 2.0);
 }

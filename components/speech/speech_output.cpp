@@ -50,6 +50,7 @@ SpeechOutput::~SpeechOutput() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        cut_ = true;
     }
     changed_.notify_all();
     synthesisThread_->wait();
@@ -62,19 +63,44 @@ SpeechOutput::~SpeechOutput() {
     }
 }
 
+quint64 SpeechOutput::enqueue(Pending item) {
+    quint64 id;
+    {
+        std::lock_guard lock(mutex_);
+        id = item.id = ++lastQueued_;
+        queue_.push_back(std::move(item));
+    }
+    changed_.notify_all();
+    return id;
+}
+
 quint64 SpeechOutput::speak(const QString& text, const VoiceSettings& voice) {
     transcript_.append(text);
     if (text.isEmpty()) {
         return 0;
     }
-    quint64 id;
+    return enqueue({0, text, voice, nullptr});
+}
+
+quint64 SpeechOutput::play(std::unique_ptr<ClipSource> clip) {
+    return enqueue({0, {}, {}, std::move(clip)});
+}
+
+void SpeechOutput::stop() {
+    std::deque<Pending> dropped;  // closed outside the lock: a clip may hold a file
+    quint64 lastId;
     {
         std::lock_guard lock(mutex_);
-        id = ++lastQueued_;
-        texts_.push_back({id, text, voice});
+        ++generation_;
+        dropped.swap(queue_);
+        pieces_.clear();
+        cut_ = true;
+        discardPending_ = true;
+        lastId = lastFinished_ = lastQueued_;
     }
     changed_.notify_all();
-    return id;
+    engine_->interrupt();  // a long stale text need not be synthesised to its end
+    emit cleared(lastId);
 }
 
 quint64 SpeechOutput::lastFinished() const {
@@ -93,77 +119,129 @@ bool SpeechOutput::waitUntilIdle(int timeoutMs) {
                              [this] { return lastFinished_ == lastQueued_; });
 }
 
+bool SpeechOutput::isCurrent(quint64 generation) const {
+    std::lock_guard lock(mutex_);
+    return !stopping_ && generation_ == generation;
+}
+
+bool SpeechOutput::hand(Piece piece, quint64 generation) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+        return stopping_ || generation_ != generation || pieces_.size() < kAheadPieces;
+    });
+    if (stopping_ || generation_ != generation) {
+        return false;
+    }
+    pieces_.push_back(std::move(piece));
+    changed_.notify_all();
+    return true;
+}
+
 void SpeechOutput::synthesisLoop() {
     for (;;) {
         Pending next;
+        quint64 generation;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || !texts_.empty(); });
+            changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
             if (stopping_) {
                 break;
             }
-            next = std::move(texts_.front());
-            texts_.pop_front();
+            next = std::move(queue_.front());
+            queue_.pop_front();
+            generation = generation_;
         }
-        const QStringList parts = splitForSynthesis(normalizeForSpeech(next.text));
-        bool reported = false;
-        for (qsizetype i = 0; i <= parts.size(); ++i) {
-            Piece piece{next.id, {}, {}, i == 0, i == parts.size()};
-            if (piece.first) {
-                piece.text = next.text;
-            }
-            if (i < parts.size()) {
-                if (auto cached = cache_.find(parts[i], next.voice)) {
-                    piece.audio = std::move(*cached);
-                } else if (Synthesis result = engine_->synthesize(parts[i], next.voice);
-                           auto* audio = std::get_if<Audio>(&result)) {
-                    // A pause that fits how the piece ends: sentence, phrase or text.
-                    const QChar end = parts[i].back();
-                    const int tailMs = QStringLiteral("。！？!?").contains(end) ? 300
-                                       : QStringLiteral("、，,").contains(end)  ? 150
-                                                                                : 200;
-                    trimSilence(*audio, 30, tailMs);
-                    cache_.insert(parts[i], next.voice, *audio);
-                    piece.audio = std::move(*audio);
-                } else if (!reported) {
-                    reported = true;
-                    printLine(QStringLiteral("%1 could not speak \"%2\": %3")
-                                  .arg(engine_->name(), oneLine(next.text),
-                                       std::get<EngineError>(result).reason));
-                }
-            }
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || pieces_.size() < kAheadPieces; });
-            if (stopping_) {
-                break;
-            }
-            pieces_.push_back(std::move(piece));
-            changed_.notify_all();
+        if (next.clip) {
+            decodeClip(next, generation);
+        } else {
+            synthesizeText(next, generation);
         }
     }
     // The engine may own processes and objects of this thread.
     engine_.reset();
 }
 
+void SpeechOutput::synthesizeText(const Pending& item, quint64 generation) {
+    const QStringList parts = splitForSynthesis(normalizeForSpeech(item.text));
+    bool reported = false;
+    for (qsizetype i = 0; i <= parts.size(); ++i) {
+        Piece piece{item.id, {}, {}, i == 0, i == parts.size()};
+        if (piece.first) {
+            piece.text = item.text;
+        }
+        if (i < parts.size()) {
+            if (!isCurrent(generation)) {
+                return;  // stopped: the rest of a long text is not synthesised
+            }
+            if (auto cached = cache_.find(parts[i], item.voice)) {
+                piece.audio = std::move(*cached);
+            } else if (Synthesis result = engine_->synthesize(parts[i], item.voice);
+                       auto* audio = std::get_if<Audio>(&result)) {
+                // A pause that fits how the piece ends: sentence, phrase or text.
+                const QChar end = parts[i].back();
+                const int tailMs = QStringLiteral("。！？!?").contains(end) ? 300
+                                   : QStringLiteral("、，,").contains(end)  ? 150
+                                                                            : 200;
+                trimSilence(*audio, 30, tailMs);
+                cache_.insert(parts[i], item.voice, *audio);
+                piece.audio = std::move(*audio);
+            } else if (!isCurrent(generation)) {
+                return;  // interrupted by a stop
+            } else if (!reported) {
+                reported = true;
+                printLine(QStringLiteral("%1 could not speak \"%2\": %3")
+                              .arg(engine_->name(), oneLine(item.text),
+                                   std::get<EngineError>(result).reason));
+            }
+        }
+        if (!hand(std::move(piece), generation)) {
+            return;
+        }
+    }
+}
+
+void SpeechOutput::decodeClip(Pending& item, quint64 generation) {
+    // Without sound the clip passes at once, undecoded, like speech does.
+    for (bool first = true;; first = false) {
+        Audio block = sinkFailed_ ? Audio{} : item.clip->next();
+        const bool last = block.samples.empty();
+        if (!hand({item.id, {}, std::move(block), first, last}, generation) || last) {
+            return;
+        }
+    }
+}
+
 void SpeechOutput::playerLoop() {
     bool reported = false;
     for (;;) {
         Piece piece;
+        quint64 generation;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || !pieces_.empty(); });
+            changed_.wait(lock,
+                          [this] { return stopping_ || discardPending_ || !pieces_.empty(); });
             if (stopping_) {
                 break;
             }
+            if (discardPending_) {
+                discardPending_ = false;
+                cut_ = false;
+                lock.unlock();
+                if (!sinkFailed_) {
+                    sink_->discard();
+                }
+                continue;
+            }
             piece = std::move(pieces_.front());
             pieces_.pop_front();
+            generation = generation_;
         }
         changed_.notify_all();  // room for the synthesis thread
         if (piece.first) {
             emit started(piece.id, piece.text);
         }
         if (!sinkFailed_ && !piece.audio.samples.empty()) {
-            if (auto error = sink_->play(piece.audio, stopping_)) {
+            if (auto error = sink_->play(piece.audio, cut_)) {
                 sinkFailed_ = true;
                 reportOnce(reported, *error + QStringLiteral("; going on without sound"));
             }
@@ -174,13 +252,19 @@ void SpeechOutput::playerLoop() {
         bool queueEmpty;
         {
             std::lock_guard lock(mutex_);
-            queueEmpty = pieces_.empty() && texts_.empty();
+            if (generation_ != generation) {
+                continue;  // stopped meanwhile: stop() has finished it
+            }
+            queueEmpty = pieces_.empty() && queue_.empty();
         }
         if (queueEmpty && !sinkFailed_) {
-            sink_->drain();
+            sink_->drain(cut_);
         }
         {
             std::lock_guard lock(mutex_);
+            if (generation_ != generation) {
+                continue;
+            }
             lastFinished_ = piece.id;
         }
         changed_.notify_all();

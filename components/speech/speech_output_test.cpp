@@ -182,10 +182,12 @@ TEST(SpeechOutput, NoSoundDeviceStillStartsKeepsTheTranscriptAndSaysWhyOnce) {
                      [] { return std::make_unique<TextAsAudioEngine>(); },
                      nullptr});
         ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+        // A ten-second beep first: without a device it passes at once, unplayed.
+        agent.character("genie")->playTone(440, 10000);
         for (const char* text : {"一", "二", "三"}) {
             agent.character("genie")->speak(QString::fromUtf8(text));
         }
-        EXPECT_TRUE(agent.waitUntilIdle(20000));
+        EXPECT_TRUE(agent.waitUntilIdle(8000));
     }
     const QString errors = capture.text();
     qputenv("ALSA_CONFIG_PATH", savedAlsa);
@@ -214,4 +216,129 @@ TEST(SpeechOutput, RepeatedTextComesFromTheCacheUnlessTurnedOff) {
         EXPECT_EQ(played(*sink), QStringLiteral("同じ文|同じ文|同じ文|同じ文|"));
         EXPECT_EQ(fake->calls.load(), cacheBytes ? 2 : 4);
     }
+}
+
+namespace {
+
+// Takes `pieceMs` of real time for every piece, in 1 ms steps that watch the stop
+// flag, and notes which round of the test each piece it played belongs to.
+class PacedRecordingSink final : public AudioSink {
+  public:
+    explicit PacedRecordingSink(int pieceMs) : pieceMs_(pieceMs) {}
+    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+        if (stop) {
+            return std::nullopt;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            played_.push_back({TextAsAudioEngine::decode(audio), round});
+        }
+        changed_.notify_all();
+        for (int i = 0; i < pieceMs_ && !stop; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return std::nullopt;
+    }
+    void discard() override { ++discards; }
+
+    struct Played {
+        QString text;
+        int round;
+    };
+    std::vector<Played> played() const {
+        std::lock_guard lock(mutex_);
+        return played_;
+    }
+    bool waitForPieces(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10),
+                                 [&] { return played_.size() >= count; });
+    }
+
+    std::atomic<int> round = 0;  // set by the test after each stop()
+    std::atomic<int> discards = 0;
+
+  private:
+    int pieceMs_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Played> played_;
+};
+
+// A clip whose samples spell `text`, like the fake engine's speech.
+std::unique_ptr<ClipSource> textClip(const QString& text) {
+    return std::make_unique<AudioClip>(
+        std::get<Audio>(TextAsAudioEngine(0, {}).synthesize(text, {})));
+}
+
+}  // namespace
+
+TEST(SpeechOutputStop, CutsTextsAndClipsAndWhatFollowsIsPlayed) {
+    auto sink = std::make_shared<PacedRecordingSink>(50);
+    SpeechOutput output({std::nullopt, std::make_unique<TextAsAudioEngine>(), sink});
+    quint64 lastBefore = 0;
+    for (int i = 0; i < 100; ++i) {
+        output.speak(QStringLiteral("前%1。その続き").arg(i), {});
+    }
+    lastBefore = output.play(textClip(QStringLiteral("前の音")));
+    ASSERT_TRUE(sink->waitForPieces(1));
+
+    std::vector<quint64> cleared;
+    QObject::connect(&output, &SpeechOutput::cleared, [&](quint64 id) { cleared.push_back(id); });
+    output.stop();
+    sink->round = 1;
+    EXPECT_TRUE(output.isIdle()) << "everything queued was dropped";
+    EXPECT_EQ(cleared, std::vector<quint64>{lastBefore});
+
+    output.speak(QStringLiteral("後の文"), {});
+    output.play(textClip(QStringLiteral("後の音")));
+    ASSERT_TRUE(output.waitUntilIdle(10000));
+    EXPECT_EQ(output.lastFinished(), lastBefore + 2);
+
+    QStringList afterStop;
+    int before = 0;
+    for (const auto& p : sink->played()) {
+        if (p.round == 0) {
+            ++before;
+        } else {
+            afterStop << p.text;
+        }
+    }
+    EXPECT_EQ(afterStop, (QStringList{"後の文", "後の音"}));
+    EXPECT_LT(before, 5) << "a stopped queue went on playing";
+    EXPECT_GE(sink->discards.load(), 1) << "the sink was not told to silence what it holds";
+}
+
+// A user holding an arrow key: every row cuts off the one before. Each round may
+// only ever be heard saying its own text, never a stale piece of an earlier one.
+TEST(SpeechOutputStop, QuickRunsOfStopAndSpeakPlayOnlyTheNewestText) {
+    auto sink = std::make_shared<PacedRecordingSink>(3);
+    SpeechOutput output({std::nullopt, std::make_unique<TextAsAudioEngine>(2), sink});
+    constexpr int kRounds = 60;
+    for (int round = 1; round <= kRounds; ++round) {
+        output.stop();
+        sink->round = round;
+        output.speak(QStringLiteral("行%1の件名。差出人").arg(round), {});
+        if (round % 7 == 0) {
+            output.play(textClip(QStringLiteral("音%1").arg(round)));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 5));
+    }
+    ASSERT_TRUE(output.waitUntilIdle(10000));
+    const auto played = sink->played();
+    ASSERT_FALSE(played.empty());
+    for (const auto& p : played) {
+        EXPECT_TRUE(p.text.startsWith(QStringLiteral("行%1の").arg(p.round)) ||
+                    p.text == QStringLiteral("差出人") ||
+                    p.text == QStringLiteral("音%1").arg(p.round))
+            << "round " << p.round << " played \"" << p.text.toStdString() << "\"";
+    }
+    // The last row is heard whole.
+    QStringList last;
+    for (const auto& p : played) {
+        if (p.round == kRounds) {
+            last << p.text;
+        }
+    }
+    EXPECT_EQ(last, (QStringList{QStringLiteral("行%1の件名。").arg(kRounds), "差出人"}));
 }

@@ -3,11 +3,16 @@
 //            median and worst of 20, Open JTalk with the shared voice; the fallback
 //            engine and a plain one-shot open_jtalk run are measured as peers.
 //   rtf      synthesis time / spoken duration for a 100-character text.
+//   stop     stop() while a long text is read, then a new text: to its first sample.
 //   memory   1,000 queued texts: resident memory while they are being spoken.
+//   clips    stop() to the last audible sample and playMp3 to the first one, at the
+//            private PulseAudio's monitor; memory of an hour-long voice mail.
+// `speech_bench SECTION...` (latency, stop, rtf, memory, clips) prints those alone.
 // The HTS voice comes from ORVANE_VOICE or ORVANE_SHARED_DIR/voices. With a private
 // PulseAudio (testing/virtual_sound) the real PortAudio path is timed.
 #include "agent.h"
 #include "character.h"
+#include "clip_figures.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
 #include "portaudio_sink.h"
@@ -74,7 +79,7 @@ class TimingSink final : public AudioSink {
     std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
         {
             std::lock_guard lock(mutex_);
-            if (!first_) {
+            if (!first_ && !stop) {  // a stopped piece plays nothing
                 first_ = Clock::now();
                 firstAudibleOffset_ = leadingSilence(audio);
                 changed_.notify_all();
@@ -82,7 +87,8 @@ class TimingSink final : public AudioSink {
         }
         return inner_->play(audio, stop);
     }
-    void drain() override { inner_->drain(); }
+    void drain(const std::atomic<bool>& stop) override { inner_->drain(stop); }
+    void discard() override { inner_->discard(); }
     void reset() {
         std::lock_guard lock(mutex_);
         first_.reset();
@@ -189,6 +195,37 @@ Latency oneShotOpenJTalk(const QString& voice, int rounds) {
     return out;
 }
 
+// A user moving on while a long body is read: stop(), then the next row's text. From
+// the stop to the new text's first sample handed to the device.
+Latency stopAndSpeakLatency(std::function<std::unique_ptr<Engine>()> factory,
+                            std::shared_ptr<AudioSink> device, int rounds) {
+    auto timing = std::make_shared<TimingSink>(std::move(device));
+    Agent agent({QString(),
+                 {QStringLiteral(ORVANE_SOURCE_DIR "/components/speech/characters")},
+                 std::move(factory),
+                 timing,
+                 0});
+    agent.load("genie", "genie.acs");
+    Character* c = agent.character("genie");
+    Latency out;
+    for (int i = 0; i < rounds; ++i) {
+        timing->reset();
+        c->speak(kHundred + kHundred);
+        timing->waitFirst();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300 + 37 * i % 300));
+        const auto t0 = Clock::now();
+        c->stop();
+        timing->reset();
+        c->speak(kPhrase);
+        const Clock::duration first = timing->waitFirst() - t0;
+        out.firstSample.push_back(ms(first));
+        out.firstAudible.push_back(
+            ms(first + std::chrono::duration_cast<Clock::duration>(timing->firstAudibleOffset())));
+        agent.waitUntilIdle(60000);
+    }
+    return out;
+}
+
 void realTimeFactor(const char* what, Engine& engine) {
     const QStringList pieces = splitForSynthesis(normalizeForSpeech(kHundred));
     engine.synthesize(QStringLiteral("準備"), {});  // warm up
@@ -269,36 +306,67 @@ int main(int argc, char** argv) {
         }
         return std::make_shared<PacedSink>(1.0);
     };
+    QTemporaryDir work;
+    // Sections named on the command line, or all of them.
+    const QStringList asked = QCoreApplication::arguments().mid(1);
+    const auto wanted = [&](const char* section) {
+        return asked.isEmpty() || asked.contains(QLatin1String(section));
+    };
 
-    std::printf("\nlatency: Speak(\"%s\") to the first sample handed to the device\n",
-                qPrintable(kPhrase));
-    if (!voice.isEmpty()) {
-        auto jtalk = [voice] { return std::make_unique<OpenJTalkEngine>(voice); };
-        printLatency("Open JTalk, each time synthesised",
-                     speakLatency(jtalk, sinkFactory(), rounds, false));
-        printLatency("Open JTalk, repeated prompt from the cache",
-                     speakLatency(jtalk, sinkFactory(), rounds, true));
-        printLatency("peer: one-shot open_jtalk run, WAV as written",
-                     oneShotOpenJTalk(voice, rounds));
-    } else {
-        std::printf("  Open JTalk: skipped, no HTS voice (ORVANE_VOICE / ORVANE_SHARED_DIR)\n");
+    if (wanted("latency")) {
+        std::printf("\nlatency: Speak(\"%s\") to the first sample handed to the device\n",
+                    qPrintable(kPhrase));
+        if (!voice.isEmpty()) {
+            auto jtalk = [voice] { return std::make_unique<OpenJTalkEngine>(voice); };
+            printLatency("Open JTalk, each time synthesised",
+                         speakLatency(jtalk, sinkFactory(), rounds, false));
+            printLatency("Open JTalk, repeated prompt from the cache",
+                         speakLatency(jtalk, sinkFactory(), rounds, true));
+            printLatency("peer: one-shot open_jtalk run, WAV as written",
+                         oneShotOpenJTalk(voice, rounds));
+        } else {
+            std::printf("  Open JTalk: skipped, no HTS voice (ORVANE_VOICE / ORVANE_SHARED_DIR)\n");
+        }
+        printLatency("fallback (MeCab kana + espeak-ng)",
+                     speakLatency(makeEspeak, sinkFactory(), rounds, false));
     }
-    printLatency("fallback (MeCab kana + espeak-ng)",
-                 speakLatency(makeEspeak, sinkFactory(), rounds, false));
 
-    std::printf("\nreal-time factor\n");
-    if (!voice.isEmpty()) {
-        OpenJTalkEngine jtalk(voice);
-        realTimeFactor("jtalk", jtalk);
+    if (wanted("stop")) {
+        std::printf(
+            "\nlatency: stop() while a long text is read, then Speak(\"%s\"), to its first "
+            "sample handed to the device\n",
+            qPrintable(kPhrase));
+        if (!voice.isEmpty()) {
+            printLatency(
+                "Open JTalk",
+                stopAndSpeakLatency([voice] { return std::make_unique<OpenJTalkEngine>(voice); },
+                                    sinkFactory(), 10));
+        }
+        printLatency("fallback (MeCab kana + espeak-ng)",
+                     stopAndSpeakLatency(makeEspeak, sinkFactory(), 10));
     }
-    auto espeak = makeEspeak();
-    realTimeFactor("espeak", *espeak);
-    espeak.reset();
 
-    std::printf("\nmemory with 1000 queued texts (device at 20x real time)\n");
-    if (!voice.isEmpty()) {
-        memory([voice] { return std::make_unique<OpenJTalkEngine>(voice); }, "jtalk");
+    if (wanted("rtf")) {
+        std::printf("\nreal-time factor\n");
+        if (!voice.isEmpty()) {
+            OpenJTalkEngine jtalk(voice);
+            realTimeFactor("jtalk", jtalk);
+        }
+        auto espeak = makeEspeak();
+        realTimeFactor("espeak", *espeak);
+        espeak.reset();
     }
-    memory(makeEspeak, "espeak");
+
+    if (wanted("memory")) {
+        std::printf("\nmemory with 1000 queued texts (device at 20x real time)\n");
+        if (!voice.isEmpty()) {
+            memory([voice] { return std::make_unique<OpenJTalkEngine>(voice); }, "jtalk");
+        }
+        memory(makeEspeak, "espeak");
+    }
+
+    if (wanted("clips")) {
+        orvane::speech::bench::printClipFigures(device.available(), work.path());
+    }
     return 0;
 }
