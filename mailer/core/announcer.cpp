@@ -33,14 +33,6 @@ bool isQuote(QChar c) {
     return c == u'"' || c == u'＂';
 }
 
-// TEMPORARY until Character::stop() is on main: compiles with or without it.
-template <typename C>
-void stopCharacter(C& character) {
-    if constexpr (requires { character.stop(); }) {
-        character.stop();
-    }
-}
-
 }  // namespace
 
 Announcer::Announcer(QLabel* cmdMessage, QLabel* shortcut02)
@@ -68,7 +60,7 @@ void Announcer::speak(const QString& w) const {
 
 void Announcer::silence() const {
     if (character_ != nullptr) {
-        stopCharacter(*character_);
+        character_->stop();
     }
 }
 
