@@ -112,6 +112,18 @@ void MailList::arrow_reading_Click() {
                         : QStringLiteral("矢印で件名を読みません"));
 }
 
+std::optional<int> MailList::currentMailRow() const {
+    const int row = grid_->currentIndex().row();
+    if (row < 1 || row >= model_.rowCount()) {
+        return std::nullopt;
+    }
+    return row;
+}
+
+QString MailList::cellText(int row, int column) const {
+    return model_.index(row, column).data().toString();
+}
+
 void MailList::setCurrentCell(int row, int column) {
     const QModelIndex target = model_.index(row, column);
     if (!target.isValid()) {

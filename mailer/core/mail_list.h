@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 class QTableView;
 
 namespace orvane::mailer {
@@ -44,6 +46,11 @@ class MailList : public QObject {
 
     // Moves the current cell without reading the row.
     void setCurrentCell(int row, int column);
+    // The grid row of the current cell when it stands on a mail (not on the
+    // header row).
+    std::optional<int> currentMailRow() const;
+    // The sender and subject texts of a mail row, as listed.
+    QString cellText(int row, int column) const;
     int mail_count() const { return mailCount_; }
     MailListModel& model() { return model_; }
 

@@ -1,10 +1,14 @@
 #include "main_commands.h"
 
+#include "address_book.h"
 #include "announcer.h"
+#include "compose_fields.h"
 #include "mail_list.h"
 #include "mailer_state.h"
 #include "main_window.h"
 #include "receiving.h"
+#include "reply.h"
+#include "sending.h"
 #include "settings_places.h"
 
 namespace orvane::mailer {
@@ -44,10 +48,24 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
     Receiving& receiving = t.receiving;
     SettingsPlaces& settings = t.settings;
     MainWindow& window = t.window;
+    ComposeFields& compose = t.compose;
+    AddressBook& book = t.addressBook;
+    Sending& sending = t.sending;
+    Reply& reply = t.reply;
+    Announcer& announcer = t.announcer;
+    const Precondition aMailIsCurrent{[&list] { return list.currentMailRow().has_value(); },
+                                      kNoMailSelected};
+    const Precondition anAddressIsSelected{[&book] { return book.hasSelection(); },
+                                           kNoAddressSelected};
+    const Precondition aRecipientIsTyped{[&compose] { return !compose.composed().to.isEmpty(); },
+                                         QStringLiteral("送信先が入力されていません")};
+    const auto noSuchFunction = [&announcer] {
+        announcer.speak(QStringLiteral("この機能はありません"));
+    };
 
     // name, caption, shortcut, menu, place, preconditions, handler[, checked]
     return {
-        row("newmail", "新規作(&N)", {}, "f", Place::Window, {}, {}),
+        row("newmail", "新規作(&N)", {}, "f", Place::Window, {}, noSuchFunction),
         row("fend", "終了(&X)", {}, "f", Place::Window, {}, [&window] { window.fend_Click(); }),
 
         row("display_mail_list", "受信メール一覧", {}, "e", Place::MailList, {},
@@ -61,11 +79,10 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
 
         row("receive", "送受信(&S)", key(Qt::CTRL | Qt::Key_M), "tool", Place::Window,
             {anAccountIsSet},
-            [&receiving, send = t.sendAfterReceive] {
+            [&receiving, &sending, &compose] {
                 receiving.receive_Click();
-                if (send) {
-                    send();
-                }
+                // Says nothing while the recipient field is empty.
+                sending.send_msg(compose.composed());
             }),
         row("mail_check", "メールチェック(&C)", {}, "tool", Place::Window, {anAccountIsSet},
             [&receiving] { receiving.mail_check_Click(); }),
@@ -74,7 +91,8 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
         row("read_subject", "メール表題を読む(&P)", {}, "tool", Place::MailList, {},
             [&list] { list.read_subject_Click(); }),
         row("t1", "-", {}, "tool", Place::Window, {}, {}),
-        row("t_address", "アドレス帳(&B)", {}, "tool", Place::AddressBook, {}, {}),
+        row("t_address", "アドレス帳(&B)", {}, "tool", Place::AddressBook, {},
+            [&book] { book.t_address_Click(); }),
         row("t_add_address", "送信者をアドレス帳に登録する(&D)", {}, "tool", Place::Window, {}, {}),
         row("t2", "-", {}, "tool", Place::Window, {}, {}),
         row("t_account", "アカウント(&A)", {}, "tool", Place::Window, {},
@@ -83,15 +101,16 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
             [&settings] { settings.t_option_Click(); }),
 
         row("msg_create", "メッセージの作成(&N)", key(Qt::CTRL | Qt::Key_N), "msg",
-            Place::ComposeFields, {}, {}),
+            Place::ComposeFields, {}, [&compose] { compose.msg_create_Click(); }),
         row("move_to_mail_list", "メール一覧へ移動(&A)", key(Qt::CTRL | Qt::Key_A), "msg",
             Place::MailList, {}, [&list] { list.move_to_mail_list_Click(); }),
-        row("msg_confirtm", "作成したメールの確認", {}, "msg", Place::Body, {}, {}),
+        row("msg_confirtm", "作成したメールの確認", {}, "msg", Place::Body, {},
+            [&sending, &compose] { sending.confirm_msg(compose.composed()); }),
         row("md6", "-", {}, "msg", Place::Window, {}, {}),
-        row("msg_template", "ひな形(&U)", {}, "msg", Place::Window, {}, {}),
+        row("msg_template", "ひな形(&U)", {}, "msg", Place::Window, {}, noSuchFunction),
         row("md1", "-", {}, "msg", Place::Window, {}, {}),
         row("msg_replay", "送信者への返信(&R)", key(Qt::CTRL | Qt::Key_R), "msg", Place::MailList,
-            {}, {}),
+            {aMailIsCurrent}, [&reply] { reply.msg_replay_Click(); }),
 
         row("help_help", "音声説明", key(Qt::Key_F1), "h", Place::Window, {},
             [&window] { window.help_help_Click(); }),
@@ -102,7 +121,19 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
         row("read_subject_key", "", key(Qt::CTRL | Qt::Key_P), "", Place::Window, {},
             [&list] { list.read_subject_Click(); }),
         row("silence", "", QKeySequence(Qt::Key_Control), "", Place::Window, {},
-            [&announcer = t.announcer] { announcer.silence(); }),
+            [&announcer] { announcer.silence(); }),
+
+        // Keys a place hands over by name; they still reach their widget.
+        row("body_insert", "", {}, "", Place::Body, {}, [&compose] { compose.record_voice(); }),
+        row("body_enter", "", {}, "", Place::Body, {},
+            [&sending, &compose] { sending.confirm_msg(compose.composed()); }),
+        row("body_escape", "", {}, "", Place::Body, {aRecipientIsTyped},
+            [&sending, &compose] { sending.send_msg(compose.composed()); }),
+        row("List2_enter", "", {}, "", Place::AddressBook, {anAddressIsSelected},
+            [&book] { book.speakSelected(); }),
+        row("List2_delete", "", {}, "", Place::AddressBook, {anAddressIsSelected},
+            [&book] { book.deleteSelected(); }),
+        row("List2_escape", "", {}, "", Place::AddressBook, {}, [&book] { book.mailToSelected(); }),
     };
 }
 

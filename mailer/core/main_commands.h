@@ -7,10 +7,14 @@
 
 namespace orvane::mailer {
 
+class AddressBook;
 class Announcer;
+class ComposeFields;
 class MailList;
 class MainWindow;
 class Receiving;
+class Reply;
+class Sending;
 class SettingsPlaces;
 struct MailerState;
 
@@ -20,16 +24,21 @@ struct MainCommandTargets {
     MailList& mailList;
     Receiving& receiving;
     SettingsPlaces& settings;
+    ComposeFields& compose;
+    AddressBook& addressBook;
+    Sending& sending;
+    Reply& reply;
     const MailerState& state;
     Announcer& announcer;
-    // The send half of "送受信" (Ctrl+M), run after the receive: the sending
-    // place plugs in here. Unset: nothing is sent.
-    std::function<void()> sendAfterReceive;
 };
 
 // The main window's menus, in menu-bar order.
 std::vector<MenuDefinition> mainMenus();
 // Every menu item and key of the main window, menu items in menu order.
+// Keys that a place hands over by name (the body's INS, ENTER and ESC, the
+// address book's ENTER, DEL and ESC) are rows without a shortcut, named
+// "body_insert", "body_enter", "body_escape", "List2_enter", "List2_delete"
+// and "List2_escape".
 std::vector<Command> mainCommands(MainCommandTargets targets);
 
 }  // namespace orvane::mailer

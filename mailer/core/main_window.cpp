@@ -1,8 +1,10 @@
 #include "main_window.h"
 
+#include "address_book.h"
 #include "agent.h"
 #include "character.h"
 #include "command_table.h"
+#include "compose_fields.h"
 #include "input_hold.h"
 #include "mail_component.h"
 #include "mail_list.h"
@@ -11,6 +13,8 @@
 #include "private_files.h"
 #include "program_folder.h"
 #include "receiving.h"
+#include "reply.h"
+#include "sending.h"
 #include "settings_places.h"
 #include "shell_wait.h"
 #include "store_boundary.h"
@@ -150,17 +154,55 @@ void MainWindow::buildPlaces() {
     receiving_ = std::make_unique<Receiving>(store, announcer_, state_, *mail_,
                                              [this](int seconds) { Sleep(seconds); });
 
+    compose_ = std::make_unique<ComposeFields>(store, announcer_, state_, focus_,
+                                               ComposeWidgets{mailto, subject, body});
+    addressBook_ = std::make_unique<AddressBook>(store, announcer_, focus_, List2, *compose_);
+    sending_ = std::make_unique<Sending>(announcer_, state_, *mail_);
+    reply_ = std::make_unique<Reply>(announcer_, *compose_, [this]() -> std::optional<ListedMail> {
+        const std::optional<int> row = mailList_->currentMailRow();
+        if (!row) {
+            return std::nullopt;
+        }
+        ListedMail listed{mailList_->cellText(*row, 1), mailList_->cellText(*row, 2)};
+        mailList_->setCurrentCell(*row, 1);
+        return listed;
+    });
+
     commands_ = std::make_unique<CommandTable>(
         announcer_, mainMenus(),
-        mainCommands({*this, *mailList_, *receiving_, *settings_, state_, announcer_, {}}));
+        mainCommands({*this, *mailList_, *receiving_, *settings_, *compose_, *addressBook_,
+                      *sending_, *reply_, state_, announcer_}));
     commands_->install(this, menuBar());
+    compose_->onBodyKey([this](BodyKey key) {
+        switch (key) {
+            case BodyKey::Insert:
+                commands_->run(QStringLiteral("body_insert"));
+                break;
+            case BodyKey::Enter:
+                commands_->run(QStringLiteral("body_enter"));
+                break;
+            case BodyKey::Escape:
+                commands_->run(QStringLiteral("body_escape"));
+                break;
+        }
+    });
+    addressBook_->onKey([this](AddressBookKey key) {
+        switch (key) {
+            case AddressBookKey::Enter:
+                commands_->run(QStringLiteral("List2_enter"));
+                break;
+            case AddressBookKey::Delete:
+                commands_->run(QStringLiteral("List2_delete"));
+                break;
+            case AddressBookKey::Escape:
+                commands_->run(QStringLiteral("List2_escape"));
+                break;
+        }
+    });
 
+    // The compose fields and the address book register their own widgets.
     focus_.addPlace(MSFlexGrid1, kModeMailList, [this] { mailList_->gotFocus(); });
     focus_.addPlace(List1, kModeFolderList);
-    focus_.addPlace(mailto, kModeAddressOrSubject);
-    focus_.addPlace(subject, kModeAddressOrSubject);
-    focus_.addPlace(body, kModeBody);
-    focus_.addPlace(List2, kModeAddressBook);
     commands_->attachPlace(Place::MailList, MSFlexGrid1);
     commands_->attachPlace(Place::FolderList, List1);
     commands_->attachPlace(Place::ComposeFields, mailto);
@@ -218,8 +260,9 @@ void MainWindow::Form_Load() {
     step([this] { check_first_run(); });
     step([this] { load_help_text(); });
     step([this] { mailList_->init_mail_grid(); });
-    // The folder list, the address book and the news are read here, in that
-    // order, once those places exist.
+    // The folder list is read here once that place exists.
+    step([this] { addressBook_->load_address_list(); });
+    // The news is read here once that place is wired.
     reportStoreFailures(announcer_, [this] {
         receiving_->count_new_mail();
         if (state_.pending_mail_count > 0) {

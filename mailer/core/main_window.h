@@ -28,10 +28,14 @@ class MailComponent;
 
 namespace orvane::mailer {
 
+class AddressBook;
 class CommandTable;
+class ComposeFields;
 class MailList;
 class MailStore;
 class Receiving;
+class Reply;
+class Sending;
 class SettingsPlaces;
 class ShellWait;
 
@@ -84,6 +88,7 @@ class MainWindow : public QMainWindow {
     QString current_folder() const { return state_.current_folder; }
     int panes_height() const { return panesHeight_; }
     MailList& mailList() { return *mailList_; }
+    ComposeFields& compose() { return *compose_; }
 
     // The mail component's pause: speech and repaints go on, what the user
     // types is delivered afterwards.
@@ -121,6 +126,10 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<SettingsPlaces> settings_;
     std::unique_ptr<MailList> mailList_;
     std::unique_ptr<Receiving> receiving_;
+    std::unique_ptr<ComposeFields> compose_;
+    std::unique_ptr<AddressBook> addressBook_;
+    std::unique_ptr<Sending> sending_;
+    std::unique_ptr<Reply> reply_;
     std::unique_ptr<CommandTable> commands_;
     HelpTexts help_text_;
     int panesHeight_ = 0;
