@@ -1,5 +1,6 @@
 #include "voice_recording.h"
 
+#include "agent.h"
 #include "announcer.h"
 #include "character.h"
 #include "mailer_state.h"
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kBeepHertz = 880;
 constexpr int kBeepMilliseconds = 200;
+// Bounds the wait for the beep (and any speech still queued before it).
+constexpr int kBeepWaitMilliseconds = 5000;
 
 // The user name's share of a file name: with the rest of the base name, ".mp3",
 // a " (N)" of a taken name and the recorder's temporary-name decoration it
@@ -147,10 +150,11 @@ Expected<QString> findRecorder(const QStringList& folders) {
                    QStringLiteral("録音プログラム %1 が見つかりません").arg(kRecorderPath)};
 }
 
-std::function<void()> beepThrough(speech::Character* character) {
-    return [character] {
+std::function<void()> beepThrough(speech::Agent& agent, speech::Character* character) {
+    return [&agent, character] {
         if (character != nullptr) {
             character->playTone(kBeepHertz, kBeepMilliseconds);
+            (void)agent.waitUntilIdle(kBeepWaitMilliseconds);
         }
     };
 }

@@ -11,8 +11,9 @@
 class QLabel;
 
 namespace orvane::speech {
+class Agent;
 class Character;
-}
+}  // namespace orvane::speech
 
 namespace orvane::mailer {
 
@@ -45,10 +46,12 @@ QString recorderCommandLine(const QString& recorder, int seconds, const QString&
 // The recorder in the first of `folders` that holds it (NotFound when none).
 Expected<QString> findRecorder(const QStringList& folders);
 
-// The beep that opens and closes a recording, heard through the character's
-// speech output after what is queued there (a terminal bell is silent on
-// most desktops).
-std::function<void()> beepThrough(speech::Character* character);
+// The beep that opens and closes a recording: a short tone through the
+// character's speech output (a terminal bell is silent on most desktops),
+// after what is queued there. Returns once it has been heard (or after a few
+// seconds), so that the microphone opens after the beep and after the
+// announcement, not during them.
+std::function<void()> beepThrough(speech::Agent& agent, speech::Character* character);
 
 // INS in the body: records a spoken message of MailerState::recording_seconds
 // with the console recorder and marks the next send as a voice mail.
@@ -67,6 +70,7 @@ std::function<void()> beepThrough(speech::Character* character);
 // order (the pause and ShellWait hold them).
 class VoiceRecording {
   public:
+    // Sounds the beep and returns once it has been heard.
     using Beep = std::function<void()>;
     // The mail component's pause: speech goes on, input is held.
     using Pause = std::function<void(int seconds)>;

@@ -153,7 +153,7 @@ class VoiceRecordingTest : public ::testing::Test {
             place = std::make_unique<VoiceRecording>(VoiceRecording::Parts{
                 .announcer = announcer,
                 .state = state,
-                .beep = beepThrough(character),
+                .beep = beepThrough(*agent, character),
                 .pause = [this](int seconds) { onPause(seconds); },
                 .shellWait = shellWait,
                 .mic = &mic,
