@@ -85,22 +85,6 @@ TEST(CommandLine, SplitsIntoTheRecorderAndItsFixedSwitches) {
     EXPECT_EQ(base, "orvane-o'neil xy@example.jp-" + kStamp);
 }
 
-TEST(FindRecorder, TakesTheProgramFolderFirstThenTheExecutablesFolder) {
-    QTemporaryDir home;
-    QTemporaryDir beside;
-    const auto put = [](const QTemporaryDir& dir) {
-        QDir(dir.path()).mkpath("trelcap28");
-        QFile file(dir.filePath(kRecorderPath));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    };
-    const auto found = [&] { return findRecorder({home.path(), beside.path()}); };
-    EXPECT_EQ(found().failure().kind, FailureKind::NotFound);
-    put(beside);
-    EXPECT_EQ(found().value(), beside.filePath(kRecorderPath));
-    put(home);
-    EXPECT_EQ(found().value(), home.filePath(kRecorderPath));
-}
-
 // ---- recording with stand-in recorders ----------------------------------
 
 // What the recorder stand-in does once it has noted its arguments and folder.
