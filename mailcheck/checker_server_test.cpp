@@ -1,0 +1,263 @@
+// The checker against a real Dovecot on 127.0.0.1: what is spoken (in the
+// transcript), what is played (in a private sound device), what stays on the
+// server and in the mail folder.
+#include "agent.h"
+#include "agent_voice.h"
+#include "announcer.h"
+#include "checker_test_support.h"
+#include "dovecot_server.h"
+#include "mail_client.h"
+#include "polling.h"
+#include "virtual_sound.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+using namespace orvane::mailcheck;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Attachment {
+    QString name;
+    QByteArray content;
+};
+
+QByteArray encodedWord(const QString& text) {
+    return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
+}
+
+QByteArray message(const QString& senderName, const QString& subject,
+                   const QList<Attachment>& attachments = {}) {
+    QByteArray head = "From: " + encodedWord(senderName) + " <sender@example.jp>\r\n" +
+                      "To: testuser@example.jp\r\nSubject: " + encodedWord(subject) +
+                      "\r\nDate: Mon, 7 Dec 2026 09:00:00 +0900\r\nMIME-Version: 1.0\r\n";
+    const QByteArray text =
+        "Content-Type: text/plain; charset=UTF-8\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\n" +
+        QStringLiteral("本文です").toUtf8().toBase64() + "\r\n";
+    if (attachments.isEmpty()) {
+        return head + text;
+    }
+    QByteArray body =
+        head + "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\n" + text;
+    for (const Attachment& a : attachments) {
+        body +=
+            "--b1\r\nContent-Type: application/octet-stream\r\n"
+            "Content-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment; filename=\"" +
+            a.name.toUtf8() + "\"\r\n\r\n";
+        const QByteArray encoded = a.content.toBase64();
+        for (qsizetype i = 0; i < encoded.size(); i += 76) {
+            body += encoded.mid(i, 76) + "\r\n";
+        }
+    }
+    return body + "--b1--\r\n";
+}
+
+// Relays connections on a port of its own to another, once opened; until
+// then nothing listens there and connections are refused.
+class Relay : public QObject {
+  public:
+    Relay() {
+        server_.listen(QHostAddress::LocalHost);
+        port_ = server_.serverPort();
+        server_.close();
+        connect(&server_, &QTcpServer::newConnection, this, &Relay::relay);
+    }
+    quint16 port() const { return port_; }
+    bool open(quint16 target) {
+        target_ = target;
+        return server_.listen(QHostAddress::LocalHost, port_);
+    }
+
+  private:
+    void relay() {
+        while (QTcpSocket* in = server_.nextPendingConnection()) {
+            auto* out = new QTcpSocket(in);
+            connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+            connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
+            connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::disconnectFromHost);
+            connect(in, &QTcpSocket::disconnected, in, &QObject::deleteLater);
+            out->connectToHost(QHostAddress::LocalHost, target_);
+        }
+    }
+
+    QTcpServer server_;
+    quint16 port_ = 0;
+    quint16 target_ = 0;
+};
+
+class CheckerServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dovecot.start()) << dovecot.error().toStdString();
+        QDir(home.path()).mkpath("characters");
+        QDir(home.path()).mkpath("mail");
+        QFile acs(home.filePath("characters/genie.acs"));
+        ASSERT_TRUE(acs.open(QIODevice::WriteOnly));
+        acs.write("name=Genie\n");
+    }
+
+    // The checker's places over the real component and speech, no window.
+    void startChecker(const QString& pop) {
+        speech::Agent::Options agentOptions;
+        agentOptions.transcriptPath = home.filePath("transcript.txt");
+        agentOptions.characterDirs = {home.filePath("characters")};
+        agent = std::make_unique<speech::Agent>(agentOptions);
+        voice = std::make_unique<AgentVoice>(*agent);
+        ASSERT_TRUE(voice->useCharacter("Genie").ok());
+        announcer = std::make_unique<Announcer>(*voice);
+        PollingOptions options;
+        options.pauseBeforeClip = 100ms;
+        options.openExternally = [this](const QString& path) {
+            openedExternally << path;
+            return true;
+        };
+        polling = std::make_unique<Polling>(client, *voice, *announcer, mailDir(), options);
+        polling->setLogin({pop, dovecot.user(), dovecot.password()});
+    }
+    QString plainPop(quint16 port) const { return QStringLiteral("pop3://127.0.0.1:%1").arg(port); }
+    QString mailDir() const { return home.filePath("mail"); }
+    QStringList spoken() const { return test::transcriptTexts(home.filePath("transcript.txt")); }
+    // Mail files and attachments; the component's own hidden records aside.
+    QStringList filesLeft() const { return QDir(mailDir()).entryList(QDir::Files); }
+
+    // Ticks until a pass has run and finished.
+    void tickUntilChecked() {
+        QSignalSpy finished(polling.get(), &Polling::passFinished);
+        for (int i = 0; i < 100 && !polling->running() && finished.isEmpty(); ++i) {
+            polling->Timer1_Timer();
+        }
+        ASSERT_TRUE(!finished.isEmpty() || finished.wait(60000));
+    }
+
+    orvane::testing::DovecotServer dovecot{{}};
+    QTemporaryDir home;
+    mail::MailClient client{[] {
+        mail::TransportOptions options;
+        options.connectTimeout = 5s;
+        options.idleTimeout = 5s;
+        return options;
+    }()};
+    std::unique_ptr<speech::Agent> agent;
+    std::unique_ptr<AgentVoice> voice;
+    std::unique_ptr<Announcer> announcer;
+    std::unique_ptr<Polling> polling;
+    QStringList openedExternally;
+};
+
+TEST_F(CheckerServerTest, NewMailIsAnnouncedOnceAndLeftForTheMailer) {
+    ASSERT_TRUE(
+        dovecot.deliver(message(QStringLiteral("山田太郎"), QStringLiteral("会議のお知らせ"))));
+    startChecker(plainPop(dovecot.pop3Port()));
+    polling->setTickLimit(2);
+
+    polling->Timer1_Timer();
+    EXPECT_FALSE(polling->running());
+    tickUntilChecked();
+    EXPECT_EQ(spoken(), QStringList({QStringLiteral("メールが届いています"),
+                                     QStringLiteral("差出人 山田太郎、件名 会議のお知らせ")}));
+    tickUntilChecked();
+    EXPECT_EQ(spoken().size(), 2) << spoken().join('|').toStdString();
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(", ").toStdString();
+
+    // The mailer receives it afterwards.
+    EXPECT_EQ(dovecot.messageCount(), 1);
+    QTemporaryDir mailerDir;
+    const auto received = client.rcvMail(plainPop(dovecot.pop3Port()), dovecot.user(),
+                                         dovecot.password(), "SAVEALLD", mailerDir.path());
+    ASSERT_TRUE(received.ok()) << received.failure().reason.toStdString();
+    ASSERT_EQ(received->size(), 2);
+    const auto read = client.readMail(received->at(1), mailerDir.path());
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read->subject, QStringLiteral("会議のお知らせ"));
+}
+
+TEST_F(CheckerServerTest, AnUnreachableServerIsToldOnceAndItsMailAnnouncedWhenBack) {
+    Relay relay;
+    startChecker(plainPop(relay.port()));
+    polling->setTickLimit(0);
+    tickUntilChecked();
+    tickUntilChecked();
+    ASSERT_EQ(spoken().size(), 1);
+    EXPECT_TRUE(spoken()[0].startsWith(QStringLiteral("メールを確認できません：")));
+
+    ASSERT_TRUE(dovecot.deliver(message(QStringLiteral("佐藤"), QStringLiteral("再送します"))));
+    ASSERT_TRUE(relay.open(dovecot.pop3Port()));
+    tickUntilChecked();
+    EXPECT_EQ(spoken().mid(1), QStringList({QStringLiteral("メールを確認できるようになりました"),
+                                            QStringLiteral("メールが届いています"),
+                                            QStringLiteral("差出人 佐藤、件名 再送します")}));
+}
+
+// An MP3 tone of `seconds`, made by sox.
+QByteArray tone(const QTemporaryDir& dir, double seconds) {
+    const QString path = dir.filePath(QStringLiteral("tone%1.mp3").arg(seconds));
+    QProcess sox;
+    sox.start("sox", {"-n", "-r", "44100", "-c", "1", path, "synth", QString::number(seconds),
+                      "sine", "440", "vol", "0.5"});
+    if (!sox.waitForFinished(30000) || sox.exitCode() != 0) {
+        return {};
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
+    orvane::testing::VirtualSoundDevice sound;
+    if (!sound.available()) {
+        GTEST_SKIP() << sound.whyNot().toStdString();
+    }
+    QTemporaryDir tones;
+    const QByteArray voiceTone = tone(tones, 1.0);
+    const QByteArray longTone = tone(tones, 3.0);
+    if (voiceTone.isEmpty() || longTone.isEmpty()) {
+        GTEST_SKIP() << "sox cannot write MP3 here";
+    }
+    // The voice of the announced mail stands behind a name that only
+    // contains ".mp3"; the second mail's attachment is not the announced one's.
+    ASSERT_TRUE(dovecot.deliver(message(QStringLiteral("鈴木"), QStringLiteral("声の便り"),
+                                        {{"x.mp3.exe", longTone}, {"voice.mp3", voiceTone}})));
+    ASSERT_TRUE(dovecot.deliver(
+        message(QStringLiteral("田中"), QStringLiteral("別件"), {{"x.mp3.exe", longTone}})));
+    startChecker(plainPop(dovecot.pop3Port()));
+    polling->setTickLimit(0);
+
+    const QString recording = tones.filePath("monitor.wav");
+    ASSERT_TRUE(sound.startRecordingMonitor(recording));
+    tickUntilChecked();
+    // The queue has passed the clip; one more second of recording lets the
+    // device's latency pass, so anything played is in the file.
+    const auto atEnd = orvane::testing::measureWav(recording);
+    ASSERT_TRUE(atEnd);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto now = orvane::testing::measureWav(recording);
+            return now && now->seconds >= atEnd->seconds + 1.0;
+        },
+        10000));
+    ASSERT_TRUE(sound.stopRecording());
+
+    EXPECT_EQ(spoken(), QStringList({QStringLiteral("メールが届いています"),
+                                     QStringLiteral("差出人 鈴木、件名 声の便り、ほか1通")}));
+    const auto stats = orvane::testing::measureWav(recording);
+    ASSERT_TRUE(stats);
+    // The voice lasts 1 s, each decoy 3 s. (The device may swallow the
+    // first moments of a stream.)
+    EXPECT_GT(stats->audibleSeconds, 0.5);
+    EXPECT_LT(stats->audibleSeconds, 1.8);
+    EXPECT_TRUE(openedExternally.isEmpty());
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(", ").toStdString();
+    EXPECT_EQ(dovecot.messageCount(), 2);
+}
+
+}  // namespace
