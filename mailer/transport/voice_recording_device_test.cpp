@@ -1,20 +1,26 @@
 // INS in the body with the real recorder on a private sound device: a tone
 // played into a PulseAudio null sink, whose monitor is the default source, must
-// end up in the voice file with the recording's length.
+// end up in the voice file with the recording's length, and the next send must
+// carry that file to a real SMTP server on 127.0.0.1.
 #include "voice_recording.h"
 
 #include "agent.h"
 #include "announcer.h"
 #include "character.h"
 #include "decoded_audio.h"
+#include "mail_client.h"
 #include "mailer_state.h"
+#include "sending.h"
 #include "shell_wait.h"
+#include "smtp_sink_server.h"
 #include "test_support.h"
+#include "transport_test_support.h"
 #include "virtual_sound.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,9 +53,16 @@ class VoiceOnADevice : public ::testing::Test {
         // Longer than any start-up of the recorder plus the recording.
         ASSERT_TRUE(recorder::testing::writeToneWav(home.filePath("tone.wav").toStdString(),
                                                     {{15.0, kToneAmplitude}}, 44100, 1, 1000));
+        ASSERT_TRUE(mail::test::certificate().ok());
+        ASSERT_TRUE(sink.start()) << sink.error().toStdString();
         state.programFolder = home.path();
+        state.mail_dir = home.filePath("mail");
+        ASSERT_TRUE(QDir().mkpath(state.mail_dir));
         AccountRow account;
-        account.fields.account = "john.doe@example.jp";
+        account.fields.account = orvane::testing::SmtpSinkServer::user();
+        account.fields.smtp = mail::test::loopback(sink.port());
+        account.fields.email = "john.doe@example.jp";
+        account.fields.password = orvane::testing::SmtpSinkServer::password();
         state.accounts = {account};
         state.current_account = 1;
 
@@ -91,6 +104,10 @@ class VoiceOnADevice : public ::testing::Test {
     std::unique_ptr<speech::Agent> agent;
     QProcess tone;
     QList<int> pauses;
+    orvane::testing::SmtpSinkServer sink{
+        {mail::test::certificate().certFile(), mail::test::certificate().keyFile(), true}};
+    mail::MailClient client{mail::test::quickOptions()};
+    Sending sending{announcer, state, client};
     QString statusInPause;
 };
 
@@ -113,7 +130,7 @@ TEST_F(VoiceOnADevice, RecordsTheToneForTheSetLengthWhileTheStatusLineCountsDown
     EXPECT_TRUE(holdsInOrder(ticks, {"2", "1", "0"})) << ticks.join(" | ").toStdString();
     EXPECT_EQ(status.text(), "録音終了");
     ASSERT_TRUE(state.voice_attached) << status.text().toStdString();
-    EXPECT_TRUE(state.voice_file_base.startsWith("orvane-john.doe@example.jp-"));
+    EXPECT_TRUE(state.voice_file_base.startsWith("orvane-testuser-"));
 
     const QString file = QDir(home.path()).filePath(state.voice_file_base + ".mp3");
     const auto decoded = recorder::testing::decodeMp3(file.toStdString());
@@ -122,6 +139,28 @@ TEST_F(VoiceOnADevice, RecordsTheToneForTheSetLengthWhileTheStatusLineCountsDown
     EXPECT_NEAR(decoded->seconds, 3.0, 0.15);
     // The tone alone: the opening beep was over before the recorder started.
     EXPECT_NEAR(decoded->peak, kToneAmplitude, 0.15);
+
+    // ESC in the body sends it.
+    const QByteArray recorded = mail::test::readFile(file);
+    sending.send_msg({"tanaka@example.jp", "声の便り", "聞いてください"});
+    const auto captured = sink.captured();
+    ASSERT_EQ(captured.size(), 1)
+        << transcriptTexts(home.filePath("transcript.txt")).join(" | ").toStdString();
+    EXPECT_TRUE(captured.first().message.contains("Content-Type: audio/mpeg"));
+    const QString saved = QDir(state.mail_dir).filePath("sent.eml");
+    QFile message(saved);
+    ASSERT_TRUE(message.open(QIODevice::WriteOnly));
+    message.write(captured.first().message);
+    message.close();
+    const auto read = client.readMail(saved, state.mail_dir);
+    ASSERT_TRUE(read.ok()) << read.failure().reason.toStdString();
+    ASSERT_EQ(read->attachments.size(), 1);
+    EXPECT_EQ(mail::test::readFile(read->attachments.first()), recorded);
+
+    EXPECT_EQ(transcriptTexts(home.filePath("transcript.txt")).last(),
+              "音声添付ファイル付きでメールをtanaka@example.jpへ送信しました");
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(state.voice_attached);
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include "audio_sink.h"
 #include "character.h"
 #include "fake_engine.h"
+#include "fake_mail_component.h"
 #include "mailer_state.h"
+#include "sending.h"
 #include "shell_wait.h"
 #include "test_support.h"
 
@@ -256,12 +258,15 @@ void PrintTo(const FailureRow& row, std::ostream* os) {
 class RecordingThatFails : public VoiceRecordingTest,
                            public ::testing::WithParamInterface<FailureRow> {};
 
-TEST_P(RecordingThatFails, IsSpokenAndLeavesNothingAttached) {
+TEST_P(RecordingThatFails, IsSpokenAndTheNextSendIsAPlainMail) {
     const FailureRow& row = GetParam();
     if (row.recorder) {
         putRecorder(*row.recorder);
     }
-    state.voice_attached = true;  // an earlier recording, replaced by this one
+    // An earlier recording, which this one replaces.
+    state.voice_file_base = "orvane-john.doe-20261205000000";
+    QFile(voiceFile()).open(QIODevice::WriteOnly);
+    state.voice_attached = true;
     recording().record_voice();
 
     const QString said = "録音できませんでした：" + row.reason;
@@ -274,6 +279,12 @@ TEST_P(RecordingThatFails, IsSpokenAndLeavesNothingAttached) {
     // Without a recorder nothing is announced and nobody waits.
     EXPECT_EQ(pauses.size(), row.started ? 1 : 0);
     EXPECT_EQ(heard().count("beep"), row.started ? 2 : 0);
+
+    mail::FakeMailComponent component;
+    Sending(announcer, state, component).send_msg({"tanaka@example.jp", "件名", "本文"});
+    ASSERT_EQ(component.calls.size(), 1);
+    EXPECT_EQ(component.calls[0].args[5], "");  // no attachment
+    EXPECT_EQ(spoken().last(), "メールをtanaka@example.jpへ送信しました");
 }
 
 INSTANTIATE_TEST_SUITE_P(
