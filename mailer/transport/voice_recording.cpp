@@ -38,11 +38,13 @@ QString fileNameShare(const QString& user) {
     QString kept;
     qsizetype bytes = 0;
     for (qsizetype i = 0; i < user.size(); ++i) {
-        // A surrogate pair is one character: kept or cut whole.
-        const qsizetype units = (user.at(i).isHighSurrogate() && i + 1 < user.size()) ? 2 : 1;
-        const QString character = user.mid(i, units);
-        i += units - 1;
-        if (units == 1 && !fitsInBaseName(character.front())) {
+        // A surrogate pair is one character: kept or cut whole. A lone half
+        // has no name on disk.
+        const bool pair =
+            user.at(i).isHighSurrogate() && i + 1 < user.size() && user.at(i + 1).isLowSurrogate();
+        const QString character = user.mid(i, pair ? 2 : 1);
+        i += pair ? 1 : 0;
+        if (!pair && (character.front().isSurrogate() || !fitsInBaseName(character.front()))) {
             continue;
         }
         bytes += character.toUtf8().size();

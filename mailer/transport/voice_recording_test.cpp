@@ -50,16 +50,17 @@ TEST_P(BaseName, IsTheUserAndTheTimeWithoutUnsafeCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, BaseName,
-    ::testing::Values(BaseNameRow{"AtAndDotsStay", "john.doe@example.jp",
-                                  "orvane-john.doe@example.jp-" + kStamp},
-                      BaseNameRow{"SlashAndColonGo", "ab/cd:ef", "orvane-abcdef-" + kStamp},
-                      BaseNameRow{"QuoteAndBackslashGo", "a\"b\\c", "orvane-abc-" + kStamp},
-                      BaseNameRow{"ControlCharactersGo",
-                                  "a\tb\nc\x01"
-                                  "d\x7f",
-                                  "orvane-abcd-" + kStamp},
-                      BaseNameRow{"JapaneseStays", "山田", "orvane-山田-" + kStamp},
-                      BaseNameRow{"NoAccount", "", "orvane--" + kStamp}),
+    ::testing::Values(
+        BaseNameRow{"AtAndDotsStay", "john.doe@example.jp", "orvane-john.doe@example.jp-" + kStamp},
+        BaseNameRow{"SlashAndColonGo", "ab/cd:ef", "orvane-abcdef-" + kStamp},
+        BaseNameRow{"QuoteAndBackslashGo", "a\"b\\c", "orvane-abc-" + kStamp},
+        BaseNameRow{"ControlCharactersGo",
+                    "a\tb\nc\x01"
+                    "d\x7f",
+                    "orvane-abcd-" + kStamp},
+        BaseNameRow{"JapaneseStays", "山田", "orvane-山田-" + kStamp},
+        BaseNameRow{"LoneSurrogateGoes", QString("a") + QChar(0xD800) + "b", "orvane-ab-" + kStamp},
+        BaseNameRow{"NoAccount", "", "orvane--" + kStamp}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BaseName, ALongUserNameIsCutToFitAFileNameWithoutSplittingACharacter) {
