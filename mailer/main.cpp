@@ -5,6 +5,7 @@
 #include "mail_store.h"
 #include "main_window.h"
 #include "program_folder.h"
+#include "settings_wiring.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     services.agent = &agent;
     services.programFolder = folder;
     services.createMailComponent = [] { return mail::createMailComponent(); };
+    services.createSettings = mailer::createSettingsPlaces;
     services.openDocument = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };

@@ -8,14 +8,47 @@
 
 namespace orvane::mailer {
 
+namespace {
+
+bool isRuleMark(QChar c) {
+    switch (c.unicode()) {
+        case u'-':
+        case u'=':
+        case u'_':
+        case u'－':
+        case u'＝':
+        case u'＿':
+        case u'―':  // horizontal bar
+        case u'─':  // box drawings, as in ruled lines
+        case u'━':
+        case u'═':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Double quotes only: an apostrophe belongs to the word it stands in.
+bool isQuote(QChar c) {
+    return c == u'"' || c == u'＂';
+}
+
+}  // namespace
+
 Announcer::Announcer(QLabel* cmdMessage, QLabel* shortcut02)
     : cmdMessage_(cmdMessage), shortcut02_(shortcut02) {}
 
 QString Announcer::spokenForm(const QString& w) {
-    QString copy = w;
-    copy.replace(QLatin1Char('-'), QLatin1Char(' '));
-    copy.replace(QLatin1Char('='), QLatin1Char(' '));
-    return copy;
+    QString spoken;
+    spoken.reserve(w.size());
+    for (const QChar c : w) {
+        if (isRuleMark(c)) {
+            spoken += QLatin1Char(' ');
+        } else if (!isQuote(c)) {
+            spoken += c;
+        }
+    }
+    return spoken;
 }
 
 void Announcer::speak(const QString& w) const {
@@ -23,6 +56,12 @@ void Announcer::speak(const QString& w) const {
         return;
     }
     character_->speak(spokenForm(w));
+}
+
+void Announcer::silence() const {
+    if (character_ != nullptr) {
+        character_->stop();
+    }
 }
 
 void Announcer::shortcut(const QString& w) {

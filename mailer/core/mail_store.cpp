@@ -1,11 +1,16 @@
 #include "mail_store.h"
 
+#include "private_files.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace orvane::mailer {
 
@@ -50,6 +55,72 @@ const char* const kSchema[] = {
 
 const QStringList kTables = {"mail", "folder", "address", "account", "news", "signature", "voice"};
 
+// Added after the first stores were made: created wherever it is missing, so
+// that older stores open as they were.
+const char* const kAddedSchema[] = {
+    "CREATE TABLE IF NOT EXISTS preference (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+    // The unread subjects of a large folder without reading every row.
+    "CREATE INDEX IF NOT EXISTS mail_unread_by_folder_date"
+    " ON mail (folder, readflag, date DESC, id DESC)",
+};
+
+const QString kReadsRowOnArrows = QStringLiteral("reads_row_on_arrows");
+
+// SQLite's result codes (the primary code in the low byte).
+enum SqliteCode {
+    kSqlitePerm = 3,
+    kSqliteBusy = 5,
+    kSqliteLocked = 6,
+    kSqliteNoMem = 7,
+    kSqliteReadOnly = 8,
+    kSqliteIoErr = 10,
+    kSqliteCorrupt = 11,
+    kSqliteFull = 13,
+    kSqliteCantOpen = 14,
+    kSqliteConstraint = 19,
+    kSqliteAuth = 23,
+    kSqliteNotADb = 26,
+};
+
+// The driver's English message ("database is locked") as a sentence the user
+// can be told; the English stays on standard error for whoever debugs it.
+QString spokenReason(const QSqlError& error) {
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
+    std::fprintf(stderr, "orvane: mail store: %s\n", error.text().toLocal8Bit().constData());
+    switch (numeric ? code : -1) {
+        case kSqliteBusy:
+        case kSqliteLocked:
+            return QStringLiteral(
+                "メールストアをほかのプログラムが使っているため、読み書きできませんでした。"
+                "しばらくしてからもう一度お試しください");
+        case kSqliteFull:
+            return QStringLiteral("ディスクがいっぱいのため、メールストアに書き込めませんでした");
+        case kSqliteReadOnly:
+            return QStringLiteral("メールストアが読み取り専用のため、書き込めませんでした");
+        case kSqlitePerm:
+        case kSqliteAuth:
+            return QStringLiteral("メールストアを使う権限がありません");
+        case kSqliteIoErr:
+            return QStringLiteral("メールストアのファイルを読み書きできませんでした");
+        case kSqliteCorrupt:
+        case kSqliteNotADb:
+            return QStringLiteral("メールストアのファイルが壊れています");
+        case kSqliteCantOpen:
+            return QStringLiteral("メールストアのファイルを開けません");
+        case kSqliteNoMem:
+            return QStringLiteral("メモリーが足りないため、メールストアを使えませんでした");
+        case kSqliteConstraint:
+            return QStringLiteral("メールストアが値を受け付けませんでした");
+        default:
+            return QStringLiteral("メールストアの読み書きに失敗しました");
+    }
+}
+
+StoreError storeError(const QSqlError& error) {
+    return StoreError(spokenReason(error));
+}
+
 // Reads the first bytes without opening the file for writing, so that a file
 // we refuse keeps every byte.
 std::optional<QString> refuseForeignFile(const QString& path) {
@@ -68,32 +139,18 @@ std::optional<QString> refuseForeignFile(const QString& path) {
     return QStringLiteral("データベースではありません");
 }
 
-// The store holds the accounts' passwords, so only the user may read it. The
-// engine gives the journal files it makes later the permissions of the store.
-void keepPrivate(const QString& path) {
-    constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (!QFile::exists(path)) {
-        QFile(path).open(QIODevice::WriteOnly, kOwnerOnly);
-    }
-    for (const QString& file : {path, path + "-wal", path + "-shm"}) {
-        if (QFile::exists(file)) {
-            QFile::setPermissions(file, kOwnerOnly);
-        }
-    }
-}
-
 QSqlQuery prepare(const QSqlDatabase& db, const QString& statement) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(statement)) {
-        throw StoreError(query.lastError().text());
+        throw storeError(query.lastError());
     }
     return query;
 }
 
 void run(QSqlQuery& query) {
     if (!query.exec()) {
-        throw StoreError(query.lastError().text());
+        throw storeError(query.lastError());
     }
 }
 
@@ -138,8 +195,19 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
             return *reason;
         }
     }
-
-    keepPrivate(path);
+    // The store holds the accounts' passwords, so only the user may read it.
+    // SQLite gives its WAL and SHM files the mode of the store, so the store
+    // is made private (created empty first when new) before it is opened.
+    if (!info.exists()) {
+        QFile created(path);
+        if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return QStringLiteral("%1 を作れません（%2）").arg(path, created.errorString());
+        }
+    }
+    // Start-up checks again and reports a store it could not make private.
+    for (const QString& file : storeFiles(path)) {
+        (void)keepPrivate(file);
+    }
 
     const QString name = QStringLiteral("mailstore-") + QUuid::createUuid().toString();
     MailStore store(name);
@@ -149,7 +217,7 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
         // Another program may hold the file for a moment: wait instead of failing.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            return db.lastError().text();
+            return spokenReason(db.lastError());
         }
     }
     QSqlDatabase db = store.db();
@@ -170,28 +238,42 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
         }
         QSqlQuery wal(db);
         if (!wal.exec("PRAGMA journal_mode=WAL") || !wal.exec("PRAGMA synchronous=NORMAL")) {
-            return wal.lastError().text();
+            return spokenReason(wal.lastError());
         }
         if (empty) {
             if (!db.transaction()) {
-                return db.lastError().text();
+                return spokenReason(db.lastError());
             }
             for (const char* statement : kSchema) {
                 QSqlQuery q(db);
                 if (!q.exec(QString::fromUtf8(statement))) {
-                    const QString reason = q.lastError().text();
+                    const QString reason = spokenReason(q.lastError());
                     db.rollback();
                     return reason;
                 }
             }
             if (!db.commit()) {
-                return db.lastError().text();
+                return spokenReason(db.lastError());
+            }
+        }
+        for (const char* statement : kAddedSchema) {
+            QSqlQuery added(db);
+            if (!added.exec(QString::fromUtf8(statement))) {
+                return spokenReason(added.lastError());
             }
         }
     } catch (const StoreError& e) {
         return e.reason();
     }
     return store;
+}
+
+QString MailStore::path() const {
+    return db().databaseName();
+}
+
+QStringList MailStore::storeFiles(const QString& path) {
+    return {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")};
 }
 
 QString MailStore::dateToText(const QDateTime& date) {
@@ -247,18 +329,145 @@ void MailStore::moveMail(int id, const QString& folder) {
     run(q);
 }
 
-int MailStore::insertReceivedMail(const ReceivedMail& mail) {
+int MailStore::insertReceivedMail(const NewMailRow& mail) {
+    return insertOne(mail);
+}
+
+int MailStore::insertOne(const NewMailRow& mail) {
     QSqlQuery q = prepare(db(),
                           "INSERT INTO mail (readflag, folder, date, file, mailfrom, subject, "
                           "body, attach) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    // A null text would be bound as NULL, which the columns refuse: a mail
+    // without a From header is stored with an empty sender instead.
+    const auto text = [](const QString& value) {
+        return QVariant(value.isNull() ? QStringLiteral("") : value);
+    };
     for (const QVariant& v :
-         {QVariant(kUnread), QVariant(kReceivedFolder), QVariant(dateToText(mail.date)),
-          QVariant(mail.file), QVariant(mail.mailfrom), QVariant(mail.subject), QVariant(mail.body),
-          QVariant(mail.attach)}) {
+         {text(kUnread), text(kReceivedFolder), text(dateToText(mail.date)), text(mail.file),
+          text(mail.mailfrom), text(mail.subject), text(mail.body), text(mail.attach)}) {
         q.addBindValue(v);
     }
     run(q);
     return q.lastInsertId().toInt();
+}
+
+namespace {
+
+// Columns of a mail list row, in MailListRow's order.
+const char* const kListColumns = "id, readflag, folder, mailfrom, subject, date, attach";
+
+MailListRow readListRow(const QSqlQuery& q) {
+    return {q.value(0).toInt(),    q.value(1).toString(),
+            q.value(2).toString(), q.value(3).toString(),
+            q.value(4).toString(), MailStore::dateFromText(q.value(5).toString()),
+            q.value(6).toString()};
+}
+
+}  // namespace
+
+int MailStore::mailCount(const QString& folder) {
+    QSqlQuery q = prepare(db(), "SELECT COUNT(*) FROM mail WHERE folder = ?");
+    q.addBindValue(folder);
+    run(q);
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+std::vector<MailListRow> MailStore::mailPage(const QString& folder, const MailListRow* after,
+                                             int limit) {
+    // Keyset paging along the (folder, date, id) index: each page costs the
+    // same however deep into the folder it lies.
+    const QString statement =
+        QStringLiteral("SELECT %1 FROM mail WHERE folder = ?%2 ORDER BY date DESC, id DESC LIMIT ?")
+            .arg(QLatin1String(kListColumns),
+                 after ? QLatin1String(" AND (date, id) < (?, ?)") : QLatin1String(""));
+    QSqlQuery q = prepare(db(), statement);
+    q.addBindValue(folder);
+    if (after) {
+        q.addBindValue(dateToText(after->date));
+        q.addBindValue(after->id);
+    }
+    q.addBindValue(limit);
+    run(q);
+    std::vector<MailListRow> rows;
+    rows.reserve(static_cast<std::size_t>(std::max(0, limit)));
+    while (q.next()) {
+        rows.push_back(readListRow(q));
+    }
+    return rows;
+}
+
+std::vector<MailSubject> MailStore::subjectsInFolder(const QString& folder, bool unreadOnly) {
+    QSqlQuery q = prepare(
+        db(), QStringLiteral("SELECT subject, attach <> '' FROM mail "
+                             "WHERE folder = ?%1 ORDER BY date DESC, id DESC")
+                  .arg(unreadOnly ? QLatin1String(" AND readflag = ?") : QLatin1String("")));
+    q.addBindValue(folder);
+    if (unreadOnly) {
+        q.addBindValue(kUnread);
+    }
+    run(q);
+    std::vector<MailSubject> subjects;
+    while (q.next()) {
+        subjects.push_back({q.value(0).toString(), q.value(1).toInt() != 0});
+    }
+    return subjects;
+}
+
+std::vector<int> MailStore::insertReceivedMails(const std::vector<NewMailRow>& mails) {
+    QSqlDatabase database = db();
+    if (!database.transaction()) {
+        throw storeError(database.lastError());
+    }
+    std::vector<int> ids;
+    try {
+        for (const NewMailRow& mail : mails) {
+            ids.push_back(insertOne(mail));
+        }
+    } catch (const StoreError&) {
+        database.rollback();
+        throw;
+    }
+    if (!database.commit()) {
+        const StoreError error = storeError(database.lastError());
+        database.rollback();
+        throw error;
+    }
+    return ids;
+}
+
+QSet<QString> MailStore::storedMailFileNames() {
+    QSqlQuery q = prepare(db(), "SELECT file FROM mail");
+    run(q);
+    QSet<QString> names;
+    while (q.next()) {
+        names.insert(QFileInfo(q.value(0).toString()).fileName());
+    }
+    return names;
+}
+
+std::optional<QString> MailStore::preference(const QString& name) {
+    QSqlQuery q = prepare(db(), "SELECT value FROM preference WHERE name = ?");
+    q.addBindValue(name);
+    run(q);
+    if (!q.next()) {
+        return std::nullopt;
+    }
+    return q.value(0).toString();
+}
+
+void MailStore::setPreference(const QString& name, const QString& value) {
+    QSqlQuery q = prepare(db(), "INSERT OR REPLACE INTO preference (name, value) VALUES (?, ?)");
+    q.addBindValue(name);
+    q.addBindValue(value);
+    run(q);
+}
+
+bool MailStore::readsRowOnArrows() {
+    return preference(kReadsRowOnArrows).value_or(QStringLiteral("1")) != QLatin1String("0");
+}
+
+void MailStore::setReadsRowOnArrows(bool on) {
+    setPreference(kReadsRowOnArrows, on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 std::vector<Folder> MailStore::folders() {

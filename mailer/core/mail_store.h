@@ -1,8 +1,12 @@
 #pragma once
 
+#include "expected.h"
+
 #include <QDateTime>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <stdexcept>
@@ -11,11 +15,14 @@
 
 namespace orvane::mailer {
 
-// A failing statement. Handlers catch it at their boundary, show and speak it.
+// A failing statement, with a Japanese reason fit to be spoken. The store's
+// methods throw it; reportStoreFailures (store_boundary.h) is where it becomes
+// a shown and spoken failure.
 class StoreError : public std::runtime_error {
   public:
     explicit StoreError(const QString& reason);
     QString reason() const { return QString::fromUtf8(what()); }
+    Failure failure() const { return Failure{FailureKind::Store, reason()}; }
 };
 
 inline const QString kReceivedFolder = QStringLiteral("受信フォルダー");
@@ -37,13 +44,20 @@ struct MailBody {
     QString attach;
 };
 
-struct ReceivedMail {
-    QDateTime date;
+// A received mail as it goes into the store: unread, in the received folder.
+struct NewMailRow {
+    QDateTime date;  // time of receipt
     QString file;
     QString mailfrom;
     QString subject;
     QString body;
     QString attach;
+};
+
+// What the subject readings of the mail list need of one mail.
+struct MailSubject {
+    QString subject;
+    bool hasAttachment = false;
 };
 
 struct Folder {
@@ -91,7 +105,9 @@ struct VoiceOption {
 // The mail store: one SQLite database in speak_mail.mdb. Every statement the
 // mailer issues is one method here; values are always bound, never spliced,
 // so any text is stored and matched exactly. All methods run on the thread
-// that opened the store and throw StoreError when a statement fails.
+// that opened the store and throw StoreError, with a Japanese reason, when a
+// statement fails. The file and its WAL/SHM files are readable by the owner
+// only.
 class MailStore {
   public:
     // Opens `path`, creating a new store with its tables, folders and option
@@ -111,7 +127,25 @@ class MailStore {
     void deleteMail(int id);
     void moveMail(int id, const QString& folder);
     // Stores a received mail as unread in the received folder; returns its id.
-    int insertReceivedMail(const ReceivedMail& mail);
+    int insertReceivedMail(const NewMailRow& mail);
+
+    // The mail list's reads, in list order (newest date first, then highest id).
+    int mailCount(const QString& folder);
+    // Up to `limit` rows of `folder` that follow `after` in list order (from
+    // the first row when `after` is null).
+    std::vector<MailListRow> mailPage(const QString& folder, const MailListRow* after, int limit);
+    // Subjects of `folder` in list order; only the unread ones when `unreadOnly`.
+    std::vector<MailSubject> subjectsInFolder(const QString& folder, bool unreadOnly);
+
+    // Receiving: stores the mails of one account's receive together; either
+    // all of them are stored or, with StoreError thrown, none. Returns the ids.
+    std::vector<int> insertReceivedMails(const std::vector<NewMailRow>& mails);
+    // The file names (without folder) of every stored mail's file.
+    QSet<QString> storedMailFileNames();
+
+    // Whether moving through the mail list reads the row aloud (on when never set).
+    bool readsRowOnArrows();
+    void setReadsRowOnArrows(bool on);
 
     std::vector<Folder> folders();
 
@@ -137,6 +171,11 @@ class MailStore {
     int insertAccount(const AccountFields& account);
     void updateAccount(int id, const AccountFields& account);
 
+    // The file the store was opened on.
+    QString path() const;
+    // The store's files: `path` and the WAL and SHM files beside it.
+    static QStringList storeFiles(const QString& path);
+
     // Dates are kept as text that sorts in time order.
     static QString dateToText(const QDateTime& date);
     static QDateTime dateFromText(const QString& text);
@@ -144,6 +183,9 @@ class MailStore {
   private:
     explicit MailStore(QString connectionName);
     QSqlDatabase db() const;
+    int insertOne(const NewMailRow& mail);
+    std::optional<QString> preference(const QString& name);
+    void setPreference(const QString& name, const QString& value);
 
     QString connectionName_;
 };

@@ -2,7 +2,12 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +36,32 @@ const QStringList kAwkward = {
     "日本語の件名〜～①",      "絵文字😀🎉",
     "'; DROP TABLE mail; --", "",
 };
+
+// A second connection to the same file, as another program would hold it.
+class OtherConnection {
+  public:
+    explicit OtherConnection(const QString& path) : name_(QUuid::createUuid().toString()) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name_);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~OtherConnection() {
+        QSqlDatabase::database(name_, false).close();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    bool exec(const QString& statement) {
+        QSqlQuery q(QSqlDatabase::database(name_));
+        return q.exec(statement);
+    }
+
+  private:
+    QString name_;
+};
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
 
 }  // namespace
 
@@ -179,4 +210,73 @@ TEST(MailStoreRefusal, ForeignFilesAreRefusedAndLeftUntouched) {
         EXPECT_EQ(f.readAll(), row.bytes);
         EXPECT_FALSE(QFile::exists(path + "-wal"));
     }
+}
+
+TEST_F(MailStoreTest, OneAccountsMailsGoInTogetherOrNotAtAll) {
+    MailStore& s = openStore();
+    const QDateTime now = QDateTime::currentDateTime();
+    // A mail without a From header gives a null text: stored as empty, not refused.
+    const std::vector<int> ids =
+        s.insertReceivedMails({{now, "/m/a.eml", QString(), "件名", "本文", QString()},
+                               {now, "/m/b.eml", "b", QString(), QString(), ""}});
+    ASSERT_EQ(ids.size(), 2u);
+    EXPECT_EQ(s.mailCount(kReceivedFolder), 2);
+    EXPECT_EQ(s.storedMailFileNames(), (QSet<QString>{"a.eml", "b.eml"}));
+
+    OtherConnection other(dir.filePath("speak_mail.mdb"));
+    ASSERT_TRUE(
+        other.exec("CREATE TRIGGER refuse BEFORE INSERT ON mail WHEN NEW.subject = 'boom'"
+                   " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    EXPECT_THROW(s.insertReceivedMails(
+                     {{now, "c.eml", "c", "fine", "", ""}, {now, "d.eml", "d", "boom", "", ""}}),
+                 StoreError);
+    EXPECT_EQ(s.mailCount(kReceivedFolder), 2);
+    EXPECT_FALSE(s.storedMailFileNames().contains("c.eml"));
+}
+
+TEST_F(MailStoreTest, ArrowReadingIsOnUntilTurnedOffAndOlderStoresOpen) {
+    EXPECT_TRUE(openStore().readsRowOnArrows());
+    store->setReadsRowOnArrows(false);
+    store.reset();
+    EXPECT_FALSE(openStore().readsRowOnArrows());
+    store.reset();
+    {
+        // A store from before the choice could be kept.
+        OtherConnection older(dir.filePath("speak_mail.mdb"));
+        ASSERT_TRUE(older.exec("DROP TABLE preference"));
+    }
+    EXPECT_TRUE(openStore().readsRowOnArrows());
+    EXPECT_EQ(store->folders().size(), 3u);
+}
+
+TEST_F(MailStoreTest, StoreFilesAreForTheOwnerAlone) {
+    const QString path = dir.filePath("speak_mail.mdb");
+    openStore().addAddress("名", "x@example.jp");
+    for (const QString& file : MailStore::storeFiles(path)) {
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(QFile::exists(file));
+        EXPECT_EQ(modeOf(file), 0600);
+    }
+    store.reset();
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    openStore();
+    EXPECT_EQ(modeOf(path), 0600);
+}
+
+TEST_F(MailStoreTest, ALockedStoreIsReportedInJapanese) {
+    MailStore& s = openStore();
+    OtherConnection other(dir.filePath("speak_mail.mdb"));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    try {
+        s.setSignature("署名");  // waits for the lock a while, then gives up
+        ADD_FAILURE() << "the write went through a held lock";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.reason(),
+                  "メールストアをほかのプログラムが使っているため、読み書きできませんでした。"
+                  "しばらくしてからもう一度お試しください");
+        EXPECT_EQ(error.failure().kind, orvane::FailureKind::Store);
+    }
+    other.exec("ROLLBACK");
+    s.setSignature("署名");
+    EXPECT_EQ(s.signature().signature, "署名");
 }

@@ -1,13 +1,23 @@
 #include "main_window.h"
 
+#include "address_book.h"
 #include "agent.h"
 #include "character.h"
+#include "command_table.h"
+#include "compose_fields.h"
 #include "input_hold.h"
 #include "mail_component.h"
+#include "mail_list.h"
 #include "mail_store.h"
-#include "menu_table.h"
+#include "main_commands.h"
+#include "private_files.h"
 #include "program_folder.h"
+#include "receiving.h"
+#include "reply.h"
+#include "sending.h"
+#include "settings_places.h"
 #include "shell_wait.h"
+#include "store_boundary.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,21 +25,17 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextEdit>
 #include <QTextStream>
 #include <QTime>
 #include <QVBoxLayout>
-
-#include <exception>
 
 namespace orvane::mailer {
 
@@ -44,11 +50,20 @@ QFont gothic(double points, bool bold = false) {
     return font;
 }
 
-QLabel* captionLabel(const QString& name, const QString& text, QWidget* parent) {
+QLabel* captionLabel(const QString& name, const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setFont(gothic(9.75, true));
+    label->setBuddy(buddy);
     return label;
+}
+
+// Every control carries its object name and the name a screen reader says.
+template <typename W>
+W* control(W* widget, const char* objectName, const QString& accessibleName) {
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setAccessibleName(accessibleName);
+    return widget;
 }
 
 }  // namespace
@@ -57,27 +72,23 @@ MainWindow::MainWindow(MailerServices services)
     : services_(std::move(services)), announcer_(nullptr, nullptr) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvane Mailer V 2.0"));
+    setAccessibleName(windowTitle());
     setFont(gothic(11.25));
+    state_.programFolder = services_.programFolder;
     buildControls();
-    buildMenus();
-    connectHandlers();
     announcer_ = Announcer(cmd_message, shortcut02);
     shellWait_ = new ShellWait([this](const QString& w) { announcer_.show_message(w); }, this);
-    qApp->installEventFilter(this);
+    buildPlaces();
 }
 
-MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
 
-    shortcut01 = new QLabel(central);
-    shortcut01->setObjectName(QStringLiteral("shortcut01"));
-    shortcut02 = new QLabel(central);
-    shortcut02->setObjectName(QStringLiteral("shortcut02"));
+    shortcut01 = control(new QLabel(central), "shortcut01", QStringLiteral("ショートカットキー"));
+    shortcut02 = control(new QLabel(central), "shortcut02", QStringLiteral("キーの案内"));
     outer->addWidget(shortcut01);
     outer->addWidget(shortcut02);
 
@@ -86,50 +97,45 @@ void MainWindow::buildControls() {
 
     auto* left = new QVBoxLayout;
     columns->addLayout(left, 1);
-    List1 = new QListWidget(central);
-    List1->setObjectName(QStringLiteral("List1"));
+    List1 = control(new QListWidget(central), "List1", QStringLiteral("フォルダー"));
     List1->setFont(gothic(8.25));
-    List2 = new QListWidget(central);
-    List2->setObjectName(QStringLiteral("List2"));
+    List2 = control(new QListWidget(central), "List2", QStringLiteral("アドレス帳"));
     List2->setFont(gothic(8.25));
-    left->addWidget(captionLabel(QStringLiteral("Label2"), QStringLiteral("フォルダー"), central));
+    left->addWidget(
+        captionLabel(QStringLiteral("Label2"), QStringLiteral("フォルダー"), List1, central));
     left->addWidget(List1, 1);
-    left->addWidget(captionLabel(QStringLiteral("Label3"), QStringLiteral("アドレス帳"), central));
+    left->addWidget(
+        captionLabel(QStringLiteral("Label3"), QStringLiteral("アドレス帳"), List2, central));
     left->addWidget(List2, 1);
-    mic = new QLabel(central);
-    mic->setObjectName(QStringLiteral("mic"));
+    mic = control(new QLabel(central), "mic", QStringLiteral("録音中の表示"));
     mic->setFixedSize(32, 32);
     left->addWidget(mic);
 
     auto* right = new QVBoxLayout;
     columns->addLayout(right, 4);
     auto* panes = new QSplitter(Qt::Vertical, central);
-    MSFlexGrid1 = new QTableWidget(central);
-    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
-    bodytext = new QTextEdit(central);
-    bodytext->setObjectName(QStringLiteral("bodytext"));
+    MSFlexGrid1 = control(new QTableView(central), "MSFlexGrid1", QStringLiteral("メール一覧"));
+    bodytext = control(new QTextEdit(central), "bodytext", QStringLiteral("メールの本文"));
     bodytext->setReadOnly(true);
     bodytext->setFont(gothic(9.75));
     panes->addWidget(MSFlexGrid1);
     panes->addWidget(bodytext);
     right->addWidget(panes, 3);
 
-    mailto = new QLineEdit(central);
-    mailto->setObjectName(QStringLiteral("mailto"));
-    subject = new QLineEdit(central);
-    subject->setObjectName(QStringLiteral("subject"));
-    body = new QTextEdit(central);
-    body->setObjectName(QStringLiteral("body"));
+    mailto = control(new QLineEdit(central), "mailto", QStringLiteral("送信先"));
+    subject = control(new QLineEdit(central), "subject", QStringLiteral("表題"));
+    body = control(new QTextEdit(central), "body", QStringLiteral("本文"));
     body->setAcceptRichText(false);
-    right->addWidget(captionLabel(QStringLiteral("Label4"), QStringLiteral("送信先"), central));
+    right->addWidget(
+        captionLabel(QStringLiteral("Label4"), QStringLiteral("送信先"), mailto, central));
     right->addWidget(mailto);
-    right->addWidget(captionLabel(QStringLiteral("Label5"), QStringLiteral("表題"), central));
+    right->addWidget(
+        captionLabel(QStringLiteral("Label5"), QStringLiteral("表題"), subject, central));
     right->addWidget(subject);
-    right->addWidget(captionLabel(QStringLiteral("Label6"), QStringLiteral("本文"), central));
+    right->addWidget(captionLabel(QStringLiteral("Label6"), QStringLiteral("本文"), body, central));
     right->addWidget(body, 1);
 
-    cmd_message = new QLabel(central);
-    cmd_message->setObjectName(QStringLiteral("cmd_message"));
+    cmd_message = control(new QLabel(central), "cmd_message", QStringLiteral("状態"));
     cmd_message->setFont(gothic(18, true));
     outer->addWidget(cmd_message);
 
@@ -138,55 +144,75 @@ void MainWindow::buildControls() {
     // F1 at that moment speaks the introduction (help entry 0).
     central->setFocusPolicy(Qt::ClickFocus);
     central->setFocus(Qt::OtherFocusReason);
-
-    focus_.addPlace(MSFlexGrid1, kModeMailList);
-    focus_.addPlace(List1, kModeFolderList);
-    focus_.addPlace(mailto, kModeAddressOrSubject);
-    focus_.addPlace(subject, kModeAddressOrSubject);
-    focus_.addPlace(body, kModeBody);
-    focus_.addPlace(List2, kModeAddressBook);
 }
 
-void MainWindow::buildMenus() {
-    for (const MenuSpec& menuSpec : mainMenuTable()) {
-        QMenu* menu = menuBar()->addMenu(menuSpec.caption);
-        menu->setObjectName(menuSpec.name);
-        for (const MenuItemSpec& item : menuSpec.items) {
-            QAction* action = item.caption == QLatin1String("-") ? menu->addSeparator()
-                                                                 : menu->addAction(item.caption);
-            action->setObjectName(item.name);
-            action->setShortcut(item.shortcut);
-            actions_[item.name] = action;
+void MainWindow::buildPlaces() {
+    MailStore& store = *services_.store;
+    mail_ = services_.createMailComponent();
+    settings_ = services_.createSettings(store, announcer_, state_, this);
+    mailList_ = std::make_unique<MailList>(store, announcer_, state_, MSFlexGrid1);
+    receiving_ = std::make_unique<Receiving>(store, announcer_, state_, *mail_,
+                                             [this](int seconds) { Sleep(seconds); });
+
+    compose_ = std::make_unique<ComposeFields>(store, announcer_, state_, focus_,
+                                               ComposeWidgets{mailto, subject, body});
+    addressBook_ = std::make_unique<AddressBook>(store, announcer_, focus_, List2, *compose_);
+    sending_ = std::make_unique<Sending>(announcer_, state_, *mail_);
+    reply_ = std::make_unique<Reply>(announcer_, *compose_, [this]() -> std::optional<ListedMail> {
+        const std::optional<int> row = mailList_->currentMailRow();
+        if (!row) {
+            return std::nullopt;
         }
-    }
+        ListedMail listed{mailList_->cellText(*row, 1), mailList_->cellText(*row, 2)};
+        mailList_->setCurrentCell(*row, 1);
+        return listed;
+    });
+
+    commands_ = std::make_unique<CommandTable>(
+        announcer_, mainMenus(),
+        mainCommands({*this, *mailList_, *receiving_, *settings_, *compose_, *addressBook_,
+                      *sending_, *reply_, state_, announcer_}));
+    commands_->install(this, menuBar());
+    compose_->onBodyKey([this](BodyKey key) {
+        switch (key) {
+            case BodyKey::Insert:
+                commands_->run(QStringLiteral("body_insert"));
+                break;
+            case BodyKey::Enter:
+                commands_->run(QStringLiteral("body_enter"));
+                break;
+            case BodyKey::Escape:
+                commands_->run(QStringLiteral("body_escape"));
+                break;
+        }
+    });
+    addressBook_->onKey([this](AddressBookKey key) {
+        switch (key) {
+            case AddressBookKey::Enter:
+                commands_->run(QStringLiteral("List2_enter"));
+                break;
+            case AddressBookKey::Delete:
+                commands_->run(QStringLiteral("List2_delete"));
+                break;
+            case AddressBookKey::Escape:
+                commands_->run(QStringLiteral("List2_escape"));
+                break;
+        }
+    });
+
+    // The compose fields and the address book register their own widgets.
+    focus_.addPlace(MSFlexGrid1, kModeMailList, [this] { mailList_->gotFocus(); });
+    focus_.addPlace(List1, kModeFolderList);
+    commands_->attachPlace(Place::MailList, MSFlexGrid1);
+    commands_->attachPlace(Place::FolderList, List1);
+    commands_->attachPlace(Place::ComposeFields, mailto);
+    commands_->attachPlace(Place::ComposeFields, subject);
+    commands_->attachPlace(Place::Body, body);
+    commands_->attachPlace(Place::AddressBook, List2);
 }
 
 QAction* MainWindow::menuAction(const QString& name) const {
-    const auto it = actions_.find(name);
-    return it == actions_.end() ? nullptr : it->second;
-}
-
-void MainWindow::connectHandlers() {
-    const std::pair<const char*, void (MainWindow::*)()> handlers[] = {
-        {"fend", &MainWindow::fend_Click},
-        {"help_help", &MainWindow::help_help_Click},
-        {"htmlhelp", &MainWindow::htmlhelp_Click},
-        {"display_mail_list", &MainWindow::display_mail_list_Click},
-        {"move_to_mail_list", &MainWindow::move_to_mail_list_Click},
-        {"chose_folder", &MainWindow::chose_folder_Click},
-    };
-    for (const auto& [name, handler] : handlers) {
-        connect(menuAction(QString::fromLatin1(name)), &QAction::triggered, this,
-                [this, handler = handler] { guarded([this, handler] { (this->*handler)(); }); });
-    }
-}
-
-void MainWindow::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        announcer_.report_error(QString::fromUtf8(e.what()));
-    }
+    return commands_->action(name);
 }
 
 void MainWindow::loadCharacter() {
@@ -208,8 +234,8 @@ void MainWindow::loadCharacter() {
 }
 
 void MainWindow::Form_Load() {
-    // Step 1-2: the store is opened before the window exists (see main), so
-    // that a store that cannot be opened ends the program before anything else.
+    // The store is opened before the window exists (see main), so that a
+    // store that cannot be opened ends the program before anything else.
     shortcut01->setText(
         QStringLiteral("[ctrl-A:メール一覧　ctrl-N:メール作成 CTRL-R:返信 CTRL-P:件名"));
     announcer_.shortcut(QStringLiteral(
@@ -220,23 +246,59 @@ void MainWindow::Form_Load() {
     }
     setWindowState(Qt::WindowMaximized);
     panesHeight_ = bodytext->height() + MSFlexGrid1->height();
-    // focus_color and normal_color are constants; mic repaints by itself.
-    mail_ = services_.createMailComponent();
+    // focus_color and normal_color are constants; mic repaints by itself; the
+    // mail component was made with the window.
     loadCharacter();
     announcer_.speak(QTime::currentTime().toString(QStringLiteral("hh時mm分")));
 
-    guarded([this] { check_first_run(); });
-    QCoreApplication::processEvents();
-    guarded([this] { load_help_text(); });
-    QCoreApplication::processEvents();
-
-    currentFolder_ = kReceivedFolder;
+    // Each step completes before the next; one that fails is shown and
+    // spoken, and start-up goes on.
+    const auto step = [this](const std::function<void()>& work) {
+        reportStoreFailures(announcer_, work);
+        QCoreApplication::processEvents();
+    };
+    step([this] { check_first_run(); });
+    step([this] { load_help_text(); });
+    step([this] { mailList_->init_mail_grid(); });
+    // The folder list is read here once that place exists.
+    step([this] { addressBook_->load_address_list(); });
+    // The news is read here once that place is wired.
+    reportStoreFailures(announcer_, [this] {
+        receiving_->count_new_mail();
+        if (state_.pending_mail_count > 0) {
+            receiving_->receive_after_check();
+        } else {
+            receiving_->store_unstored_files();
+        }
+    });
+    state_.current_folder = kReceivedFolder;
+    reportStoreFailures(announcer_, [this] { mailList_->read_mail_from_db(); });
+    reportStoreFailures(announcer_, [this] { mailList_->speak_unread_mail_Click(); });
+    mailList_->setCurrentCell(0, 1);
 }
 
 void MainWindow::check_first_run() {
-    mailDir_ = QDir(services_.programFolder).filePath(QStringLiteral("mail"));
-    if (!QDir().mkpath(mailDir_)) {
-        throw StoreError(QStringLiteral("メールフォルダー %1 を作れません").arg(mailDir_));
+    if (!settings_->load_accounts()) {
+        announcer_.speak(
+            QStringLiteral("はじめてのご使用です　メールアカウントの設定を行ってください"));
+        Sleep(4);
+        settings_->showFirstUse();
+    }
+    state_.mail_dir = QDir(services_.programFolder).filePath(QStringLiteral("mail"));
+    restrictToOwner();
+    settings_->read_options();
+    settings_->choose_current_account();
+}
+
+void MainWindow::restrictToOwner() {
+    // The store and the mail folder hold the user's mail and passwords.
+    if (Expected<void> made = makePrivateFolder(state_.mail_dir); !made) {
+        announcer_.report(made.failure());
+    }
+    for (const QString& file : MailStore::storeFiles(services_.store->path())) {
+        if (Expected<void> kept = keepPrivate(file); !kept) {
+            announcer_.report(kept.failure());
+        }
     }
 }
 
@@ -244,8 +306,9 @@ void MainWindow::load_help_text() {
     const QString path = shippedFile(QStringLiteral("help.txt"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        throw StoreError(
+        announcer_.report_error(
             QStringLiteral("ヘルプファイル help.txt を読めません（%1）").arg(file.errorString()));
+        return;
     }
     QStringList lines;
     QTextStream in(&file);
@@ -268,10 +331,9 @@ void MainWindow::help_help_Click() {
 void MainWindow::htmlhelp_Click() {
     const QString manual = shippedFile(QStringLiteral("はじめにお読みください.html"));
     if (!QFile::exists(manual)) {
-        throw StoreError(QStringLiteral("説明書 %1 が見つかりません").arg(manual));
-    }
-    if (!services_.openDocument(manual)) {
-        throw StoreError(QStringLiteral("説明書を開くプログラムを起動できません"));
+        announcer_.report_error(QStringLiteral("説明書 %1 が見つかりません").arg(manual));
+    } else if (!services_.openDocument(manual)) {
+        announcer_.report_error(QStringLiteral("説明書を開くプログラムを起動できません"));
     }
 }
 
@@ -286,12 +348,6 @@ void MainWindow::Sleep(int seconds) {
     mail_->sleep(seconds);
 }
 
-void MainWindow::display_mail_list_Click() {
-    MSFlexGrid1->setFocus(Qt::ShortcutFocusReason);
-}
-void MainWindow::move_to_mail_list_Click() {
-    MSFlexGrid1->setFocus(Qt::ShortcutFocusReason);
-}
 void MainWindow::chose_folder_Click() {
     List1->setFocus(Qt::ShortcutFocusReason);
 }
@@ -300,24 +356,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Everything is already in the store: closing ends at once, without speech.
     event->accept();
     services_.quit(0);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    // Menu shortcuts win over the editing keys of the fields (Ctrl+A, Ctrl+Y...).
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && widget->window() == this) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const QKeySequence pressed(key->keyCombination());
-            for (const auto& [name, action] : actions_) {
-                if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
-                    event->ignore();
-                    return true;
-                }
-            }
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace orvane::mailer

@@ -3,16 +3,17 @@
 #include "announcer.h"
 #include "focus_convention.h"
 #include "help_text.h"
+#include "mailer_state.h"
 
 #include <QMainWindow>
 
 #include <functional>
-#include <map>
+#include <memory>
 
 class QLabel;
 class QListWidget;
 class QLineEdit;
-class QTableWidget;
+class QTableView;
 class QTextEdit;
 class QAction;
 
@@ -27,15 +28,27 @@ class MailComponent;
 
 namespace orvane::mailer {
 
+class AddressBook;
+class CommandTable;
+class ComposeFields;
+class MailList;
 class MailStore;
+class Receiving;
+class Reply;
+class Sending;
+class SettingsPlaces;
 class ShellWait;
 
 // What the main window works with; all of it outlives the window.
 struct MailerServices {
     MailStore* store = nullptr;
     speech::Agent* agent = nullptr;
-    // Made in start-up step 9 by this factory.
+    // Made once at start-up by this factory.
     std::function<std::unique_ptr<mail::MailComponent>()> createMailComponent;
+    // The account and option places, made when the window is built.
+    std::function<std::unique_ptr<SettingsPlaces>(MailStore&, Announcer&, MailerState&,
+                                                  QWidget* mainWindow)>
+        createSettings;
     // Hands a document to the desktop's default program; false when that failed.
     std::function<bool(const QString& path)> openDocument;
     // Ends the program with the given status.
@@ -43,7 +56,9 @@ struct MailerServices {
     QString programFolder;
 };
 
-// Form1: the mailer's one main window.
+// Form1: the mailer's one main window. It builds the controls, owns the
+// program-wide state and wires the places to the controls and the command
+// table; the places hold the logic.
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -53,12 +68,10 @@ class MainWindow : public QMainWindow {
     // The start-up sequence.
     void Form_Load();
 
-    // Menu handlers.
+    // Menu handlers of the window itself.
     void fend_Click();
     void help_help_Click();
     void htmlhelp_Click();
-    void display_mail_list_Click();
-    void move_to_mail_list_Click();
     void chose_folder_Click();
 
     void load_help_text();
@@ -68,33 +81,34 @@ class MainWindow : public QMainWindow {
     int input_mode() const { return focus_.input_mode(); }
     const HelpTexts& help_text() const { return help_text_; }
     QAction* menuAction(const QString& name) const;
+    CommandTable& commands() { return *commands_; }
     speech::Character* character() const { return character_; }
-    QString mail_dir() const { return mailDir_; }
-    QString current_folder() const { return currentFolder_; }
+    const MailerState& state() const { return state_; }
+    QString mail_dir() const { return state_.mail_dir; }
+    QString current_folder() const { return state_.current_folder; }
     int panes_height() const { return panesHeight_; }
+    MailList& mailList() { return *mailList_; }
+    ComposeFields& compose() { return *compose_; }
 
     // The mail component's pause: speech and repaints go on, what the user
     // types is delivered afterwards.
     void Sleep(int seconds);
 
-    // Runs `handler`; a failure is shown and spoken and the program goes on.
-    void guarded(const std::function<void()>& handler);
-
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
-    void buildMenus();
-    void connectHandlers();
+    void buildPlaces();
     void loadCharacter();
+    void restrictToOwner();
 
     MailerServices services_;
+    MailerState state_;
     std::unique_ptr<mail::MailComponent> mail_;
     speech::Character* character_ = nullptr;
 
-    QTableWidget* MSFlexGrid1 = nullptr;
+    QTableView* MSFlexGrid1 = nullptr;
     QTextEdit* bodytext = nullptr;
     QListWidget* List1 = nullptr;
     QListWidget* List2 = nullptr;
@@ -109,10 +123,15 @@ class MainWindow : public QMainWindow {
     Announcer announcer_;
     FocusConvention focus_;
     ShellWait* shellWait_ = nullptr;
-    std::map<QString, QAction*> actions_;
+    std::unique_ptr<SettingsPlaces> settings_;
+    std::unique_ptr<MailList> mailList_;
+    std::unique_ptr<Receiving> receiving_;
+    std::unique_ptr<ComposeFields> compose_;
+    std::unique_ptr<AddressBook> addressBook_;
+    std::unique_ptr<Sending> sending_;
+    std::unique_ptr<Reply> reply_;
+    std::unique_ptr<CommandTable> commands_;
     HelpTexts help_text_;
-    QString mailDir_;
-    QString currentFolder_;
     int panesHeight_ = 0;
 };
 
