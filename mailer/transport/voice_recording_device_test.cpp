@@ -1,13 +1,17 @@
 // INS in the body with the real recorder on a private sound device: a tone
 // played into a PulseAudio null sink, whose monitor is the default source, must
-// end up in the voice file with the recording's length, and the next send must
-// carry that file to a real SMTP server on 127.0.0.1.
+// end up in the voice file with the recording's length; the next send carries
+// that file to a real SMTP server on 127.0.0.1, and a real POP3 server brings
+// it back to the mailer whole.
 #include "voice_recording.h"
+
+#include "window_test_support.h"
 
 #include "agent.h"
 #include "announcer.h"
 #include "character.h"
 #include "decoded_audio.h"
+#include "dovecot_server.h"
 #include "mail_client.h"
 #include "mailer_state.h"
 #include "sending.h"
@@ -27,6 +31,7 @@
 
 using namespace orvane;
 using namespace orvane::mailer;
+using orvane::mailer::test::MailerHome;
 
 namespace {
 
@@ -111,7 +116,8 @@ class VoiceOnADevice : public ::testing::Test {
     QString statusInPause;
 };
 
-TEST_F(VoiceOnADevice, RecordsTheToneForTheSetLengthWhileTheStatusLineCountsDown) {
+// The whole road of a voice mail, from the microphone to the receiver's list.
+TEST_F(VoiceOnADevice, ARecordedToneIsSentAsAudioMpegAndComesBackWhole) {
     state.recording_seconds = 3;
     VoiceRecording recording({
         .announcer = announcer,
@@ -142,25 +148,31 @@ TEST_F(VoiceOnADevice, RecordsTheToneForTheSetLengthWhileTheStatusLineCountsDown
 
     // ESC in the body sends it.
     const QByteArray recorded = mail::test::readFile(file);
-    sending.send_msg({"tanaka@example.jp", "声の便り", "聞いてください"});
+    sending.send_msg({"testuser@example.jp", "声の便り", "聞いてください"});
     const auto captured = sink.captured();
     ASSERT_EQ(captured.size(), 1)
         << transcriptTexts(home.filePath("transcript.txt")).join(" | ").toStdString();
     EXPECT_TRUE(captured.first().message.contains("Content-Type: audio/mpeg"));
-    const QString saved = QDir(state.mail_dir).filePath("sent.eml");
-    QFile message(saved);
-    ASSERT_TRUE(message.open(QIODevice::WriteOnly));
-    message.write(captured.first().message);
-    message.close();
-    const auto read = client.readMail(saved, state.mail_dir);
-    ASSERT_TRUE(read.ok()) << read.failure().reason.toStdString();
-    ASSERT_EQ(read->attachments.size(), 1);
-    EXPECT_EQ(mail::test::readFile(read->attachments.first()), recorded);
-
     EXPECT_EQ(transcriptTexts(home.filePath("transcript.txt")).last(),
-              "音声添付ファイル付きでメールをtanaka@example.jpへ送信しました");
+              "音声添付ファイル付きでメールをtestuser@example.jpへ送信しました");
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_FALSE(state.voice_attached);
+
+    // Back through a real POP3 server into the mailer: listed as a voice mail,
+    // the attachment byte for byte the recording.
+    orvane::testing::DovecotServer pop{orvane::testing::DovecotServer::Options{}};
+    ASSERT_TRUE(pop.start()) << pop.error().toStdString();
+    ASSERT_TRUE(pop.deliver(captured.first().message));
+    MailerHome receiver;
+    receiver.createComponent = [] { return mail::createMailComponent(); };
+    receiver.addAccount(QStringLiteral("pop3://127.0.0.1:%1").arg(pop.pop3Port()),
+                        "testuser@example.jp");
+    receiver.start();
+    EXPECT_EQ(receiver.grid()->model()->index(1, 2).data().toString(), "♪　声の便り");
+    const std::vector<MailListRow> rows = receiver.store().mailsInFolder(kReceivedFolder);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].attach.endsWith(".mp3")) << rows[0].attach.toStdString();
+    EXPECT_EQ(mail::test::readFile(rows[0].attach), recorded);
 }
 
 }  // namespace
