@@ -16,10 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -337,30 +335,6 @@ TEST_F(VoiceRecordingTest, AUserNameWithAQuoteAndASlashRecordsUnderAWorkingName)
     EXPECT_TRUE(state.voice_attached);
     EXPECT_EQ(state.voice_file_base, expected);
     EXPECT_TRUE(QFile::exists(home.filePath(expected + ".mp3")));
-}
-
-TEST_F(VoiceRecordingTest, TheRecorderIsFoundBesideTheExecutable) {
-    putRecorder(kWrites);
-    ASSERT_TRUE(QDir(elsewhere.path()).mkpath("trelcap28"));
-    ASSERT_TRUE(QFile::rename(home.filePath(kRecorderPath), elsewhere.filePath(kRecorderPath)));
-    recording().record_voice();
-    // It still runs in the program folder, where the send looks for the file.
-    EXPECT_TRUE(state.voice_attached);
-    EXPECT_TRUE(QFile::exists(home.filePath(base + ".mp3")));
-}
-
-TEST_F(VoiceRecordingTest, KeysTypedDuringTheRecordingComeAfterItInOrder) {
-    putRecorder("sleep 1\n" + kWrites);
-    QLineEdit field;
-    field.show();
-    field.activateWindow();
-    field.setFocus();
-    QTimer::singleShot(200, &field, [&] { QTest::keyClicks(&field, "abc"); });
-    recording().record_voice();
-    EXPECT_EQ(field.text(), "");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return field.text() == "abc"; }, 5000))
-        << field.text().toStdString();
-    EXPECT_TRUE(state.voice_attached);
 }
 
 }  // namespace

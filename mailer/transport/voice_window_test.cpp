@@ -81,9 +81,7 @@ TEST_F(VoiceWindow, InsRecordsKeysTypedMeanwhileFollowAndEscSendsTheVoice) {
 
     EXPECT_EQ(home.mailFake->sleeps, QList<int>{7});
     EXPECT_TRUE(mic->isHidden());
-    EXPECT_TRUE(home.spoken().contains("音声30秒　録音開始"));
     EXPECT_EQ(home.spoken().last(), "音声録音が終了しました。[ＥＳＣ]でメールされます");
-    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), "録音終了");
     EXPECT_TRUE(QTest::qWaitFor([&] { return body->toPlainText().startsWith("xyz"); }, 3000))
         << body->toPlainText().toStdString();
 
@@ -95,19 +93,6 @@ TEST_F(VoiceWindow, InsRecordsKeysTypedMeanwhileFollowAndEscSendsTheVoice) {
     EXPECT_EQ(home.spoken().last(),
               "音声添付ファイル付きでメールをtanaka@example.jpへ送信しました");
     EXPECT_FALSE(QFile::exists(voice));
-}
-
-TEST_F(VoiceWindow, ARecorderThatLeavesNoFileIsSpokenAndTheSendIsPlain) {
-    putRecorder(home, "exit 1\n");
-    composeUpToTheBody();
-    QTest::keyClick(body, Qt::Key_Insert);
-    EXPECT_EQ(home.spoken().last(),
-              "録音できませんでした：録音プログラムが音声ファイルを残さずに終了しました");
-    EXPECT_TRUE(mic->isHidden());
-
-    QTest::keyClick(body, Qt::Key_Escape);
-    EXPECT_EQ(sentAttachment(), "");
-    EXPECT_EQ(home.spoken().last(), "メールをtanaka@example.jpへ送信しました");
 }
 
 }  // namespace
