@@ -38,6 +38,7 @@ class Reply;
 class Sending;
 class SettingsPlaces;
 class ShellWait;
+class VoiceRecording;
 
 // What the main window works with; all of it outlives the window.
 struct MailerServices {
@@ -130,6 +131,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<AddressBook> addressBook_;
     std::unique_ptr<Sending> sending_;
     std::unique_ptr<Reply> reply_;
+    std::unique_ptr<VoiceRecording> voiceRecording_;
     std::unique_ptr<CommandTable> commands_;
     HelpTexts help_text_;
     int panesHeight_ = 0;
