@@ -4,6 +4,7 @@
 #include "mail_client.h"
 #include "mail_store.h"
 #include "main_window.h"
+#include "news_component.h"
 #include "program_folder.h"
 #include "settings_wiring.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
     services.agent = &agent;
     services.programFolder = folder;
     services.createMailComponent = [] { return mail::createMailComponent(); };
+    services.createNewsComponent = [] { return news::createNewsComponent(); };
     services.createSettings = mailer::createSettingsPlaces;
     services.openDocument = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

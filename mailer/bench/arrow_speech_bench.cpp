@@ -12,6 +12,7 @@
 #include "mail_client.h"
 #include "mail_store.h"
 #include "main_window.h"
+#include "news_component.h"
 #include "open_jtalk_engine.h"
 #include "portaudio_sink.h"
 #include "settings_wiring.h"
@@ -196,6 +197,7 @@ int main(int argc, char** argv) {
     services.agent = &agent;
     services.programFolder = folder.path();
     services.createMailComponent = [] { return mail::createMailComponent(); };
+    services.createNewsComponent = [] { return news::createNewsComponent(); };
     services.createSettings = createSettingsPlaces;
     services.openDocument = [](const QString&) { return true; };
     services.quit = [](int) {};

@@ -11,6 +11,7 @@
 #include "mail_list_model.h"
 #include "mail_store.h"
 #include "main_window.h"
+#include "news_component.h"
 #include "settings_wiring.h"
 
 #include <QApplication>
@@ -114,6 +115,7 @@ int openWindow(const QString& folder) {
     services.agent = &agent;
     services.programFolder = folder;
     services.createMailComponent = [] { return mail::createMailComponent(); };
+    services.createNewsComponent = [] { return news::createNewsComponent(); };
     services.createSettings = createSettingsPlaces;
     services.openDocument = [](const QString&) { return true; };
     services.quit = [](int) {};

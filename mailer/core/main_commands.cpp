@@ -10,6 +10,7 @@
 #include "reply.h"
 #include "sending.h"
 #include "settings_places.h"
+#include "splitter.h"
 
 namespace orvane::mailer {
 
@@ -122,6 +123,12 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
             [&list] { list.read_subject_Click(); }),
         row("silence", "", QKeySequence(Qt::Key_Control), "", Place::Window, {},
             [&announcer] { announcer.silence(); }),
+        // The splitter between the mail list and the body view, a text line
+        // at a time; each step says the list's share.
+        row("splitter_up", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Up), "", Place::Window, {},
+            [&window] { window.splitter().moveByLines(-1); }),
+        row("splitter_down", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Down), "", Place::Window, {},
+            [&window] { window.splitter().moveByLines(+1); }),
 
         // Keys a place hands over by name; they still reach their widget.
         row("body_insert", "", {}, "", Place::Body, {}, [&compose] { compose.record_voice(); }),

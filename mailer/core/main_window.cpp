@@ -10,6 +10,8 @@
 #include "mail_list.h"
 #include "mail_store.h"
 #include "main_commands.h"
+#include "news.h"
+#include "news_component.h"
 #include "private_files.h"
 #include "program_folder.h"
 #include "receiving.h"
@@ -17,6 +19,7 @@
 #include "sending.h"
 #include "settings_places.h"
 #include "shell_wait.h"
+#include "splitter.h"
 #include "store_boundary.h"
 #include "voice_recording.h"
 
@@ -31,7 +34,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSplitter>
 #include <QTableView>
 #include <QTextEdit>
 #include <QTextStream>
@@ -114,13 +116,14 @@ void MainWindow::buildControls() {
 
     auto* right = new QVBoxLayout;
     columns->addLayout(right, 4);
-    auto* panes = new QSplitter(Qt::Vertical, central);
-    MSFlexGrid1 = control(new QTableView(central), "MSFlexGrid1", QStringLiteral("メール一覧"));
-    bodytext = control(new QTextEdit(central), "bodytext", QStringLiteral("メールの本文"));
+    // The list and the body view are laid out by the splitter between them.
+    auto* panes = new QWidget(central);
+    panes->setObjectName(QStringLiteral("panes"));
+    panes->setAccessibleName(QStringLiteral("メール一覧と本文"));
+    MSFlexGrid1 = control(new QTableView(panes), "MSFlexGrid1", QStringLiteral("メール一覧"));
+    bodytext = control(new QTextEdit(panes), "bodytext", QStringLiteral("メールの本文"));
     bodytext->setReadOnly(true);
     bodytext->setFont(gothic(9.75));
-    panes->addWidget(MSFlexGrid1);
-    panes->addWidget(bodytext);
     right->addWidget(panes, 3);
 
     mailto = control(new QLineEdit(central), "mailto", QStringLiteral("送信先"));
@@ -150,6 +153,9 @@ void MainWindow::buildControls() {
 void MainWindow::buildPlaces() {
     MailStore& store = *services_.store;
     mail_ = services_.createMailComponent();
+    news_ = services_.createNewsComponent();
+    newsReading_ = std::make_unique<NewsReading>(store, *news_, announcer_);
+    splitter_ = new Splitter(MSFlexGrid1, bodytext, announcer_);
     settings_ = services_.createSettings(store, announcer_, state_, this);
     mailList_ = std::make_unique<MailList>(store, announcer_, state_, MSFlexGrid1);
     receiving_ = std::make_unique<Receiving>(store, announcer_, state_, *mail_,
@@ -223,6 +229,10 @@ void MainWindow::buildPlaces() {
     commands_->attachPlace(Place::AddressBook, List2);
 }
 
+int MainWindow::panes_height() const {
+    return splitter_->panes_height();
+}
+
 QAction* MainWindow::menuAction(const QString& name) const {
     return commands_->action(name);
 }
@@ -257,7 +267,8 @@ void MainWindow::Form_Load() {
         setGeometry(screen->availableGeometry());
     }
     setWindowState(Qt::WindowMaximized);
-    panesHeight_ = bodytext->height() + MSFlexGrid1->height();
+    // panes_height is the splitter's: it follows the panes' container, which
+    // the maximised window sizes.
     // focus_color and normal_color are constants; mic repaints by itself; the
     // mail component was made with the window.
     loadCharacter();
@@ -274,7 +285,7 @@ void MainWindow::Form_Load() {
     step([this] { mailList_->init_mail_grid(); });
     // The folder list is read here once that place exists.
     step([this] { addressBook_->load_address_list(); });
-    // The news is read here once that place is wired.
+    step([this] { newsReading_->read_news(); });
     reportStoreFailures(announcer_, [this] {
         receiving_->count_new_mail();
         if (state_.pending_mail_count > 0) {

@@ -26,6 +26,10 @@ namespace orvane::mail {
 class MailComponent;
 }
 
+namespace orvane::news {
+class NewsComponent;
+}
+
 namespace orvane::mailer {
 
 class AddressBook;
@@ -33,11 +37,13 @@ class CommandTable;
 class ComposeFields;
 class MailList;
 class MailStore;
+class NewsReading;
 class Receiving;
 class Reply;
 class Sending;
 class SettingsPlaces;
 class ShellWait;
+class Splitter;
 class VoiceRecording;
 
 // What the main window works with; all of it outlives the window.
@@ -46,6 +52,8 @@ struct MailerServices {
     speech::Agent* agent = nullptr;
     // Made once at start-up by this factory.
     std::function<std::unique_ptr<mail::MailComponent>()> createMailComponent;
+    // Made once when the window is built; read from only at start-up.
+    std::function<std::unique_ptr<news::NewsComponent>()> createNewsComponent;
     // The account and option places, made when the window is built.
     std::function<std::unique_ptr<SettingsPlaces>(MailStore&, Announcer&, MailerState&,
                                                   QWidget* mainWindow)>
@@ -87,7 +95,9 @@ class MainWindow : public QMainWindow {
     const MailerState& state() const { return state_; }
     QString mail_dir() const { return state_.mail_dir; }
     QString current_folder() const { return state_.current_folder; }
-    int panes_height() const { return panesHeight_; }
+    // The height the mail list and the body view share, in twips.
+    int panes_height() const;
+    Splitter& splitter() { return *splitter_; }
     MailList& mailList() { return *mailList_; }
     ComposeFields& compose() { return *compose_; }
 
@@ -134,7 +144,9 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<VoiceRecording> voiceRecording_;
     std::unique_ptr<CommandTable> commands_;
     HelpTexts help_text_;
-    int panesHeight_ = 0;
+    Splitter* splitter_ = nullptr;  // owned by the panes' container
+    std::unique_ptr<news::NewsComponent> news_;
+    std::unique_ptr<NewsReading> newsReading_;
 };
 
 }  // namespace orvane::mailer

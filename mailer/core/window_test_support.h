@@ -10,6 +10,7 @@
 #include "mail_store.h"
 #include "mailer_state.h"
 #include "main_window.h"
+#include "news_component.h"
 #include "settings_places.h"
 #include "test_support.h"
 
@@ -135,6 +136,11 @@ class MailerHome {
             mailFake = fake.get();
             return fake;
         };
+        // The news component that reads over the network; it is asked only
+        // when a test sets the news options.
+        services.createNewsComponent = [this]() -> std::unique_ptr<news::NewsComponent> {
+            return createNews ? createNews() : news::createNewsComponent();
+        };
         services.createSettings = [this](MailStore& s, Announcer& announcer, MailerState& state,
                                          QWidget* main) -> std::unique_ptr<SettingsPlaces> {
             if (createSettings) {
@@ -183,6 +189,8 @@ class MailerHome {
     QList<Expected<QStringList>> rcvAnswers;
     QList<Expected<mail::ReceivedMail>> readAnswers;
     std::function<std::unique_ptr<mail::MailComponent>()> createComponent;
+    // Another news component (a fake) instead of the real one.
+    std::function<std::unique_ptr<news::NewsComponent>()> createNews;
     std::function<void()> firstUse;
     // The real account and option places instead of the scripted ones.
     std::function<std::unique_ptr<SettingsPlaces>(MailStore&, Announcer&, MailerState&, QWidget*)>

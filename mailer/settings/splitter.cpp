@@ -23,12 +23,16 @@ Splitter::Splitter(QWidget* grid, QWidget* body, Announcer& announcer)
 
     imgsplitter_ = new QWidget(parent);
     imgsplitter_->setObjectName(QStringLiteral("imgsplitter"));
+    imgsplitter_->setAccessibleName(QStringLiteral("一覧と本文の境目"));
+    imgsplitter_->setAccessibleDescription(
+        QStringLiteral("コントロールキーとシフトキーと上下の矢印で一行ずつ動かせます"));
     imgsplitter_->setCursor(Qt::SizeVerCursor);
     imgsplitter_->setMouseTracking(true);
     imgsplitter_->installEventFilter(this);
 
     auto* bar = new QFrame(parent);
     bar->setObjectName(QStringLiteral("picsplitter"));
+    bar->setAccessibleName(QStringLiteral("境目の移動先"));
     bar->setFrameShape(QFrame::NoFrame);
     bar->setAutoFillBackground(true);
     bar->setBackgroundRole(QPalette::Dark);
