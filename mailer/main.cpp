@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QMessageBox>
+#include <QProcess>
 #include <QThread>
 #include <QUrl>
 
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
     services.createSettings = mailer::createSettingsPlaces;
     services.openDocument = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    // Started with an argument list: the file name is never read by a shell.
+    services.openAttachment = [](const QString& path) {
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
     };
     services.quit = [](int status) { QCoreApplication::exit(status); };
 
