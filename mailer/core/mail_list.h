@@ -51,9 +51,10 @@ class MailList : public QObject {
     std::optional<int> currentMailRow() const;
     // The mail of `row` was read: its bold goes at once.
     void markRowRead(int row);
-    // Takes the mail of `row` out of the list without reading any row aloud;
-    // the cursor stays on a row: the one that took its place, the one above
-    // at the end, the header row when no mail is left.
+    // Takes the mail of `row` out of the list without reading any row aloud.
+    // A cursor on it goes to the row that took its place (the one above at
+    // the end, the header row when no mail is left); elsewhere it stays on
+    // its mail.
     void removeMailRow(int row);
     // The sender and subject texts of a mail row, as listed.
     QString cellText(int row, int column) const;
