@@ -132,7 +132,7 @@ void Polling::afterPause() {
     voice_.hide();
     // Copies only: the mail stays on the server for the mailer.
     for (const QString& file : savedFiles_) {
-        QFile::remove(file);
+        mail::removeSavedMail(file, mailDir_);
     }
     for (const QString& attachment : attachments_) {
         if (clip == ClipHandling::None || attachment != clip_) {

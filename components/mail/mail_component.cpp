@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 
@@ -47,6 +48,11 @@ QStringList readMailElements(const ReceivedMail& mail, const QString& names) {
         elements << QStringLiteral("File: ") + path;
     }
     return elements;
+}
+
+void removeSavedMail(const QString& mailFile, const QString& mailDir) {
+    QFile::remove(mailFile);
+    QFile::remove(attachmentRecordPath(mailDir, mailFile));
 }
 
 }  // namespace orvane::mail

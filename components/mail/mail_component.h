@@ -66,4 +66,8 @@ class MailComponent {
 // body and the attachments as above.
 QStringList readMailElements(const ReceivedMail& mail, const QString& names);
 
+// Removes a saved mail file that is no longer needed, with the reader's record
+// of its attachments (the attachments themselves stay).
+void removeSavedMail(const QString& mailFile, const QString& mailDir);
+
 }  // namespace orvane::mail

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -22,5 +24,12 @@ struct ReceivedMail {
     // Full paths of the attachments, saved in the mail folder, in mail order.
     QStringList attachments;
 };
+
+// The hidden file beside a saved mail file in which the reader records the
+// attachments it saved for that mail, so that a second read reuses them.
+inline QString attachmentRecordPath(const QString& mailDir, const QString& mailFile) {
+    return QDir(mailDir).filePath(u'.' + QFileInfo(mailFile).fileName() +
+                                  QStringLiteral(".attachments"));
+}
 
 }  // namespace orvane::mail

@@ -20,6 +20,7 @@
 #include "settings_places.h"
 #include "shell_wait.h"
 #include "store_boundary.h"
+#include "voice_recording.h"
 
 #include <QAction>
 #include <QApplication>
@@ -160,6 +161,17 @@ void MainWindow::buildPlaces() {
                                                ComposeWidgets{mailto, subject, body});
     addressBook_ = std::make_unique<AddressBook>(store, announcer_, focus_, List2, *compose_);
     sending_ = std::make_unique<Sending>(announcer_, state_, *mail_);
+    voiceRecording_ = std::make_unique<VoiceRecording>(VoiceRecording::Parts{
+        .announcer = announcer_,
+        .state = state_,
+        // The character is loaded later, at start-up.
+        .beep = [this] { beepThrough(*services_.agent, character_)(); },
+        .pause = [this](int seconds) { Sleep(seconds); },
+        .shellWait = *shellWait_,
+        .mic = mic,
+        .executableFolder = QCoreApplication::applicationDirPath(),
+    });
+    compose_->setRecorder([this] { voiceRecording_->record_voice(); });
     reply_ = std::make_unique<Reply>(announcer_, *compose_, [this]() -> std::optional<ListedMail> {
         const std::optional<int> row = mailList_->currentMailRow();
         if (!row) {

@@ -40,6 +40,7 @@ class Reply;
 class Sending;
 class SettingsPlaces;
 class ShellWait;
+class VoiceRecording;
 
 // What the main window works with; all of it outlives the window.
 struct MailerServices {
@@ -134,6 +135,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<AddressBook> addressBook_;
     std::unique_ptr<Sending> sending_;
     std::unique_ptr<Reply> reply_;
+    std::unique_ptr<VoiceRecording> voiceRecording_;
     std::unique_ptr<MailActions> mailActions_;
     std::unique_ptr<Folders> folders_;
     std::unique_ptr<CommandTable> commands_;

@@ -9,6 +9,8 @@ namespace orvane::mailer {
 
 ShellWait::ShellWait(ShowMessage showMessage, QObject* parent)
     : QObject(parent), showMessage_(std::move(showMessage)) {
+    // A countdown of whole seconds: a coarse timer drifts by up to 5% a tick.
+    Timer1_.setTimerType(Qt::PreciseTimer);
     connect(&Timer1_, &QTimer::timeout, this, &ShellWait::Timer1_Timer);
 }
 

@@ -1,5 +1,7 @@
 #include "attachment_saver.h"
 
+#include "received_mail.h"
+
 #include "safe_file_name.h"
 
 #include <QDir>
@@ -50,8 +52,7 @@ class AttachmentIndex {
   public:
     AttachmentIndex(const QString& mailDir, const QString& mailFile)
         : dir_(mailDir),
-          path_(QDir(mailDir).filePath(u'.' + QFileInfo(mailFile).fileName() +
-                                       QStringLiteral(".attachments"))),
+          path_(attachmentRecordPath(mailDir, mailFile)),
           identity_(identityOf(mailFile)) {
         load();
     }
