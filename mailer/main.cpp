@@ -15,6 +15,7 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QMessageBox>
+#include <QProcess>
 #include <QThread>
 #include <QUrl>
 
@@ -84,6 +85,10 @@ int main(int argc, char** argv) {
     services.createSettings = mailer::createSettingsPlaces;
     services.openDocument = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    // Started with an argument list: the file name is never read by a shell.
+    services.openAttachment = [](const QString& path) {
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
     };
     services.quit = [](int status) { QCoreApplication::exit(status); };
 

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace orvane::mailer {
 
 namespace {
@@ -118,6 +120,24 @@ std::optional<int> MailList::currentMailRow() const {
         return std::nullopt;
     }
     return row;
+}
+
+void MailList::markRowRead(int row) {
+    model_.setRead(row);
+}
+
+void MailList::removeMailRow(int row) {
+    if (model_.mailAt(row) == nullptr) {
+        return;
+    }
+    const QModelIndex current = grid_->currentIndex();
+    const bool wasCurrent = current.row() == row;
+    movingByProgram_ = true;
+    model_.removeMail(row);
+    movingByProgram_ = false;
+    if (wasCurrent) {
+        setCurrentCell(std::min(row, model_.rowCount() - 1), std::max(current.column(), 0));
+    }
 }
 
 QString MailList::cellText(int row, int column) const {

@@ -49,6 +49,13 @@ class MailList : public QObject {
     // The grid row of the current cell when it stands on a mail (not on the
     // header row).
     std::optional<int> currentMailRow() const;
+    // The mail of `row` was read: its bold goes at once.
+    void markRowRead(int row);
+    // Takes the mail of `row` out of the list without reading any row aloud.
+    // A cursor on it goes to the row that took its place (the one above at
+    // the end, the header row when no mail is left); elsewhere it stays on
+    // its mail.
+    void removeMailRow(int row);
     // The sender and subject texts of a mail row, as listed.
     QString cellText(int row, int column) const;
     int mail_count() const { return mailCount_; }

@@ -61,6 +61,34 @@ const MailListRow* MailListModel::mailAt(int row) const {
     return &rows_[static_cast<std::size_t>(row - 1)];
 }
 
+std::optional<int> MailListModel::rowOfMail(int id) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].id == id) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+void MailListModel::setRead(int row) {
+    if (mailAt(row) == nullptr) {
+        return;
+    }
+    rows_[static_cast<std::size_t>(row - 1)].readflag = kRead;
+    emit dataChanged(index(row, 0), index(row, kColumns - 1), {Qt::FontRole, kUnreadRole});
+}
+
+void MailListModel::removeMail(int row) {
+    if (mailAt(row) == nullptr) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + (row - 1));
+    // The folder holds one mail fewer: paging goes on from the rows left.
+    --total_;
+    endRemoveRows();
+}
+
 int MailListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : 1 + static_cast<int>(rows_.size());
 }

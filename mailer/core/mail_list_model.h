@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include <optional>
 #include <vector>
 
 namespace orvane::mailer {
@@ -39,6 +40,12 @@ class MailListModel : public QAbstractTableModel {
     int mailCount() const { return total_; }
     // The mail of grid row `row` (1 to rowCount() - 1), or nullptr.
     const MailListRow* mailAt(int row) const;
+    // The grid row of the mail `id` among the rows read so far.
+    std::optional<int> rowOfMail(int id) const;
+    // The mail of `row` is read now: its row loses the unread role (and its bold).
+    void setRead(int row);
+    // Takes the mail of `row` out of the list (deleted, or moved to another folder).
+    void removeMail(int row);
 
     // The subject cell's text: "♪　" before the subject of a mail with an attachment.
     static QString subjectText(const QString& subject, bool hasAttachment);

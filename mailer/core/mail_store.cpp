@@ -322,11 +322,12 @@ void MailStore::deleteMail(int id) {
     run(q);
 }
 
-void MailStore::moveMail(int id, const QString& folder) {
+bool MailStore::moveMail(int id, const QString& folder) {
     QSqlQuery q = prepare(db(), "UPDATE mail SET folder = ? WHERE id = ?");
     q.addBindValue(folder);
     q.addBindValue(id);
     run(q);
+    return q.numRowsAffected() > 0;
 }
 
 int MailStore::insertReceivedMail(const NewMailRow& mail) {

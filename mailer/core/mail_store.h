@@ -125,7 +125,8 @@ class MailStore {
     std::optional<MailBody> mailBody(int id);
     void markRead(int id);
     void deleteMail(int id);
-    void moveMail(int id, const QString& folder);
+    // False when no mail has that id (nothing was moved).
+    bool moveMail(int id, const QString& folder);
     // Stores a received mail as unread in the received folder; returns its id.
     int insertReceivedMail(const NewMailRow& mail);
 

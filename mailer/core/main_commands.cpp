@@ -3,6 +3,8 @@
 #include "address_book.h"
 #include "announcer.h"
 #include "compose_fields.h"
+#include "folders.h"
+#include "mail_actions.h"
 #include "mail_list.h"
 #include "mailer_state.h"
 #include "main_window.h"
@@ -54,12 +56,21 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
     Sending& sending = t.sending;
     Reply& reply = t.reply;
     Announcer& announcer = t.announcer;
+    MailActions& actions = t.mailActions;
+    Folders& folders = t.folders;
+    const MailerState& state = t.state;
     const Precondition aMailIsCurrent{[&list] { return list.currentMailRow().has_value(); },
                                       kNoMailSelected};
     const Precondition anAddressIsSelected{[&book] { return book.hasSelection(); },
                                            kNoAddressSelected};
     const Precondition aRecipientIsTyped{[&compose] { return !compose.composed().to.isEmpty(); },
                                          QStringLiteral("送信先が入力されていません")};
+    const Precondition aFolderIsSelected{[&folders] { return folders.hasSelection(); },
+                                         kNoFolderSelected};
+    // INS without a pending move does nothing, chosen folder or not.
+    const Precondition aFolderIsChosenForAPendingMove{
+        [&folders, &state] { return !state.move_mode || folders.hasSelection(); },
+        kNoFolderSelected};
     const auto noSuchFunction = [&announcer] {
         announcer.speak(QStringLiteral("この機能はありません"));
     };
@@ -73,7 +84,7 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
             [&list] { list.display_mail_list_Click(); }),
 
         row("chose_folder", "フォルダへ移動(&G)", key(Qt::CTRL | Qt::Key_Y), "d", Place::FolderList,
-            {}, [&window] { window.chose_folder_Click(); }),
+            {}, [&folders] { folders.chose_folder_Click(); }),
         row(
             "arrow_reading", "矢印で件名を読む", {}, "d", Place::MailList, {},
             [&list] { list.arrow_reading_Click(); }, [&list] { return list.readsRowOnArrows(); }),
@@ -94,7 +105,8 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
         row("t1", "-", {}, "tool", Place::Window, {}, {}),
         row("t_address", "アドレス帳(&B)", {}, "tool", Place::AddressBook, {},
             [&book] { book.t_address_Click(); }),
-        row("t_add_address", "送信者をアドレス帳に登録する(&D)", {}, "tool", Place::Window, {}, {}),
+        row("t_add_address", "送信者をアドレス帳に登録する(&D)", {}, "tool", Place::Window,
+            {aMailIsCurrent}, [&actions] { actions.storeSender(); }),
         row("t2", "-", {}, "tool", Place::Window, {}, {}),
         row("t_account", "アカウント(&A)", {}, "tool", Place::Window, {},
             [&settings] { settings.t_account_Click(); }),
@@ -141,6 +153,20 @@ std::vector<Command> mainCommands(MainCommandTargets t) {
         row("List2_delete", "", {}, "", Place::AddressBook, {anAddressIsSelected},
             [&book] { book.deleteSelected(); }),
         row("List2_escape", "", {}, "", Place::AddressBook, {}, [&book] { book.mailToSelected(); }),
+        row("MSFlexGrid1_enter", "", {}, "", Place::MailList, {aMailIsCurrent},
+            [&actions] { actions.readMail(); }),
+        row("MSFlexGrid1_insert", "", {}, "", Place::MailList, {aMailIsCurrent},
+            [&actions] { actions.storeSender(); }),
+        row("MSFlexGrid1_delete", "", {}, "", Place::MailList, {aMailIsCurrent},
+            [&actions] { actions.deleteMail(); }),
+        row("MSFlexGrid1_escape", "", {}, "", Place::MailList, {},
+            [&window] { window.commands().run(QStringLiteral("msg_replay")); }),
+        row("MSFlexGrid1_space", "", {}, "", Place::MailList, {aMailIsCurrent},
+            [&actions] { actions.startMove(); }),
+        row("List1_enter", "", {}, "", Place::FolderList, {aFolderIsSelected},
+            [&folders] { folders.openSelected(); }),
+        row("List1_insert", "", {}, "", Place::FolderList, {aFolderIsChosenForAPendingMove},
+            [&folders] { folders.moveMailHere(); }),
     };
 }
 

@@ -10,6 +10,8 @@ namespace orvane::mailer {
 class AddressBook;
 class Announcer;
 class ComposeFields;
+class Folders;
+class MailActions;
 class MailList;
 class MainWindow;
 class Receiving;
@@ -28,6 +30,8 @@ struct MainCommandTargets {
     AddressBook& addressBook;
     Sending& sending;
     Reply& reply;
+    MailActions& mailActions;
+    Folders& folders;
     const MailerState& state;
     Announcer& announcer;
 };
@@ -36,9 +40,10 @@ struct MainCommandTargets {
 std::vector<MenuDefinition> mainMenus();
 // Every menu item and key of the main window, menu items in menu order.
 // Keys that a place hands over by name (the body's INS, ENTER and ESC, the
-// address book's ENTER, DEL and ESC) are rows without a shortcut, named
-// "body_insert", "body_enter", "body_escape", "List2_enter", "List2_delete"
-// and "List2_escape".
+// address book's ENTER, DEL and ESC, the mail list's and the folder list's
+// keys) are rows without a shortcut, named "body_insert", "body_enter",
+// "body_escape", "List2_enter", "List2_delete", "List2_escape", and as
+// commandName() of mail_actions.h and folders.h give.
 std::vector<Command> mainCommands(MainCommandTargets targets);
 
 }  // namespace orvane::mailer

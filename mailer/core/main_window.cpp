@@ -5,7 +5,9 @@
 #include "character.h"
 #include "command_table.h"
 #include "compose_fields.h"
+#include "folders.h"
 #include "input_hold.h"
+#include "mail_actions.h"
 #include "mail_component.h"
 #include "mail_list.h"
 #include "mail_store.h"
@@ -186,10 +188,24 @@ void MainWindow::buildPlaces() {
         return listed;
     });
 
+    folders_ = std::make_unique<Folders>(store, announcer_, state_, focus_, List1, *mailList_);
+    mailActions_ = std::make_unique<MailActions>(
+        store, announcer_, state_, *mailList_, MailActionWidgets{MSFlexGrid1, bodytext},
+        MailActionHooks{
+            [this](int seconds) { Sleep(seconds); },
+            [this](const QString& path) -> Expected<void> {
+                if (character_ == nullptr) {
+                    return Failure{FailureKind::Device, QStringLiteral("音声を出せません")};
+                }
+                return character_->playMp3(path);
+            },
+            services_.openAttachment, [this] { addressBook_->load_address_list(); },
+            [this] { folders_->chose_folder_Click(); }});
+
     commands_ = std::make_unique<CommandTable>(
         announcer_, mainMenus(),
         mainCommands({*this, *mailList_, *receiving_, *settings_, *compose_, *addressBook_,
-                      *sending_, *reply_, state_, announcer_}));
+                      *sending_, *reply_, *mailActions_, *folders_, state_, announcer_}));
     commands_->install(this, menuBar());
     compose_->onBodyKey([this](BodyKey key) {
         switch (key) {
@@ -204,6 +220,8 @@ void MainWindow::buildPlaces() {
                 break;
         }
     });
+    mailActions_->onKey([this](MailListKey key) { commands_->run(commandName(key)); });
+    folders_->onKey([this](FolderListKey key) { commands_->run(commandName(key)); });
     addressBook_->onKey([this](AddressBookKey key) {
         switch (key) {
             case AddressBookKey::Enter:
@@ -218,9 +236,8 @@ void MainWindow::buildPlaces() {
         }
     });
 
-    // The compose fields and the address book register their own widgets.
+    // The compose fields, the address book and the folder list register their own widgets.
     focus_.addPlace(MSFlexGrid1, kModeMailList, [this] { mailList_->gotFocus(); });
-    focus_.addPlace(List1, kModeFolderList);
     commands_->attachPlace(Place::MailList, MSFlexGrid1);
     commands_->attachPlace(Place::FolderList, List1);
     commands_->attachPlace(Place::ComposeFields, mailto);
@@ -283,7 +300,7 @@ void MainWindow::Form_Load() {
     step([this] { check_first_run(); });
     step([this] { load_help_text(); });
     step([this] { mailList_->init_mail_grid(); });
-    // The folder list is read here once that place exists.
+    step([this] { folders_->read_folders_from_db(); });
     step([this] { addressBook_->load_address_list(); });
     step([this] { newsReading_->read_news(); });
     reportStoreFailures(announcer_, [this] {
@@ -369,10 +386,6 @@ void MainWindow::fend_Click() {
 void MainWindow::Sleep(int seconds) {
     InputHold hold;
     mail_->sleep(seconds);
-}
-
-void MainWindow::chose_folder_Click() {
-    List1->setFocus(Qt::ShortcutFocusReason);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -35,6 +35,8 @@ namespace orvane::mailer {
 class AddressBook;
 class CommandTable;
 class ComposeFields;
+class Folders;
+class MailActions;
 class MailList;
 class MailStore;
 class NewsReading;
@@ -60,6 +62,9 @@ struct MailerServices {
         createSettings;
     // Hands a document to the desktop's default program; false when that failed.
     std::function<bool(const QString& path)> openDocument;
+    // Hands a voice attachment the mailer cannot decode to the desktop's
+    // opener; false when that failed (or when unset).
+    std::function<bool(const QString& path)> openAttachment;
     // Ends the program with the given status.
     std::function<void(int status)> quit;
     QString programFolder;
@@ -81,7 +86,6 @@ class MainWindow : public QMainWindow {
     void fend_Click();
     void help_help_Click();
     void htmlhelp_Click();
-    void chose_folder_Click();
 
     void load_help_text();
     void check_first_run();
@@ -142,6 +146,8 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<Sending> sending_;
     std::unique_ptr<Reply> reply_;
     std::unique_ptr<VoiceRecording> voiceRecording_;
+    std::unique_ptr<MailActions> mailActions_;
+    std::unique_ptr<Folders> folders_;
     std::unique_ptr<CommandTable> commands_;
     HelpTexts help_text_;
     Splitter* splitter_ = nullptr;  // owned by the panes' container

@@ -154,6 +154,10 @@ class MailerHome {
             openedDocuments << path;
             return openSucceeds;
         };
+        services.openAttachment = [this](const QString& path) {
+            openedAttachments << path;
+            return openSucceeds;
+        };
         services.quit = [this](int status) { quitStatus = status; };
         window = std::make_unique<MainWindow>(std::move(services));
         window->show();
@@ -198,6 +202,7 @@ class MailerHome {
     mail::FakeMailComponent* mailFake = nullptr;
     ScriptedSettings* settings = nullptr;
     QStringList openedDocuments;
+    QStringList openedAttachments;
     bool openSucceeds = true;
     std::optional<int> quitStatus;
 
