@@ -22,10 +22,13 @@
 #include "virtual_sound.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -173,6 +176,29 @@ TEST_F(VoiceOnADevice, ARecordedToneIsSentAsAudioMpegAndComesBackWhole) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_TRUE(rows[0].attach.endsWith(".mp3")) << rows[0].attach.toStdString();
     EXPECT_EQ(mail::test::readFile(rows[0].attach), recorded);
+
+    // ENTER on it plays the recording after the 4-second pause: the tone comes
+    // back out of the device.
+    tone.kill();
+    tone.waitForFinished();
+    const QString heard = home.filePath("heard.wav");
+    ASSERT_TRUE(device.startRecordingMonitor(heard));
+    QTableView* grid = receiver.grid();
+    grid->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([grid] { return grid->hasFocus(); }, 2000));
+    receiver.window->mailList().setCurrentCell(1, 1);
+    QElapsedTimer sinceEnter;
+    sinceEnter.start();
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_GE(sinceEnter.elapsed(), 3900);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver.agent->waitUntilIdle(0); }, 30000));
+    QTest::qWait(1000);  // the device's latency
+    ASSERT_TRUE(device.stopRecording());
+    const auto stats = orvane::testing::measureWav(heard);
+    ASSERT_TRUE(stats);
+    EXPECT_NEAR(stats->audibleSeconds, 3.0, 0.8);
+    EXPECT_GT(stats->peak, 0.2);
+    EXPECT_TRUE(receiver.openedAttachments.isEmpty());
 }
 
 }  // namespace
