@@ -87,7 +87,7 @@ TEST(SettingsFile, ValuesThatCannotBeStoredAreRefusedNamingTheBox) {
         {"carriage_return_in_character", {"h", "u", "p", "10", "M\rAX"}, "キャラクタ に改行"},
         {"no_server", {" ", "u", "p", "10", "MAX"}, "pop に"},
         {"no_user", {"h", "", "p", "10", "MAX"}, "account に"},
-        {"interval_not_a_number", {"h", "u", "p", "-5", "MAX"}, "メール検査周期(分) に"},
+        {"negative_interval", {"h", "u", "p", "-5", "MAX"}, "メール検査周期(分) に"},
     };
     for (const Row& row : rows) {
         const auto checked = checkSettings(row.settings);
