@@ -82,8 +82,6 @@ TEST_F(PollingTest, ChecksWhenTheTickCountReachesTheLimit) {
     mailFake.rcvAnswers = {QStringList(), QStringList(), QStringList()};
     polling->setTickLimit(3);  // 1.5 minutes
     EXPECT_EQ(ticksUntilCheck(), 3);
-    EXPECT_EQ(mailFake.calls[0].args,
-              QStringList({"pop3://127.0.0.1:1100", "user", "secret", "SAVEALL", mailDir.path()}));
     EXPECT_EQ(ticksUntilCheck(), 3) << "the count starts again after a check";
     polling->setTickLimit(0);
     EXPECT_EQ(ticksUntilCheck(), 1);
