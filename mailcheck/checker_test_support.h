@@ -4,11 +4,10 @@
 // a notification area whose host can be re-created, and the transcript.
 #include "checker_voice.h"
 #include "notification_area.h"
+#include "qstring_printer.h"
 
 #include <QFile>
 #include <QStringList>
-
-#include <ostream>
 
 namespace orvane::mailcheck::test {
 
@@ -16,10 +15,9 @@ namespace orvane::mailcheck::test {
 class RecordingVoice : public CheckerVoice {
   public:
     QStringList events;
-    // Whether playMp3 can decode what it is given.
-    bool decodes = true;
-    // What idle() answers: a clip still playing keeps it false.
-    bool queueIdle = true;
+    bool decodes = true;    // whether playMp3 can decode what it is given
+    bool queueIdle = true;  // a clip still playing keeps it false
+    mutable int idleAsked = 0;
 
     void show() override { events << QStringLiteral("show"); }
     void speak(const QString& text) override { events << QStringLiteral("speak:") + text; }
@@ -31,23 +29,21 @@ class RecordingVoice : public CheckerVoice {
         events << QStringLiteral("play:") + path;
         return success();
     }
-    bool idle() const override { return queueIdle; }
+    bool idle() const override {
+        ++idleAsked;
+        return queueIdle;
+    }
 
     QStringList spoken() const {
-        QStringList texts;
-        for (const QString& event : events) {
-            if (event.startsWith(QStringLiteral("speak:"))) {
-                texts << event.mid(6);
-            }
-        }
-        return texts;
+        return events.filter(QStringLiteral("speak:"))
+            .replaceInStrings(QStringLiteral("speak:"), QString());
     }
 };
 
-// A notification area with a host that holds the icons a user would see.
-// Like the real one, the client remembers that its icon is shown and does not
-// put it in again: after the host is re-created, only the tray putting it in
-// afresh brings it back.
+// A notification area whose host holds the icons a user would see. Like the
+// real one, the client remembers that its icon is shown and does not put it in
+// again: after the host is re-created only the tray putting it in afresh
+// brings it back.
 class FakeNotificationArea : public NotificationArea {
   public:
     bool present = true;
@@ -56,13 +52,10 @@ class FakeNotificationArea : public NotificationArea {
 
     bool available() const override { return present; }
     void showIcon(const QIcon&, const QString& tip) override {
-        if (clientShown) {
-            return;
-        }
-        clientShown = true;
-        if (present) {
+        if (!clientShown && present) {
             hostIcons << tip;
         }
+        clientShown = true;
     }
     void removeIcon() override {
         if (clientShown && !hostIcons.isEmpty()) {
@@ -70,19 +63,11 @@ class FakeNotificationArea : public NotificationArea {
         }
         clientShown = false;
     }
-
-    void recreateHost() {
+    // The host restarts (icons put in before are gone), goes away or comes.
+    void setHost(bool there) {
+        present = there;
         hostIcons.clear();
-        emit availabilityChanged(true);
-    }
-    void removeHost() {
-        present = false;
-        hostIcons.clear();
-        emit availabilityChanged(false);
-    }
-    void startHost() {
-        present = true;
-        emit availabilityChanged(true);
+        emit availabilityChanged(there);
     }
 };
 
@@ -90,18 +75,13 @@ class FakeNotificationArea : public NotificationArea {
 inline QStringList transcriptTexts(const QString& path) {
     QFile file(path);
     QStringList texts;
-    if (!file.open(QIODevice::ReadOnly)) {
-        return texts;
-    }
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         file.open(QIODevice::ReadOnly)
+             ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+             : QStringList()) {
         texts << line.section(u'\t', 1);
     }
     return texts;
 }
 
 }  // namespace orvane::mailcheck::test
-
-// Readable QString values in GoogleTest failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}

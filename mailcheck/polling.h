@@ -68,7 +68,6 @@ class Polling : public QObject {
     // Ticks between checks (interval in minutes × 2); the count goes on.
     void setTickLimit(double limit) { tickLimit_ = limit; }
     double tickLimit() const { return tickLimit_; }
-    int tickCount() const { return tickCount_; }
     bool running() const { return running_; }
 
     // One tick of the 30-second timer: counts, and checks when the count has

@@ -33,7 +33,6 @@ class Tray : public QObject {
     void Picture1_MouseMove(int message, const QPoint& at);
 
     QMenu& menupopup() { return menupopup_; }
-    bool iconWanted() const { return iconWanted_; }
 
   signals:
     // "閉じる".

@@ -59,7 +59,6 @@ class Vantelmo : public QMainWindow {
 
     Polling& polling() { return *polling_; }
     Tray& tray() { return *tray_; }
-    SettingsForm& settings() { return *settings_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,8 +3,6 @@
 #include "agent.h"
 #include "checker_test_support.h"
 #include "fake_mail_component.h"
-#include "settings_file.h"
-#include "settings_form.h"
 #include "tray.h"
 
 #include <QAction>
@@ -13,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -26,6 +23,8 @@ using namespace orvane;
 using namespace orvane::mailcheck;
 
 namespace {
+
+const QByteArray kSaved = "h\r\nu\r\np\r\n10\r\nGenie\r\n";
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
@@ -44,26 +43,24 @@ class VantelmoTest : public ::testing::Test {
         }
     }
 
-    void writeSettings(const QByteArray& bytes) {
-        QFile file(iniPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    Vantelmo& start() {
+    // With `settings` in the file the first check runs at once, finding nothing.
+    Vantelmo& start(const QByteArray& settings = {}) {
+        if (!settings.isEmpty()) {
+            QFile file(iniPath());
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) > 0);
+            mailFake.rcvAnswers = {QStringList()};
+        }
         speech::Agent::Options options;
         options.transcriptPath = home.filePath("transcript.txt");
         options.characterDirs = {home.filePath("characters")};
         agent = std::make_unique<speech::Agent>(options);
-        CheckerServices services;
-        services.agent = agent.get();
-        services.mail = &mailFake;
-        services.notificationArea = &area;
-        services.programFolder = home.path();
+        CheckerServices services{agent.get(), &mailFake, &area, home.path(), {}, {}};
         services.polling.pauseBeforeClip = std::chrono::milliseconds(10);
         services.quit = [this](int status) { quitStatus = status; };
         window = std::make_unique<Vantelmo>(std::move(services));
+        QSignalSpy finished(&window->polling(), &Polling::passFinished);
         window->Form_Load();
+        EXPECT_TRUE(settings.isEmpty() || finished.wait(5000));
         return *window;
     }
 
@@ -73,6 +70,7 @@ class VantelmoTest : public ::testing::Test {
     T* control(const char* name) {
         return window->findChild<T*>(name);
     }
+    void save() { QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton); }
     void waitForPass() {
         QSignalSpy finished(&window->polling(), &Polling::passFinished);
         ASSERT_TRUE(finished.wait(5000));
@@ -89,10 +87,8 @@ class VantelmoTest : public ::testing::Test {
 TEST_F(VantelmoTest, FirstStartAsksForTheSettingsAndChecksOnlyOnceTheyAreSaved) {
     Vantelmo& w = start();
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("Orvane_音声メールチェック"));
-    EXPECT_EQ(control<QLineEdit>("Text1_3")->text(), "10");
-    EXPECT_EQ(control<QComboBox>("Combo1")->currentText(), QStringLiteral("選択してください"));
     ASSERT_FALSE(spoken().isEmpty());
+    EXPECT_TRUE(spoken().last().startsWith(QStringLiteral("メールチェックの設定がありません")));
     EXPECT_TRUE(spoken().last().endsWith(QStringLiteral("保存を押してください")));
     EXPECT_EQ(control<QLabel>("noticeLine")->text(), spoken().last());
     EXPECT_EQ(area.hostIcons.size(), 1);
@@ -106,14 +102,14 @@ TEST_F(VantelmoTest, FirstStartAsksForTheSettingsAndChecksOnlyOnceTheyAreSaved) 
     control<QLineEdit>("Text1_0")->setText("pop3://127.0.0.1:1100,");
     control<QLineEdit>("Text1_1")->setText("user");
     control<QLineEdit>("Text1_2")->setText("secret");
-    control<QLineEdit>("Text1_3")->setText(QStringLiteral("１．５"));
-    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    control<QLineEdit>("Text1_3")->setText(QStringLiteral("１．５"));  // a Japanese input method
+    save();
     EXPECT_EQ(spoken().last(), QStringLiteral("pop にカンマは使えません"));
     EXPECT_EQ(control<QLabel>("noticeLine")->text(), spoken().last());
     EXPECT_FALSE(QFile::exists(iniPath()));
 
     control<QLineEdit>("Text1_0")->setText("pop3://127.0.0.1:1100");
-    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    save();
     EXPECT_EQ(fileBytes(iniPath()), "pop3://127.0.0.1:1100\r\nuser\r\nsecret\r\n1.5\r\nGenie\r\n");
     EXPECT_EQ(spoken().last(), QStringLiteral("設定を保存しました"));
 
@@ -122,17 +118,13 @@ TEST_F(VantelmoTest, FirstStartAsksForTheSettingsAndChecksOnlyOnceTheyAreSaved) 
     w.polling().Timer1_Timer();
     waitForPass();
     ASSERT_EQ(mailFake.calls.size(), 1);
-    EXPECT_EQ(mailFake.calls[0].args.mid(0, 4),
-              QStringList({"pop3://127.0.0.1:1100", "user", "secret", "SAVEALL"}));
-    EXPECT_EQ(mailFake.calls[0].args[4], home.filePath("mail"));
+    EXPECT_EQ(mailFake.calls[0].args, QStringList({"pop3://127.0.0.1:1100", "user", "secret",
+                                                   "SAVEALL", home.filePath("mail")}));
     EXPECT_TRUE(QFileInfo(home.filePath("mail")).isDir());
 }
 
 TEST_F(VantelmoTest, ACharacterThatCannotBeLoadedGivesWayToTheDefault) {
-    writeSettings("h\r\nu\r\np\r\n10\r\nNobody\r\n");
-    mailFake.rcvAnswers = {QStringList()};
-    start();
-    waitForPass();
+    start("h\r\nu\r\np\r\n10\r\nNobody\r\n");
     ASSERT_EQ(spoken().size(), 1);
     EXPECT_TRUE(spoken()[0].contains("Nobody.acs"));
     EXPECT_TRUE(spoken()[0].endsWith(QStringLiteral("標準のキャラクタで話します")));
@@ -143,93 +135,128 @@ TEST_F(VantelmoTest, ACharacterThatCannotBeLoadedGivesWayToTheDefault) {
     emit combo->textActivated(combo->currentText());
     EXPECT_EQ(spoken().last(), QStringLiteral("キャラクタを Merlin にしました"));
     EXPECT_TRUE(fileBytes(iniPath()).endsWith("Nobody\r\n"));
-    control<QPushButton>("Command1")->click();
+    save();
     EXPECT_TRUE(fileBytes(iniPath()).endsWith("Merlin\r\n"));
 }
 
-TEST_F(VantelmoTest, SavedSettingsStartHiddenWithACheckMenusAndEnding) {
-    writeSettings("h\r\nu\r\np\r\n10\r\nGenie\r\n");
-    mailFake.rcvAnswers = {QStringList(), QStringList()};
-    Vantelmo& w = start();
-    waitForPass();
+TEST_F(VantelmoTest, SavedSettingsStartHiddenBehindOneIconUntilEnded) {
+    Vantelmo& w = start(kSaved);
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(area.hostIcons, QStringList{QStringLiteral("Orvaneメールチェッカー")});
     EXPECT_EQ(mailFake.calls.size(), 1);
     EXPECT_EQ(w.polling().tickLimit(), 20);
-    EXPECT_TRUE(spoken().isEmpty());
     EXPECT_EQ(control<QLineEdit>("Text1_2")->text(), "p");
 
-    QStringList captions;
-    for (QAction* menu : w.menuBar()->actions()) {
-        captions << menu->text();
-    }
-    EXPECT_EQ(captions, QStringList({"ファイル(&F)", "編集(&E)", "ヘルプ(&H)"}));
-    auto* intoTray = w.findChild<QAction*>("into_tasktry");
-    ASSERT_TRUE(intoTray);
-    EXPECT_EQ(intoTray->text(), QStringLiteral("タスクトレイへ入れる(&T)"));
-    EXPECT_EQ(intoTray->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
-    EXPECT_EQ(w.findChild<QAction*>("fend")->text(), QStringLiteral("終了(&X)"));
-
-    emit area.iconMessage(LeftButtonDoubleClick, QPoint());
-    EXPECT_TRUE(w.isVisible());
-    intoTray->trigger();
+    // Ctrl+T while the icon is there, and the host re-created twice.
+    w.show();
+    w.findChild<QAction*>("into_tasktry")->trigger();
     EXPECT_FALSE(w.isVisible());
+    area.setHost(true);
+    area.setHost(true);
     EXPECT_EQ(area.hostIcons.size(), 1);
-
-    // "今すぐチェック" checks like a tick, without touching the count.
-    w.polling().Timer1_Timer();
-    w.tray().menupopup().findChild<QAction*>("check_now")->trigger();
-    waitForPass();
-    EXPECT_EQ(mailFake.calls.size(), 2);
-    EXPECT_EQ(w.polling().tickCount(), 1);
+    EXPECT_TRUE(spoken().isEmpty());
 
     w.show();
     w.close();
     EXPECT_EQ(quitStatus, 0);
+    area.setHost(true);  // after the end nothing comes back
     EXPECT_TRUE(area.hostIcons.isEmpty());
 }
 
-// The real program, twice on one folder.
+TEST_F(VantelmoTest, TheIconsMouseMessagesAndMenu) {
+    Vantelmo& w = start(kSaved);
+    QMenu& menu = w.tray().menupopup();
+    struct Row {
+        const char* name;
+        int message;
+        bool shows;
+        bool popsUp;
+    } rows[] = {
+        {"left_press", LeftButtonDown, true, false},
+        {"left_release", LeftButtonUp, false, false},
+        {"left_double_click", LeftButtonDoubleClick, true, false},
+        {"right_press", RightButtonDown, false, true},
+        {"right_release", RightButtonUp, false, false},
+        {"right_double_click", RightButtonDoubleClick, true, false},
+        {"move", MouseMove, false, false},
+        {"middle_press", MiddleButtonDown, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        w.hide();
+        menu.hide();
+        emit area.iconMessage(row.message, QPoint(40, 30));  // as the desktop delivers them
+        EXPECT_EQ(w.isVisible(), row.shows);
+        EXPECT_EQ(menu.isVisible(), row.popsUp);
+    }
+
+    w.hide();
+    menu.findChild<QAction*>("show_me")->trigger();
+    EXPECT_TRUE(w.isVisible());
+    // "今すぐチェック" checks like a tick, without touching the count.
+    mailFake.rcvAnswers = {QStringList()};
+    w.polling().Timer1_Timer();
+    menu.findChild<QAction*>("check_now")->trigger();
+    waitForPass();
+    EXPECT_EQ(mailFake.calls.size(), 2);
+    EXPECT_EQ(control<QLabel>("Label2")->text(), "1");
+    menu.findChild<QAction*>("close_me")->trigger();
+    EXPECT_EQ(quitStatus, 0);
+}
+
+TEST_F(VantelmoTest, WithoutANotificationAreaTheWindowStaysAndSaysWhy) {
+    const QString why =
+        QStringLiteral("通知領域がないため、メールチェックの画面を表示したままにします");
+    area.present = false;
+    Vantelmo& w = start(kSaved);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(spoken(), QStringList{why});
+
+    // The area appears later: the icon goes in, the window stays as it is.
+    area.setHost(true);
+    EXPECT_EQ(area.hostIcons.size(), 1);
+    EXPECT_TRUE(w.isVisible());
+    // It goes away while the window is hidden: the window comes back, saying why.
+    w.findChild<QAction*>("into_tasktry")->trigger();
+    EXPECT_FALSE(w.isVisible());
+    area.setHost(false);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(spoken(), QStringList({why, why}));
+}
+
+// The real program on one folder: a second copy says so and ends while the
+// first runs; once the first has ended a new copy runs.
 TEST(SecondCopy, SaysSoAndEndsWhileTheFirstRuns) {
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ORVANE_HOME", home.path());
-    env.insert("ORVANE_SPEECH", "none");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    const QString program =
-        QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("orvane_mail_check");
+    std::array<QProcess, 3> copies;
+    // Starts copy `i` and gives what it has said once it has said something.
+    const auto run = [&](int i) {
+        const QString transcript = home.filePath(QStringLiteral("%1.txt").arg(i));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ORVANE_HOME", home.path());
+        env.insert("ORVANE_SPEECH", "none");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ORVANE_TRANSCRIPT", transcript);
+        copies[i].setProcessEnvironment(env);
+        copies[i].start(QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("orvane_mail_check"));
+        (void)QTest::qWaitFor([&] { return !test::transcriptTexts(transcript).isEmpty(); }, 20000);
+        return test::transcriptTexts(transcript).value(0);
+    };
+    const QString asksForSettings = QStringLiteral("メールチェックの設定がありません");
+    EXPECT_TRUE(run(0).startsWith(asksForSettings));
 
-    QProcess first;
-    env.insert("ORVANE_TRANSCRIPT", home.filePath("first.txt"));
-    first.setProcessEnvironment(env);
-    first.start(program, {});
-    ASSERT_TRUE(first.waitForStarted());
-    // Running once it has asked for its settings.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !test::transcriptTexts(home.filePath("first.txt")).isEmpty(); }, 20000));
+    EXPECT_EQ(run(1), QStringLiteral("Orvaneメールチェッカーはすでに動いています"));
+    ASSERT_TRUE(copies[1].waitForFinished(20000));
+    EXPECT_EQ(copies[1].exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copies[1].exitCode(), 0);
+    EXPECT_EQ(test::transcriptTexts(home.filePath("1.txt")).size(), 1);
+    EXPECT_EQ(copies[0].state(), QProcess::Running);
 
-    QProcess second;
-    env.insert("ORVANE_TRANSCRIPT", home.filePath("second.txt"));
-    second.setProcessEnvironment(env);
-    second.start(program, {});
-    ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(test::transcriptTexts(home.filePath("second.txt")),
-              QStringList{QStringLiteral("Orvaneメールチェッカーはすでに動いています")});
-    EXPECT_EQ(first.state(), QProcess::Running);
-
-    first.terminate();
-    ASSERT_TRUE(first.waitForFinished(20000));
-    // Once the first has ended, a new copy may run.
-    QProcess third;
-    env.insert("ORVANE_TRANSCRIPT", home.filePath("third.txt"));
-    third.setProcessEnvironment(env);
-    third.start(program, {});
-    ASSERT_TRUE(third.waitForStarted());
-    EXPECT_FALSE(third.waitForFinished(1000));
-    third.kill();
-    third.waitForFinished();
+    copies[0].terminate();
+    ASSERT_TRUE(copies[0].waitForFinished(20000));
+    EXPECT_TRUE(run(2).startsWith(asksForSettings));
+    copies[2].kill();
+    copies[2].waitForFinished();
 }
 
 }  // namespace

@@ -9,25 +9,22 @@
 
 namespace orvane::news::testing {
 
-// `text` in `charset` (an iconv name: "CP932", "EUC-JP-MS", "UTF-8").
+// `text` in `charset` (an iconv name: "CP932", "EUC-JP-MS"); empty when it
+// does not convert.
 inline QByteArray encoded(const QString& text, const char* charset) {
-    const QByteArray utf8 = text.toUtf8();
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return {};
-    }
+    QByteArray utf8 = text.toUtf8();
     QByteArray out(utf8.size() * 4 + 16, Qt::Uninitialized);
-    char* in = const_cast<char*>(utf8.constData());
-    size_t inLeft = static_cast<size_t>(utf8.size());
+    char* in = utf8.data();
     char* to = out.data();
+    size_t inLeft = static_cast<size_t>(utf8.size());
     size_t toLeft = static_cast<size_t>(out.size());
-    const size_t rc = iconv(cd, &in, &inLeft, &to, &toLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) {
-        return {};
+    const iconv_t cd = iconv_open(charset, "UTF-8");
+    const bool opened = cd != reinterpret_cast<iconv_t>(-1);
+    const bool done = opened && iconv(cd, &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1);
+    if (opened) {
+        iconv_close(cd);
     }
-    out.truncate(out.size() - static_cast<qsizetype>(toLeft));
-    return out;
+    return done ? out.first(to - out.data()) : QByteArray();
 }
 
 // Writes a page the test server sends with `contentType`.
