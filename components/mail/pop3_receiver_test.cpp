@@ -136,24 +136,18 @@ TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     EXPECT_EQ(mailer->size(), 4);
 }
 
-TEST(Pop3Receiver, LargeMailArrivesWhole) {
+// Streamed through many reads and writes.
+TEST(Pop3Receiver, TwentyMegabyteMailArrivesWhole) {
     auto server = startDovecot(false);
     ASSERT_TRUE(server);
-    QByteArray attachment(20 * 1024 * 1024, Qt::Uninitialized);
-    for (qsizetype i = 0; i < attachment.size(); ++i) {
-        attachment[i] = static_cast<char>((i * 7919) >> 3);
-    }
-    const QByteArray mail =
-        "Subject: big\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n"
-        "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n" +
-        attachment.toBase64(QByteArray::Base64Encoding) + "\n--b--\n";
+    const QByteArray mail = numberedMails(1, 800000).first();
     ASSERT_TRUE(server->deliver(mail));
     QTemporaryDir dir;
     const Expected<QStringList> saved =
         receive(loopback(server->pop3Port(), "pop3://"), "SAVEALLD", dir.path());
     ASSERT_TRUE(saved.ok()) << saved.failure().reason.toStdString();
     ASSERT_EQ(saved->size(), 2);
-    EXPECT_TRUE(withoutCr(readFile(saved->at(1))) == mail);
+    EXPECT_TRUE(readFile(saved->at(1)) == mail);
     EXPECT_EQ(server->messageCount(), 0);
 }
 
@@ -190,22 +184,13 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Pop3Session session(row.options);
-        Expected<void> status =
-            session.connectToServer(*parseServerAddress(row.server, MailProtocol::Pop3));
-        if (status) {
-            status = session.login(DovecotServer::user(), row.password);
-        }
-        ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.failure().kind, row.kind) << status.failure().reason.toStdString();
-        EXPECT_TRUE(status.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
-            << status.failure().reason.toStdString();
-
         QTemporaryDir dir;
         const Expected<QStringList> result =
             receive(row.server, "SAVEALLD", dir.path(), row.password, row.options);
         ASSERT_FALSE(result.ok());
-        EXPECT_EQ(result.failure().reason, status.failure().reason);
+        EXPECT_EQ(result.failure().kind, row.kind) << result.failure().reason.toStdString();
+        EXPECT_TRUE(result.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
+            << result.failure().reason.toStdString();
         EXPECT_TRUE(allFiles(dir.path()).isEmpty());
     }
     EXPECT_EQ(tls->messageCount(), 1);
