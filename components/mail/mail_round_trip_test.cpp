@@ -35,27 +35,22 @@ const QString kTo = QStringLiteral("yamada@example.jp");
 class MailRoundTrip : public ::testing::Test {
   protected:
     void SetUp() override {
-        const testing::TestCertificate& cert = test::certificate();
-        ASSERT_TRUE(cert.ok()) << cert.error().toStdString();
-        smtp_ = std::make_unique<SmtpSinkServer>(
-            SmtpSinkServer::Options{cert.certFile(), cert.keyFile(), true});
-        ASSERT_TRUE(smtp_->start()) << smtp_->error().toStdString();
-        pop_ = std::make_unique<DovecotServer>(
-            DovecotServer::Options{cert.certFile(), cert.keyFile()});
-        ASSERT_TRUE(pop_->start()) << pop_->error().toStdString();
+        ASSERT_TRUE(test::certificate().ok()) << test::certificate().error().toStdString();
+        ASSERT_TRUE(smtp_.start()) << smtp_.error().toStdString();
+        ASSERT_TRUE(pop_.start()) << pop_.error().toStdString();
     }
 
-    QString popAddress() const { return test::loopback(pop_->pop3Port()); }
+    QString popAddress() const { return test::loopback(pop_.pop3Port()); }
 
     // Moves every message the SMTP sink captured into the POP3 mailbox.
     void deliverCaptured() {
-        for (const auto& mail : smtp_->captured()) {
-            ASSERT_TRUE(pop_->deliver(mail.message));
+        for (const auto& mail : smtp_.captured()) {
+            ASSERT_TRUE(pop_.deliver(mail.message));
         }
     }
 
-    std::unique_ptr<SmtpSinkServer> smtp_;
-    std::unique_ptr<DovecotServer> pop_;
+    SmtpSinkServer smtp_{{test::certificate().certFile(), test::certificate().keyFile(), true}};
+    DovecotServer pop_{{test::certificate().certFile(), test::certificate().keyFile()}};
     const TransportOptions options_ = test::quickOptions();
 };
 
@@ -67,11 +62,11 @@ TEST_F(MailRoundTrip, JapaneseMailWithVoiceAttachmentComesBackFieldForField) {
     MailClient client(options_);
 
     const Expected<void> sent =
-        client.sendMail(test::loopback(smtp_->port()), kTo, kFrom, kSubject, kBody, voicePath,
+        client.sendMail(test::loopback(smtp_.port()), kTo, kFrom, kSubject, kBody, voicePath,
                         {SmtpSinkServer::user(), SmtpSinkServer::password()});
     ASSERT_TRUE(sent.ok()) << sent.failure().reason.toStdString();
-    ASSERT_EQ(smtp_->captured().size(), 1);
-    EXPECT_TRUE(smtp_->captured().first().envelope.value("tls").toBool());
+    ASSERT_EQ(smtp_.captured().size(), 1);
+    EXPECT_TRUE(smtp_.captured().first().envelope.value("tls").toBool());
     deliverCaptured();
 
     const QString mailDir = work.filePath(QStringLiteral("mail"));
@@ -118,7 +113,7 @@ TEST_F(MailRoundTrip, MailcompSendsReceivesAndReads) {
     int exitCode = 0;
 
     const QJsonObject sent = runMailcomp(
-        {QStringLiteral("send"), QStringLiteral("smtp://127.0.0.1:%1").arg(smtp_->port()),
+        {QStringLiteral("send"), QStringLiteral("smtp://127.0.0.1:%1").arg(smtp_.port()),
          SmtpSinkServer::user(), SmtpSinkServer::password(), kTo, kFrom, kSubject, kBody},
         &exitCode);
     ASSERT_EQ(exitCode, 0) << QJsonDocument(sent).toJson().toStdString();
