@@ -21,9 +21,7 @@ class CharsetDecoding : public testing::TestWithParam<CharsetRow> {};
 
 TEST_P(CharsetDecoding, GivesWhatTheSenderWrote) {
     const CharsetRow& row = GetParam();
-    const QString decoded = decodeText(row.bytes, row.label);
-    EXPECT_EQ(decoded.toStdString(), std::string(row.expected));
-    EXPECT_FALSE(decoded.contains(u'?') && !QByteArray(row.expected).contains('?'));
+    EXPECT_EQ(decodeText(row.bytes, row.label).toStdString(), std::string(row.expected));
 }
 
 // The same bytes handed over in pieces of every small size give the same

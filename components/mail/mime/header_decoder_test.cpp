@@ -78,10 +78,7 @@ TEST_P(MailboxParsing, FindsNameAndAddress) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MailboxParsing,
-    testing::Values(MailboxRow{"encoded_name",
-                               " =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\r\n",
-                               "山田 太郎", "taro@example.jp"},
-                    MailboxRow{"padding_trap_in_name",
+    testing::Values(MailboxRow{"padding_trap_in_name",
                                "=?UTF-8?B?SGVsbG8=?= =?UTF-8?B?IHdvcmxk?= <a@b.jp>", "Hello world",
                                "a@b.jp"},
                     MailboxRow{"quoted_name_with_comma", "\"Yamada, Taro\" <taro@example.jp>",
