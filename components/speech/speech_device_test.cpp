@@ -28,13 +28,6 @@ using orvane::testing::VirtualSoundDevice;
 
 namespace {
 
-// The HTS voice shared beside the repository, or empty.
-QString sharedVoice() {
-    const QString shared = qEnvironmentVariable("ORVANE_SHARED_DIR");
-    const QString path = QDir(shared).filePath("voices/tohoku-f01-neutral.htsvoice");
-    return !shared.isEmpty() && QFileInfo::exists(path) ? path : QString();
-}
-
 std::unique_ptr<Engine> makeEspeak() {
     auto made = EspeakEngine::create();
     if (auto* error = std::get_if<QString>(&made)) {
@@ -104,6 +97,20 @@ void expectAudibleSpeech(std::function<std::unique_ptr<Engine>()> engineFactory)
     EXPECT_GT(heard->rms, 0.005);
 }
 
+// The tests of Open JTalk need the HTS voice shared beside the repository.
+class OpenJTalk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const QString shared = qEnvironmentVariable("ORVANE_SHARED_DIR");
+        voice_ = QDir(shared).filePath("voices/tohoku-f01-neutral.htsvoice");
+        if (shared.isEmpty() || !QFileInfo::exists(voice_)) {
+            GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                            "is absent";
+        }
+    }
+    QString voice_;
+};
+
 }  // namespace
 
 TEST(FallbackEngine, NoTextMakesItFail) {
@@ -112,23 +119,13 @@ TEST(FallbackEngine, NoTextMakesItFail) {
     expectEveryTextSynthesises(*engine);
 }
 
-TEST(OpenJTalkEngine, NoTextMakesItFail) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    OpenJTalkEngine engine(voice);
+TEST_F(OpenJTalk, NoTextMakesItFail) {
+    OpenJTalkEngine engine(voice_);
     expectEveryTextSynthesises(engine);
 }
 
-TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    OpenJTalkEngine engine(voice);
+TEST_F(OpenJTalk, CharacterVoiceSettingsChangeTheSound) {
+    OpenJTalkEngine engine(voice_);
     const QString text = QStringLiteral("メールが届いています");
     VoiceSettings fast;
     fast.speed = 1.5;
@@ -144,13 +141,8 @@ TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
 
 // A stop must not wait for a long stale text to be synthesised; the engine goes on
 // working afterwards.
-TEST(OpenJTalkEngine, InterruptEndsTheSynthesisUnderWayOnly) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    OpenJTalkEngine engine(voice);
+TEST_F(OpenJTalk, InterruptEndsTheSynthesisUnderWayOnly) {
+    OpenJTalkEngine engine(voice_);
     QString longText;
     for (int i = 0; i < 6; ++i) {
         longText += QStringLiteral("本日の会議は午後三時から第二会議室で行います");
@@ -176,13 +168,8 @@ TEST(AudioPath, FallbackEngineIsHeardOnTheDevice) {
     expectAudibleSpeech(makeEspeak);
 }
 
-TEST(AudioPath, OpenJTalkIsHeardOnTheDevice) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    expectAudibleSpeech([voice] { return std::make_unique<OpenJTalkEngine>(voice); });
+TEST_F(OpenJTalk, IsHeardOnTheDevice) {
+    expectAudibleSpeech([voice = voice_] { return std::make_unique<OpenJTalkEngine>(voice); });
 }
 
 namespace {
