@@ -1,11 +1,6 @@
 #include "recording.h"
-#include "decoded_audio.h"
-#include "encoder_factory.h"
-#include "resampling_encoder.h"
 #include "sample_processing.h"
 #include "tone_source.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -125,54 +120,6 @@ TEST(Record, SourceFailureIsReported) {
     ASSERT_FALSE(outcome.ok());
     EXPECT_EQ(outcome.failure().kind, FailureKind::Device);
     EXPECT_EQ(outcome.failure().reason.toStdString(), "the device went away");
-}
-
-// Encodes 2 s of tone in-process and decodes it with a decoder of its own.
-TEST(EncodeAndDecode, KeepsLengthRateAndLevel) {
-    const struct {
-        const char* name;
-        EncoderSettings settings;
-        AudioFormat input;
-        int outputRate;
-        const char* file;
-    } rows[] = {
-        {"MP3 CBR", {OutputFormat::Mp3, 128, {}}, kCd, 44100, "a.mp3"},
-        {"MP3 VBR mono", {OutputFormat::Mp3, 128, 2}, {22050, 1, 16}, 22050, "b.mp3"},
-        {"MP3 converted", {OutputFormat::Mp3, 32, {}}, kCd, 32000, "c.mp3"},
-        {"WAV 8-bit mono", {OutputFormat::Wav, 128, {}}, {11025, 1, 8}, 11025, "d.wav"},
-        {"WAV converted", {OutputFormat::Wav, 128, {}}, {48000, 2, 16}, 44100, "e.wav"},
-        {"WMA", {OutputFormat::Wma, 64, {}}, kCd, 44100, "f.wma"},
-    };
-    QTemporaryDir dir;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const std::string path = dir.filePath(row.file).toStdString();
-        AudioFormat encoded = row.input;
-        encoded.sampleRate = row.outputRate;
-        auto encoder = openEncoder(row.settings, encoded, path);
-        ASSERT_TRUE(encoder.ok()) << encoder.failure().reason.toStdString();
-        auto chain = withResampling(std::move(*encoder), row.input.channels, row.input.sampleRate,
-                                    row.outputRate);
-        ASSERT_TRUE(chain.ok()) << chain.failure().reason.toStdString();
-        ToneSource source(row.input, {{2, 0.5, 440}});
-        ASSERT_TRUE(record(source, **chain, {}, notInterrupted).ok());
-        ASSERT_TRUE((*chain)->finish().ok());
-
-        const OutputFormat format = row.settings.format;
-        const auto decoded = format == OutputFormat::Mp3   ? testing::decodeMp3(path)
-                             : format == OutputFormat::Wav ? testing::decodeWav(path)
-                                                           : testing::decodeWithLibav(path);
-        ASSERT_TRUE(decoded.has_value());
-        EXPECT_EQ(decoded->sampleRate, row.outputRate);
-        EXPECT_EQ(decoded->channels, row.input.channels);
-        // WMA pads its last frame (2048 samples at most); an MP3 frame too small for LAME's
-        // info tag (32 kbps at 32 kHz) loses the gapless length, adding up to ~60 ms.
-        const double tolerance = format == OutputFormat::Wav   ? 0.001
-                                 : format == OutputFormat::Wma ? 0.1
-                                                               : 0.06;
-        EXPECT_NEAR(decoded->seconds, 2.0, tolerance);
-        EXPECT_NEAR(decoded->peak, 0.5, 0.1);
-    }
 }
 
 }  // namespace
