@@ -23,6 +23,7 @@ std::optional<testing::DecodedAudio> decoded(const QString& file) {
 TEST_F(TrelcapProgram, WritesAFileThatDecodesBack) {
     ASSERT_TRUE(testing::writeToneWav(path("mono22.wav").toStdString(), {{2, 0.5}}, 22050, 1, 440));
     ASSERT_TRUE(testing::writeToneWav(path("in48.wav").toStdString(), {{2, 0.5}}, 48000, 2, 440));
+    ASSERT_TRUE(testing::writeToneWav(path("in8.wav").toStdString(), {{2, 0.5}}, 11025, 1, 440, 8));
     const struct {
         const char* name;
         QStringList args;
@@ -40,6 +41,7 @@ TEST_F(TrelcapProgram, WritesAFileThatDecodesBack) {
         {"LAME VBR", args("-i in.wav -LAME -v 2 vbr.mp3"), "vbr.mp3", 44100, 2, 2.0, 0.5},
         {"VBR from mono 22 kHz", args("-i mono22.wav -v 2 m"), "m.mp3", 22050, 1, 2.0, 0.5},
         {"WAV", args("-i in.wav -t 5 -WAV out"), "out.wav", 44100, 2, 2.0, 0.5},
+        {"WAV 8-bit mono", args("-i in8.wav -WAV out"), "out.wav", 11025, 1, 2.0, 0.5},
         {"WAV converted up to 32 kHz", args("-i mono22.wav -WAV -sr 32.0 out"), "out.wav", 32000, 1,
          2.0, 0.5},
         {"WAV converted down to 44.1 kHz", args("-i in48.wav -WAV -sr 44.1 out"), "out.wav", 44100,
@@ -68,7 +70,7 @@ TEST_F(TrelcapProgram, WritesAFileThatDecodesBack) {
                                                              : 0.06;
         EXPECT_NEAR(audio->seconds, row.seconds, tolerance);
         EXPECT_NEAR(audio->peak, row.peak, 0.1);
-        QStringList expected{"in.wav", "in48.wav", "mono22.wav", row.file};
+        QStringList expected{"in.wav", "in48.wav", "in8.wav", "mono22.wav", row.file};
         expected.sort();
         EXPECT_EQ(files(), expected);  // no temporary left behind
         QFile::remove(path(row.file));
