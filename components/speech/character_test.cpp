@@ -16,7 +16,6 @@
 
 #include <sys/stat.h>
 
-#include <condition_variable>
 #include <set>
 
 using namespace orvane::speech;
