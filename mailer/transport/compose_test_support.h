@@ -33,7 +33,7 @@ class ComposeTest : public ::testing::Test {
   protected:
     ComposeTest() {
         auto opened = orvane::mailer::MailStore::open(home.filePath("speak_mail.mdb"));
-        store.emplace(std::move(std::get<orvane::mailer::MailStore>(opened)));
+        store.emplace(std::move(opened).value());
         orvane::speech::Agent::Options options;
         options.transcriptPath = home.filePath("transcript.txt");
         agent = std::make_unique<orvane::speech::Agent>(options);

@@ -61,7 +61,7 @@ class ReceivingBench {
   public:
     ReceivingBench() {
         auto opened = MailStore::open(dir.filePath("speak_mail.mdb"));
-        store.emplace(std::move(std::get<MailStore>(opened)));
+        store.emplace(std::move(opened).value());
         speech::Agent::Options options;
         options.transcriptPath = dir.filePath("transcript.txt");
         agent = std::make_unique<speech::Agent>(options);
