@@ -144,31 +144,22 @@ void VirtualSoundDevice::setEnv(const char* name, const QByteArray& value) {
     qputenv(name, value);
 }
 
-bool VirtualSoundDevice::runPulseTool(const QString& program, const QStringList& args,
-                                      int timeoutMs, QString* error) {
+Expected<void> VirtualSoundDevice::runPulseTool(const QString& program, const QStringList& args,
+                                                int timeoutMs) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForStarted(5000)) {
-        if (error) {
-            *error = program + ": " + p.errorString();
-        }
-        return false;
+        return fail(FailureKind::Device, program + ": " + p.errorString());
     }
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished(2000);
-        if (error) {
-            *error = program + " timed out";
-        }
-        return false;
+        return fail(FailureKind::Device, program + " timed out");
     }
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        if (error) {
-            *error = program + " failed: " + processOutput(p);
-        }
-        return false;
+        return fail(FailureKind::Device, program + " failed: " + processOutput(p));
     }
-    return true;
+    return success();
 }
 
 bool VirtualSoundDevice::waitUntilServing(int timeoutMs) {
@@ -177,8 +168,7 @@ bool VirtualSoundDevice::waitUntilServing(int timeoutMs) {
         if (daemon_->state() == QProcess::NotRunning) {
             return false;
         }
-        if (QFileInfo::exists(dir_.filePath("native")) &&
-            runPulseTool("pactl", {"info"}, 5000, nullptr)) {
+        if (QFileInfo::exists(dir_.filePath("native")) && runPulseTool("pactl", {"info"}, 5000)) {
             return true;
         }
         // The server has no readiness signal we can wait on; poll its socket.
@@ -187,28 +177,19 @@ bool VirtualSoundDevice::waitUntilServing(int timeoutMs) {
     return false;
 }
 
-bool VirtualSoundDevice::playFile(const QString& path, QString* error) {
+Expected<void> VirtualSoundDevice::playFile(const QString& path) {
     if (!available()) {
-        if (error) {
-            *error = whyNot_;
-        }
-        return false;
+        return fail(FailureKind::Device, whyNot_);
     }
     if (!QFileInfo::exists(path)) {
-        if (error) {
-            *error = "no such file: " + path;
-        }
-        return false;
+        return fail(FailureKind::Device, "no such file: " + path);
     }
-    return runPulseTool("paplay", {"--device=" + sinkName(), path}, 120000, error);
+    return runPulseTool("paplay", {"--device=" + sinkName(), path}, 120000);
 }
 
-bool VirtualSoundDevice::startRecordingMonitor(const QString& path, QString* error) {
+Expected<void> VirtualSoundDevice::startRecordingMonitor(const QString& path) {
     if (!available()) {
-        if (error) {
-            *error = whyNot_;
-        }
-        return false;
+        return fail(FailureKind::Device, whyNot_);
     }
     stopRecording();
     recorder_ = std::make_unique<QProcess>();
@@ -216,11 +197,8 @@ bool VirtualSoundDevice::startRecordingMonitor(const QString& path, QString* err
     recorder_->start("parec", {"--device=" + monitorSource(), "--file-format=wav", "--format=s16le",
                                "--rate=44100", "--channels=1", "--latency-msec=20", path});
     if (!recorder_->waitForStarted(5000)) {
-        if (error) {
-            *error = "parec: " + recorder_->errorString();
-        }
         recorder_.reset();
-        return false;
+        return fail(FailureKind::Device, "parec: " + recorder_->errorString());
     }
     // parec is connected once the server lists its source output.
     const QDeadlineTimer deadline(10000);
@@ -229,18 +207,15 @@ bool VirtualSoundDevice::startRecordingMonitor(const QString& path, QString* err
         p.start("pactl", {"list", "short", "source-outputs"});
         if (p.waitForFinished(5000) && !p.readAllStandardOutput().trimmed().isEmpty()) {
             recordingPath_ = path;
-            return true;
+            return success();
         }
         if (recorder_->state() == QProcess::NotRunning) {
             break;
         }
         QThread::msleep(20);
     }
-    if (error) {
-        *error = "parec did not connect to the private server";
-    }
     stopRecording();
-    return false;
+    return fail(FailureKind::Device, "parec did not connect to the private server");
 }
 
 bool VirtualSoundDevice::stopRecording() {

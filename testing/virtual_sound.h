@@ -1,5 +1,7 @@
 #pragma once
 
+#include "expected.h"
+
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -47,18 +49,17 @@ class VirtualSoundDevice {
 
     // Plays a sound file (WAV, FLAC, anything libsndfile reads) into the null sink and
     // returns when it has been played, so that a recorder reading the default source
-    // hears it. False on failure, with the reason in `error`.
-    bool playFile(const QString& path, QString* error = nullptr);
+    // hears it.
+    Expected<void> playFile(const QString& path);
 
     // Records the null sink's monitor into a 16-bit mono 44.1 kHz WAV file at `path`
     // until stopRecording(). Returns once the recorder is connected.
-    bool startRecordingMonitor(const QString& path, QString* error = nullptr);
+    Expected<void> startRecordingMonitor(const QString& path);
     // Stops the recorder and finishes the file. True if the file was written.
     bool stopRecording();
 
   private:
-    bool runPulseTool(const QString& program, const QStringList& args, int timeoutMs,
-                      QString* error);
+    Expected<void> runPulseTool(const QString& program, const QStringList& args, int timeoutMs);
     bool waitUntilServing(int timeoutMs);
     void setEnv(const char* name, const QByteArray& value);
 

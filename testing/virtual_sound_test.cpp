@@ -66,9 +66,10 @@ TEST(VirtualSoundDevice, PlayedAndAlsaAudioReachesTheMonitor) {
     const QString tone = writeFile(dir, "tone.wav", sineWav(22050, 1.0, 0.5));
 
     const QString recording = dir.filePath("rec.wav");
-    QString error;
-    ASSERT_TRUE(device.startRecordingMonitor(recording, &error)) << error.toStdString();
-    ASSERT_TRUE(device.playFile(tone, &error)) << error.toStdString();
+    const auto started = device.startRecordingMonitor(recording);
+    ASSERT_TRUE(started.ok()) << started.failure().reason.toStdString();
+    const auto played = device.playFile(tone);
+    ASSERT_TRUE(played.ok()) << played.failure().reason.toStdString();
     // The same through ALSA's default device, as PortAudio plays.
     const bool haveAplay = !QStandardPaths::findExecutable("aplay").isEmpty();
     if (haveAplay) {

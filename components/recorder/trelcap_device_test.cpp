@@ -33,8 +33,8 @@ class TrelcapOnADevice : public ::testing::Test {
         QByteArray out;
         ASSERT_TRUE(testing::startUntil(process, program, args, dir_.path(), " s  [", out))
             << out.toStdString() << process.readAllStandardError().toStdString();
-        QString error;
-        ASSERT_TRUE(device_.playFile(dir_.filePath("tone.wav"), &error)) << error.toStdString();
+        const auto played = device_.playFile(dir_.filePath("tone.wav"));
+        ASSERT_TRUE(played.ok()) << played.failure().reason.toStdString();
         if (interrupt) {
             ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
         }

@@ -71,8 +71,8 @@ void expectAudibleSpeech(std::function<std::unique_ptr<Engine>()> engineFactory)
     }
     QTemporaryDir dir;
     const QString recording = dir.filePath("heard.wav");
-    QString error;
-    ASSERT_TRUE(device.startRecordingMonitor(recording, &error)) << error.toStdString();
+    const auto started = device.startRecordingMonitor(recording);
+    ASSERT_TRUE(started.ok()) << started.failure().reason.toStdString();
     {
         Agent agent({dir.filePath("t.txt"),
                      {qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/components/speech/characters"},
@@ -202,8 +202,8 @@ TEST(AudioPath, ClipsAreHeardOnTheDeviceAndAStopSilencesThem) {
     Character* c = agent.loadDefault("genie");
 
     const QString whole = dir.filePath("whole.wav");
-    QString error;
-    ASSERT_TRUE(device.startRecordingMonitor(whole, &error)) << error.toStdString();
+    const auto started = device.startRecordingMonitor(whole);
+    ASSERT_TRUE(started.ok()) << started.failure().reason.toStdString();
     // The monitor's first samples reach the file a little after the recorder has connected:
     // a sound played before then would be measured short.
     ASSERT_TRUE(waitForRecorded(whole, 0.1));
@@ -222,7 +222,8 @@ TEST(AudioPath, ClipsAreHeardOnTheDeviceAndAStopSilencesThem) {
     EXPECT_GT(heard->peak, 0.3);
 
     const QString cut = dir.filePath("cut.wav");
-    ASSERT_TRUE(device.startRecordingMonitor(cut, &error)) << error.toStdString();
+    const auto startedAgain = device.startRecordingMonitor(cut);
+    ASSERT_TRUE(startedAgain.ok()) << startedAgain.failure().reason.toStdString();
     ASSERT_TRUE(waitForRecorded(cut, 0.1));
     c->playTone(440, 10000);  // one piece: the device itself must stop in its middle
     ASSERT_TRUE(waitForRecorded(cut, 0.2, true));
