@@ -1,14 +1,16 @@
 // The splitter and the news read at start-up, through the real main window.
-#include "fake_news_component.h"
 #include "mail_store.h"
 #include "main_window.h"
+#include "news_component.h"
 #include "news_http_server.h"
 #include "news_test_support.h"
 #include "splitter.h"
 #include "window_test_support.h"
 
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -16,6 +18,8 @@
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace orvane;
 using namespace orvane::mailer;
@@ -26,18 +30,6 @@ using orvane::news::testing::writePage;
 
 namespace {
 
-// What start-up says after the news with one account and an empty mailbox.
-const QStringList kAfterTheNews{"新規メールは有りません", "新着メールは有りません",
-                                "未読メールは有りません"};
-
-// A home with one account whose mailbox is empty, and the news options set.
-void prepareHome(MailerHome& home, bool newsSelected, const QString& site) {
-    home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
-    home.rcvAnswers = {QStringList{"0 0"}};
-    home.store().setNewsSelected(newsSelected);
-    home.store().setNewsSite(site);
-}
-
 // A window on a fresh home, its splitter laid out in the maximised window.
 class LayoutWindowTest : public ::testing::Test {
   protected:
@@ -47,22 +39,25 @@ class LayoutWindowTest : public ::testing::Test {
         grid = home.grid();
         body = home.control<QTextEdit>("bodytext");
         img = home.control<QWidget>("imgsplitter");
-        ASSERT_NE(img, nullptr);
-        ASSERT_NE(body, nullptr);
-        // Start-up has let the window's layout settle: the panes fill their
-        // container and the window's panes_height is the splitter's.
-        QWidget* panes = grid->parentWidget();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                return splitter->panes_height() ==
-                       splitter->toTwips(panes->height()) - Splitter::kSplitterHeight;
-            },
-            2000));
+        bar = home.control<QWidget>("picsplitter");
+        ASSERT_TRUE(img && bar && body);
+        ASSERT_TRUE(panesSettled());
         ASSERT_EQ(window->panes_height(), splitter->panes_height());
         ASSERT_GT(splitter->panes_height(), 4 * splitter->minimumHeight() + 1200)
             << "the window leaves room for the drags below";
     }
 
+    // The window's layout has settled: the panes fill their container.
+    bool panesSettled() const {
+        const QWidget* panes = grid->parentWidget();
+        return QTest::qWaitFor(
+            [&] {
+                return splitter->panes_height() ==
+                           splitter->toTwips(panes->height()) - Splitter::kSplitterHeight &&
+                       body->mapTo(panes, QPoint(0, body->height())).y() == panes->height();
+            },
+            2000);
+    }
     // The list's top and the body's bottom in the window, in pixels.
     int listTop() const { return grid->mapTo(window, QPoint(0, 0)).y(); }
     int bodyBottom() const { return body->mapTo(window, QPoint(0, body->height())).y(); }
@@ -74,11 +69,12 @@ class LayoutWindowTest : public ::testing::Test {
     QTableView* grid = nullptr;
     QTextEdit* body = nullptr;
     QWidget* img = nullptr;
+    QWidget* bar = nullptr;
 };
 
 }  // namespace
 
-TEST_F(LayoutWindowTest, DraggingTheSplitterResizesTheListAndTheBody) {
+TEST_F(LayoutWindowTest, DraggingTheSplitterResizesTheListAndTheBodyWithinTheLimits) {
     const int panes = splitter->panes_height();
     const int minimum = splitter->minimumHeight();
     const int start = panes / 2;
@@ -99,9 +95,11 @@ TEST_F(LayoutWindowTest, DraggingTheSplitterResizesTheListAndTheBody) {
         const int bottom = bodyBottom();
         const QPoint from(img->width() / 2, 0);
         const QPoint to = from + QPoint(0, splitter->toPixels(row.drag));
+        QTest::mouseMove(img, from + QPoint(0, 1));
+        EXPECT_FALSE(bar->isVisible()) << "moving over it without a button drags nothing";
         QTest::mousePress(img, Qt::LeftButton, {}, from);
         QTest::mouseMove(img, to);
-        EXPECT_TRUE(home.control<QWidget>("picsplitter")->isVisible());
+        EXPECT_TRUE(bar->isVisible());
         EXPECT_EQ(splitter->gridHeight(), start) << "only the bar moves during the drag";
         QTest::mouseRelease(img, Qt::LeftButton, {}, to);
 
@@ -112,7 +110,7 @@ TEST_F(LayoutWindowTest, DraggingTheSplitterResizesTheListAndTheBody) {
         EXPECT_EQ(window->panes_height(), panes);
         EXPECT_EQ(listTop(), top);
         EXPECT_EQ(bodyBottom(), bottom);
-        EXPECT_FALSE(home.control<QWidget>("picsplitter")->isVisible());
+        EXPECT_FALSE(bar->isVisible());
     }
 }
 
@@ -153,31 +151,44 @@ TEST_F(LayoutWindowTest, CtrlShiftArrowsMoveTheSplitterALineFromAnyPlaceAndSayTh
     }
 }
 
-TEST(LayoutWindow, TheNewsComponentIsTheOneMadeByTheServicesAndAskedOnce) {
-    MailerHome home;
-    prepareHome(home, true, " news.example.test ");
-    news::FakeNewsComponent* fake = nullptr;
-    int made = 0;
-    home.createNews = [&]() -> std::unique_ptr<news::NewsComponent> {
-        ++made;
-        auto component = std::make_unique<news::FakeNewsComponent>();
-        component->answer(QStringLiteral("最新のニュースです。見出し。"));
-        fake = component.get();
-        return component;
+TEST_F(LayoutWindowTest, AResizedWindowIsFilledTheListKeepingItsShareOrHalfWhenTooLow) {
+    const int minimum = splitter->minimumHeight();
+    splitter->SizeControls(splitter->panes_height() / 4);
+    window->setWindowState(Qt::WindowNoState);
+    struct Row {
+        const char* name;
+        int windowHeight;
+        double expectedShare;
+    } rows[] = {
+        {"three quarters as high", window->height() * 3 / 4, 0.25},
+        {"too low for two minimums",
+         window->minimumSizeHint().height() + splitter->toPixels(minimum), 0.5},
     };
-    MainWindow& w = home.start();
-    ASSERT_EQ(made, 1);
-    EXPECT_EQ(fake->sitesAsked(), QStringList{"news.example.test"});
-    QStringList expected{"最新のニュースです。見出し。"};
-    expected << kAfterTheNews;
-    EXPECT_EQ(home.spoken().mid(1), expected);
-
-    // Later commands never read the news again.
-    w.menuAction("mail_check")->trigger();
-    EXPECT_EQ(fake->sitesAsked().size(), 1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        window->resize(window->width(), row.windowHeight);
+        ASSERT_TRUE(panesSettled());
+        const int panes = splitter->panes_height();
+        ASSERT_EQ(panes < 2 * minimum, row.expectedShare == 0.5) << panes;
+        EXPECT_EQ(window->panes_height(), panes);
+        EXPECT_NEAR(splitter->gridHeight(), row.expectedShare * panes, 15);
+        EXPECT_NEAR(splitter->bodyHeight(), (1 - row.expectedShare) * panes, 15);
+    }
 }
 
 namespace {
+
+// What start-up says after the news with one account and an empty mailbox.
+const QStringList kAfterTheNews{"新規メールは有りません", "新着メールは有りません",
+                                "未読メールは有りません"};
+
+// A home with one account whose mailbox is empty, and the news options set.
+void prepareHome(MailerHome& home, bool newsSelected, const QString& site) {
+    home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
+    home.rcvAnswers = {QStringList{"0 0"}};
+    home.store().setNewsSelected(newsSelected);
+    home.store().setNewsSite(site);
+}
 
 const QString kRss = QStringLiteral(
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>例</title>"
@@ -207,6 +218,32 @@ class NewsAtStartUpTest : public ::testing::Test {
 
     QTemporaryDir root;
     std::unique_ptr<NewsHttpServer> server;
+};
+
+// The real news component, with a key typed into `field` as the read begins.
+// Notes what the field shows while the read is still going on.
+class TypingDuringTheRead : public news::NewsComponent {
+  public:
+    explicit TypingDuringTheRead(QLineEdit& field) : field_(field) {}
+
+    // Runs on a thread of its own.
+    Expected<QString> latestNews(const QString& site) override {
+        QCoreApplication::postEvent(&field_, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}, "a"));
+        reading_ = true;
+        QMetaObject::invokeMethod(
+            &field_, [this] { shownDuringTheRead = reading_ ? field_.text() : "(after)"; },
+            Qt::QueuedConnection);
+        Expected<QString> answer = real_->latestNews(site);
+        reading_ = false;
+        return answer;
+    }
+
+    QString shownDuringTheRead = "(never)";
+
+  private:
+    QLineEdit& field_;
+    std::atomic<bool> reading_ = false;
+    std::unique_ptr<news::NewsComponent> real_ = news::createNewsComponent();
 };
 
 }  // namespace
@@ -242,20 +279,31 @@ TEST_F(NewsAtStartUpTest, NothingIsFetchedUnlessTheOptionsAskForIt) {
     } rows[] = {
         {"news flag off", false, server->url("rss.xml")},
         {"no site", true, ""},
+        {"blank site", true, "   "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         MailerHome home;
         prepareHome(home, row.selected, row.site);
+        ::testing::internal::CaptureStderr();
         home.start();
+        const std::string errors = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(server->requestCount(), 0);
         EXPECT_EQ(home.spoken().mid(1), kAfterTheNews);
+        EXPECT_EQ(errors.find("ニュース"), std::string::npos) << errors;
     }
 }
 
-TEST_F(NewsAtStartUpTest, ASiteThatNeverAnswersCostsAtMostTheLimitAndStartUpGoesOn) {
+TEST_F(NewsAtStartUpTest, ASilentSiteCostsAtMostTheLimitHoldsKeysTypedMeanwhileAndStartUpGoesOn) {
     MailerHome home;
     prepareHome(home, true, server->url("hang"));
+    QLineEdit field;
+    TypingDuringTheRead* news = nullptr;
+    home.createNews = [&]() -> std::unique_ptr<news::NewsComponent> {
+        auto made = std::make_unique<TypingDuringTheRead>(field);
+        news = made.get();
+        return made;
+    };
     ::testing::internal::CaptureStderr();
     QElapsedTimer clock;
     clock.start();
@@ -269,4 +317,9 @@ TEST_F(NewsAtStartUpTest, ASiteThatNeverAnswersCostsAtMostTheLimitAndStartUpGoes
     EXPECT_EQ(errors.count("ニュースを読めません"), 1) << errors.toStdString();
     EXPECT_EQ(home.spoken().mid(1), kAfterTheNews);
     EXPECT_EQ(home.window->current_folder(), kReceivedFolder);
+    // Events ran while the news was awaited; the key waited for its end and
+    // was not lost.
+    ASSERT_NE(news, nullptr);
+    EXPECT_EQ(news->shownDuringTheRead, "");
+    EXPECT_EQ(field.text(), "a");
 }
