@@ -118,7 +118,7 @@ TEST_F(AccountsTest, FirstUseRefusesAnEmptyFieldOrAWrongSchemeThenGoesOnWithTheA
               (QStringList{typed[0], typed[2], typed[3], "STAT"}));
 }
 
-TEST_F(AccountsTest, AnAddedAccountCanBeMadeCurrentEditedAndDeletedAtOnce) {
+TEST_F(AccountsTest, AnAddedAccountCanBeMadeCurrentEditedAndDeletedAndNoLineMeansNothingDone) {
     start(3, {1, 3});
     // Of two flagged accounts the later is current, and its server is used.
     EXPECT_EQ(state().current_account, 3);
@@ -179,11 +179,11 @@ TEST_F(AccountsTest, AnAddedAccountCanBeMadeCurrentEditedAndDeletedAtOnce) {
     EXPECT_EQ(lastSpoken(), form->Label2->text());
     ASSERT_EQ(stored().size(), 2u);
     EXPECT_EQ(values(stored()[1].fields), values(sample(3)));
-}
+    form->reject();
 
-TEST_F(AccountsTest, EditDeleteAndMakeCurrentWithoutALineSayWhyAndDoNothing) {
-    start(2, {1});
-    openList();
+    // Without a line, edit, delete and make-current say why and do nothing.
+    selectLine(0);
+    press(list->Command5);
     for (const int count : {2, 0}) {
         while (list->List1->count() > count) {
             selectLine(0);
@@ -204,22 +204,12 @@ TEST_F(AccountsTest, EditDeleteAndMakeCurrentWithoutALineSayWhyAndDoNothing) {
     }
 }
 
-TEST_F(AccountsTest, OnlyTwentyAccountsAreLoadedAndATwentyFirstIsRefused) {
+TEST_F(AccountsTest, TheListSaysItsLinesKeepsItsPlaceAndRefusesATwentyFirstAccount) {
     start(21, {21});
     EXPECT_EQ(state().accounts.size(), 20u);
     EXPECT_EQ(state().current_account, 0) << "the flagged account is not loaded";
     EXPECT_TRUE(home.spoken().contains("アカウントが21件あります。はじめの20件だけを使います"));
 
-    openList();
-    press(list->Command1);
-    EXPECT_TRUE(list->Label2->text().startsWith("アカウントは20件までです"));
-    EXPECT_EQ(lastSpoken(), list->Label2->text());
-    EXPECT_EQ(openWindowOf<AccountForm>(), nullptr);
-    EXPECT_EQ(stored().size(), 21u);
-}
-
-TEST_F(AccountsTest, TheListSaysItsLinesIgnoresEnterAndKeepsItsPlaceWhenClosed) {
-    start(2);
     const qsizetype before = home.spoken().size();
     AccountListWindow& window = openList();
     QTest::keyClick(window.List1, Qt::Key_Down);
@@ -227,7 +217,6 @@ TEST_F(AccountsTest, TheListSaysItsLinesIgnoresEnterAndKeepsItsPlaceWhenClosed) 
     EXPECT_EQ(home.spokenSince(before),
               (QStringList{"アカウント一覧　user1@example.jp", "user2@example.jp"}));
     EXPECT_TRUE(window.isVisible());
-
     openForm(window.Command2);
     EXPECT_EQ(form->Text1[3]->echoMode(), QLineEdit::Normal) << "the password shows as typed";
     EXPECT_EQ(unnamedControls(*form), QStringList{});
@@ -237,4 +226,10 @@ TEST_F(AccountsTest, TheListSaysItsLinesIgnoresEnterAndKeepsItsPlaceWhenClosed) 
     EXPECT_FALSE(form->isVisible() || window.isVisible());
     EXPECT_EQ(lastSpoken(), "アカウント一覧を閉じます");
     EXPECT_EQ(openList().List1->currentRow(), 1) << "opened again, it keeps its place";
+
+    press(list->Command1);
+    EXPECT_TRUE(list->Label2->text().startsWith("アカウントは20件までです"));
+    EXPECT_EQ(lastSpoken(), list->Label2->text());
+    EXPECT_EQ(openWindowOf<AccountForm>(), nullptr);
+    EXPECT_EQ(stored().size(), 21u);
 }
