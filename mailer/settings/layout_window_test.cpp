@@ -19,146 +19,124 @@ using orvane::mailer::test::MailerHome;
 using orvane::news::testing::NewsHttpServer;
 using orvane::news::testing::writePage;
 
-namespace {
-
-// A window on a fresh home, its splitter laid out in the maximised window.
-class LayoutWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        window = &home.start();
-        splitter = &window->splitter();
-        grid = home.grid();
-        body = home.control<QTextEdit>("bodytext");
-        img = home.control<QWidget>("imgsplitter");
-        bar = home.control<QWidget>("picsplitter");
-        ASSERT_TRUE(img && bar && body);
-        ASSERT_TRUE(panesSettled());
-        ASSERT_GT(splitter->panes_height(), 4 * splitter->minimumHeight() + 1200)
-            << "the window leaves room for the drags below";
-    }
-
+TEST(LayoutWindowTest, TheSplitterMovesByMouseAndKeysWithinItsLimitsAndFollowsTheWindow) {
+    MailerHome home;
+    MainWindow& window = home.start();
+    Splitter& splitter = window.splitter();
+    QTableView* grid = home.grid();
+    auto* body = home.control<QTextEdit>("bodytext");
+    auto* img = home.control<QWidget>("imgsplitter");
+    auto* bar = home.control<QWidget>("picsplitter");
+    ASSERT_TRUE(img && bar && body);
     // The window's layout has settled: the panes fill their container.
-    bool panesSettled() const {
+    const auto panesSettled = [&] {
         const QWidget* panes = grid->parentWidget();
         return QTest::qWaitFor(
             [&] {
-                return splitter->panes_height() ==
-                           splitter->toTwips(panes->height()) - Splitter::kSplitterHeight &&
+                return splitter.panes_height() ==
+                           splitter.toTwips(panes->height()) - Splitter::kSplitterHeight &&
                        body->mapTo(panes, QPoint(0, body->height())).y() == panes->height();
             },
             2000);
-    }
+    };
     // The list's top and the body's bottom in the window, in pixels.
-    int listTop() const { return grid->mapTo(window, QPoint(0, 0)).y(); }
-    int bodyBottom() const { return body->mapTo(window, QPoint(0, body->height())).y(); }
-    int shownTwips(const QWidget* widget) const { return splitter->toTwips(widget->height()); }
+    const auto edges = [&] {
+        return std::pair(grid->mapTo(&window, QPoint(0, 0)).y(),
+                         body->mapTo(&window, QPoint(0, body->height())).y());
+    };
+    const auto shownTwips = [&](const QWidget* widget) {
+        return splitter.toTwips(widget->height());
+    };
+    ASSERT_TRUE(panesSettled());
+    const int panes = splitter.panes_height();
+    const int minimum = splitter.minimumHeight();
+    ASSERT_GT(panes, 4 * minimum + 1200) << "the window leaves room for the drags below";
 
-    MailerHome home;
-    MainWindow* window = nullptr;
-    Splitter* splitter = nullptr;
-    QTableView* grid = nullptr;
-    QTextEdit* body = nullptr;
-    QWidget* img = nullptr;
-    QWidget* bar = nullptr;
-};
-
-}  // namespace
-
-TEST_F(LayoutWindowTest, DraggingTheSplitterResizesTheListAndTheBodyWithinTheLimits) {
-    const int panes = splitter->panes_height();
-    const int minimum = splitter->minimumHeight();
-    const int start = panes / 2;
-    struct Row {
+    struct Drag {
         const char* name;
         int drag;  // twips, down when positive
         int expectedList;
-    } rows[] = {
-        {"600 down", 600, start + 600},
-        {"600 up", -600, start - 600},
+    } drags[] = {
+        {"600 down", 600, panes / 2 + 600},
+        {"600 up", -600, panes / 2 - 600},
         {"far above the list's top", -(panes + 3000), minimum},
         {"far below the body's bottom", panes + 3000, panes - minimum},
     };
-    for (const Row& row : rows) {
+    for (const Drag& row : drags) {
         SCOPED_TRACE(row.name);
-        splitter->SizeControls(start);
-        const int top = listTop();
-        const int bottom = bodyBottom();
+        splitter.SizeControls(panes / 2);
+        const auto before = edges();
         const QPoint from(img->width() / 2, 0);
-        const QPoint to = from + QPoint(0, splitter->toPixels(row.drag));
+        const QPoint to = from + QPoint(0, splitter.toPixels(row.drag));
         QTest::mouseMove(img, from + QPoint(0, 1));
         EXPECT_FALSE(bar->isVisible()) << "moving over it without a button drags nothing";
         QTest::mousePress(img, Qt::LeftButton, {}, from);
         QTest::mouseMove(img, to);
         EXPECT_TRUE(bar->isVisible());
-        EXPECT_EQ(splitter->gridHeight(), start) << "only the bar moves during the drag";
+        EXPECT_EQ(splitter.gridHeight(), panes / 2) << "only the bar moves during the drag";
         QTest::mouseRelease(img, Qt::LeftButton, {}, to);
 
-        EXPECT_EQ(splitter->gridHeight(), row.expectedList);
+        EXPECT_EQ(splitter.gridHeight(), row.expectedList);
         EXPECT_NEAR(shownTwips(grid), row.expectedList, 15);
         EXPECT_NEAR(shownTwips(body), panes - row.expectedList, 15);
-        EXPECT_EQ(listTop(), top);
-        EXPECT_EQ(bodyBottom(), bottom);
+        EXPECT_EQ(edges(), before);
         EXPECT_FALSE(bar->isVisible());
     }
-}
 
-TEST_F(LayoutWindowTest, CtrlShiftArrowsMoveTheSplitterALineFromAnyPlaceAndSayTheShare) {
-    const int panes = splitter->panes_height();
-    const int line = splitter->lineHeight();
-    // The list's share is placed so that a line's step never lands on a
-    // rounding border.
+    // Ctrl+Shift+Up and Down from any place; the list's share is placed so
+    // that a line's step never lands on a rounding border.
+    const int line = splitter.lineHeight();
     const int start = panes * 35 / 100;
-    const auto tenths = [&](int list) { return qRound(10.0 * list / panes); };
     auto* compose = home.control<QTextEdit>("body");
     compose->setPlainText("一行目\n二行目");
-    struct Row {
+    struct Key {
         const char* name;
         QWidget* place;
         Qt::Key key;
         int expectedList;
-    } rows[] = {
+    } keys[] = {
         {"down in the mail list", grid, Qt::Key_Down, start + line},
         {"up in the mail list", grid, Qt::Key_Up, start - line},
         {"down in the folder list", home.control<QListWidget>("List1"), Qt::Key_Down, start + line},
         {"up in the body field, ahead of its selection key", compose, Qt::Key_Up, start - line},
     };
-    for (const Row& row : rows) {
+    for (const Key& row : keys) {
         SCOPED_TRACE(row.name);
-        splitter->SizeControls(start);
+        splitter.SizeControls(start);
         row.place->setFocus();
         ASSERT_TRUE(QTest::qWaitFor([&] { return row.place->hasFocus(); }, 2000));
         const qsizetype mark = home.spoken().size();
         QTest::keyClick(row.place, row.key, Qt::ControlModifier | Qt::ShiftModifier);
 
-        EXPECT_EQ(splitter->gridHeight(), row.expectedList);
+        EXPECT_EQ(splitter.gridHeight(), row.expectedList);
         EXPECT_NEAR(shownTwips(grid), row.expectedList, 15);
-        const QString share = QStringLiteral("一覧 %1割").arg(tenths(row.expectedList));
+        const QString share =
+            QStringLiteral("一覧 %1割").arg(qRound(10.0 * row.expectedList / panes));
         EXPECT_EQ(home.spokenSince(mark), QStringList{share});
         EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), share);
         EXPECT_FALSE(compose->textCursor().hasSelection());
     }
-}
 
-TEST_F(LayoutWindowTest, AResizedWindowIsFilledTheListKeepingItsShareOrHalfWhenTooLow) {
-    const int minimum = splitter->minimumHeight();
-    splitter->SizeControls(splitter->panes_height() / 4);
-    window->setWindowState(Qt::WindowNoState);
-    struct Row {
+    // A resized window is filled; the list keeps its share, or takes half
+    // when there is no room for two minimums.
+    splitter.SizeControls(panes / 4);
+    window.setWindowState(Qt::WindowNoState);
+    struct Resize {
         const char* name;
         int windowHeight;
         double expectedShare;
-    } rows[] = {
-        {"three quarters as high", window->height() * 3 / 4, 0.25},
-        {"too low for two minimums",
-         window->minimumSizeHint().height() + splitter->toPixels(minimum), 0.5},
+    } resizes[] = {
+        {"three quarters as high", window.height() * 3 / 4, 0.25},
+        {"too low for two minimums", window.minimumSizeHint().height() + splitter.toPixels(minimum),
+         0.5},
     };
-    for (const Row& row : rows) {
+    for (const Resize& row : resizes) {
         SCOPED_TRACE(row.name);
-        window->resize(window->width(), row.windowHeight);
+        window.resize(window.width(), row.windowHeight);
         ASSERT_TRUE(panesSettled());
-        const int panes = splitter->panes_height();
-        ASSERT_EQ(panes < 2 * minimum, row.expectedShare == 0.5) << panes;
-        EXPECT_NEAR(splitter->gridHeight(), row.expectedShare * panes, 15);
+        const int resized = splitter.panes_height();
+        ASSERT_EQ(resized < 2 * minimum, row.expectedShare == 0.5) << resized;
+        EXPECT_NEAR(splitter.gridHeight(), row.expectedShare * resized, 15);
     }
 }
 
