@@ -1,85 +1,69 @@
+// The options dialog, reached from the real main window.
 #include "options.h"
 
 #include "options_dialog.h"
 #include "settings_test_support.h"
-#include "twips.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
 using namespace orvane::mailer;
 
 namespace {
 
-struct Stored {
-    bool sel;
-    QString site;
-    QString signature;
-    int sec;
-    QString voiceFile;
-};
+const QString kRefusal = "録音時間は1から3600までの秒数で入力してください";
 
-class OptionsTest : public SettingsTest {
+// The news flag ("on" or "off"), the news site, the signature and the
+// recording time.
+QStringList shownIn(const OptionsDialog& d) {
+    return {d.newsCheck1->isChecked() ? "on" : "off", d.newsSite1->text(),
+            d.signature1->toPlainText(), d.rec_sec->text()};
+}
+
+class OptionsTest : public SettingsWindowTest {
   protected:
-    void store_(const Stored& s) {
-        store->setNewsSelected(s.sel);
-        store->setNewsSite(s.site);
-        store->setSignature(s.signature);
-        store->setVoiceSeconds(s.sec);
+    QStringList stored() {
+        MailStore& s = home.store();
+        return {s.news().sel ? "on" : "off", s.news().site, s.signature().signature,
+                QString::number(s.voice().sec)};
     }
-    Stored stored() {
-        return {store->news().sel, store->news().site, store->signature().signature,
-                store->voice().sec, store->voice().voiceFile};
-    }
+    OptionsDialog* shown() const { return openWindowOf<OptionsDialog>(); }
     OptionsDialog& open() {
-        options.t_option_Click();
-        OptionsDialog* d = options.dialog();
-        EXPECT_NE(d, nullptr);
+        home.window->menuAction("t_option")->trigger();
+        OptionsDialog* d = shown();
+        EXPECT_FALSE(d->isModal());
         EXPECT_TRUE(QTest::qWaitFor([d] { return d->signature1->hasFocus(); }, 2000));
         return *d;
     }
-    void ctrlTab(Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
-        const Qt::Key key = modifiers & Qt::ShiftModifier ? Qt::Key_Backtab : Qt::Key_Tab;
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    void ctrlTab() {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
     }
-    void pressOK(OptionsDialog& d) {
-        ASSERT_TRUE(focusOn(d.cmdOK));
-        QTest::keyClick(d.cmdOK, Qt::Key_Space);
+    void retype(QWidget* field, const QString& text) {
+        QMetaObject::invokeMethod(field, "clear");
+        typeText(field, text);
     }
-
-    Options options{*store, announcer, state, &mainWindow};
 };
 
-bool operator==(const Stored& a, const Stored& b) {
-    return a.sel == b.sel && a.site == b.site && a.signature == b.signature && a.sec == b.sec &&
-           a.voiceFile == b.voiceFile;
-}
-
-void PrintTo(const Stored& s, std::ostream* os) {
-    *os << "{" << s.sel << ", " << s.site.toStdString() << ", " << s.signature.toStdString() << ", "
-        << s.sec << ", " << s.voiceFile.toStdString() << "}";
-}
+}  // namespace
 
 TEST(RecordingSeconds, WholeSecondsFromOneToAnHourAreTaken) {
     struct Row {
         const char* typed;
         int seconds;  // 0: refused
-    };
-    const Row rows[] = {{"1", 1},    {"30", 30}, {"3600", 3600}, {" 45 ", 45}, {"１２０", 120},
-                        {"", 0},     {"   ", 0}, {"0", 0},       {"3601", 0},  {"-5", 0},
-                        {"12.5", 0}, {"1e2", 0}, {"三十", 0},    {"30秒", 0},  {"99999999999", 0}};
+    } rows[] = {{"1", 1},   {"3600", 3600}, {" 45 ", 45}, {"１２０", 120},   {"", 0},
+                {"   ", 0}, {"0", 0},       {"3601", 0},  {"-5", 0},         {"12.5", 0},
+                {"1e2", 0}, {"三十", 0},    {"30秒", 0},  {"99999999999", 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.typed);
         const orvane::Expected<int> parsed = parseRecordingSeconds(QString::fromUtf8(row.typed));
         if (row.seconds == 0) {
             ASSERT_FALSE(parsed.ok());
             EXPECT_EQ(parsed.failure().kind, orvane::FailureKind::BadInput);
-            EXPECT_EQ(parsed.failure().reason, "録音時間は1から3600までの秒数で入力してください");
+            EXPECT_EQ(parsed.failure().reason, kRefusal);
         } else {
             ASSERT_TRUE(parsed.ok());
             EXPECT_EQ(*parsed, row.seconds);
@@ -87,157 +71,97 @@ TEST(RecordingSeconds, WholeSecondsFromOneToAnHourAreTaken) {
     }
 }
 
-TEST_F(OptionsTest, ReadingFillsMemoryAndTheDialogShowsWhatIsStored) {
-    store_({true, "https://news.example.jp/top", "山田'太郎\n二行目", 45, ""});
-    options.read_options();
-    EXPECT_EQ(state.signature, "山田'太郎\n二行目");
-    EXPECT_EQ(state.recording_seconds, 45);
+TEST_F(OptionsTest, CancelOrEscChangesNothingOkRefusesABadTimeThenStoresAllAndUpdatesMemory) {
+    const QStringList before = {"on", "https://news.example.jp/top", "山田'太郎\n二行目", "45"};
+    home.store().setSignature(before[2]);
+    home.store().setVoiceSeconds(45);
+    start(1, {1});
+    // The news is stored after start-up, which would read it.
+    home.store().setNewsSelected(true);
+    home.store().setNewsSite(before[1]);
+    EXPECT_EQ(state().signature, before[2]);
+    EXPECT_EQ(state().recording_seconds, 45);
+    state().voice_file_base = "orvane-user-20240101";  // a recording still to be sent
 
-    const qsizetype before = mark();
-    OptionsDialog& d = open();
-    EXPECT_EQ(spokenSince(before), (QStringList{"オプション", "署名"}));
-    EXPECT_EQ(d.size(), QSize(twipsToPixelsX(6150, &d), twipsToPixelsY(4920, &d)));
-    EXPECT_TRUE(d.newsCheck1->isChecked());
-    EXPECT_EQ(d.newsSite1->text(), "https://news.example.jp/top");
-    EXPECT_EQ(d.fraSample2->title(), "news.example.jp");
-    EXPECT_EQ(d.signature1->toPlainText(), "山田'太郎\n二行目");
-    EXPECT_EQ(d.rec_sec->text(), "45");
-    EXPECT_EQ(d.tbsOptions->currentIndex(), 0);
-    EXPECT_TRUE(d.picOptions[0]->isVisible());
-    EXPECT_FALSE(d.picOptions[1]->isVisible());
-    EXPECT_EQ(unnamedControls(d), QStringList{});
-}
-
-TEST_F(OptionsTest, CancelLeavesTheStoreAndMemoryAsTheyWere) {
-    struct Row {
-        const char* name;
-        std::function<void(OptionsDialog&)> close;
-    };
-    const Row rows[] = {
-        {"ｷｬﾝｾﾙ",
-         [](OptionsDialog& d) {
-             ASSERT_TRUE(focusOn(d.cmdCancel));
-             QTest::keyClick(d.cmdCancel, Qt::Key_Space);
-         }},
-        {"Esc", [](OptionsDialog& d) { QTest::keyClick(d.rec_sec, Qt::Key_Escape); }},
-    };
-    const Stored before{true, "news.example.jp", "署名です", 20, ""};
-    store_(before);
-    options.read_options();
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    {
+        const qsizetype mark = home.spoken().size();
         OptionsDialog& d = open();
+        EXPECT_EQ(home.spokenSince(mark), (QStringList{"オプション", "署名"}));
+        EXPECT_EQ(shownIn(d), before);
+        EXPECT_EQ(d.fraSample2->title(), "news.example.jp");
+        EXPECT_EQ(unnamedControls(d), QStringList{});
         typeText(d.signature1, "追加の行");
-        QTest::keyClick(d.signature1, Qt::Key_Tab);
         QTest::keyClick(d.newsCheck1, Qt::Key_Space);
-        d.newsSite1->clear();
-        typeText(d.newsSite1, "other.example.jp");
-        d.rec_sec->clear();
-        typeText(d.rec_sec, "99");
-        row.close(d);
-        EXPECT_EQ(options.dialog(), nullptr);
+        retype(d.newsSite1, "other.example.jp");
+        retype(d.rec_sec, "99");
+        ctrlTab();
+        press(d.cmdCancel);
+        EXPECT_EQ(shown(), nullptr);
         EXPECT_EQ(stored(), before);
-        EXPECT_EQ(state.signature, "署名です");
-        EXPECT_EQ(state.recording_seconds, 20);
-        EXPECT_EQ(spoken().last(), "キャンセルしました。オプションは変えていません");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(state().signature, before[2]);
+        EXPECT_EQ(state().recording_seconds, 45);
+        EXPECT_EQ(lastSpoken(), "キャンセルしました。オプションは変えていません");
     }
-    OptionsDialog& again = open();
-    EXPECT_EQ(again.signature1->toPlainText(), "署名です");
-    EXPECT_TRUE(again.newsCheck1->isChecked());
-    EXPECT_EQ(again.rec_sec->text(), "20");
-}
 
-TEST_F(OptionsTest, CtrlTabGoesToTheNextTabAndFromTheLastToTheFirst) {
+    // A fresh dialog on its first page shows the store, not what was
+    // cancelled. Ctrl+Tab goes from page to page, saying where the focus
+    // lands; no tab character reaches the signature.
     OptionsDialog& d = open();
-    qsizetype before = mark();
+    EXPECT_EQ(d.tbsOptions->currentIndex(), 0);
+    EXPECT_EQ(shownIn(d), before);
+    retype(d.signature1, "よろしく'お願いします");
+    QTest::keyClick(d.signature1, Qt::Key_Return);
+    typeText(d.signature1, "-- yamada");
+    qsizetype mark = home.spoken().size();
     ctrlTab();
     EXPECT_EQ(d.tbsOptions->currentIndex(), 1);
-    EXPECT_TRUE(d.newsCheck1->hasFocus());
+    ASSERT_TRUE(d.newsCheck1->hasFocus());
+    QTest::keyClick(d.newsCheck1, Qt::Key_Space);
+    QTest::keyClick(d.newsCheck1, Qt::Key_Tab);
+    retype(d.newsSite1, "news.example.com/today");
+    EXPECT_EQ(d.fraSample2->title(), "news.example.com");
     ctrlTab();
     EXPECT_EQ(d.tbsOptions->currentIndex(), 2);
-    EXPECT_TRUE(d.rec_sec->hasFocus());
+    ASSERT_TRUE(d.rec_sec->hasFocus());
+    retype(d.rec_sec, "3601");
     ctrlTab();
     EXPECT_EQ(d.tbsOptions->currentIndex(), 0);
     EXPECT_TRUE(d.signature1->hasFocus());
-    EXPECT_EQ(spokenSince(before), (QStringList{"最新ニュース", "起動時に最新を読む　チェックなし",
-                                                "音声録音", "録音時間　秒", "署名", "署名"}));
-    EXPECT_EQ(d.signature1->toPlainText(), "") << "no tab character typed";
+    EXPECT_EQ(home.spokenSince(mark),
+              (QStringList{"最新ニュース", "起動時に最新を読む　チェックあり", "チェックなし",
+                           "ニュースのサイト", "音声録音", "録音時間　秒", "署名", "署名"}));
 
-    before = mark();
-    for (const Qt::KeyboardModifiers other :
-         {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
-        ctrlTab(other);
-        EXPECT_EQ(d.tbsOptions->currentIndex(), 0);
-    }
-    EXPECT_TRUE(d.signature1->hasFocus());
-    EXPECT_EQ(spokenSince(before), QStringList{});
-
-    // Away from the pages the focus stays where it is.
+    // Away from the pages the focus stays where it is; the menu item on the
+    // open dialog keeps its page and focus.
     ASSERT_TRUE(focusOn(d.cmdOK));
     ctrlTab();
     EXPECT_EQ(d.tbsOptions->currentIndex(), 1);
     EXPECT_TRUE(d.cmdOK->hasFocus());
-}
+    home.window->menuAction("t_option")->trigger();
+    EXPECT_EQ(d.tbsOptions->currentIndex(), 1);
+    EXPECT_TRUE(d.cmdOK->hasFocus());
 
-TEST_F(OptionsTest, ABadRecordingTimeIsRefusedAndTheDialogStaysOpen) {
-    const Stored before{false, "", "前の署名", 30, ""};
-    store_(before);
-    options.read_options();
-    for (const char* typed : {"", "abc", "3601"}) {
-        SCOPED_TRACE(typed);
-        OptionsDialog& d = open();
-        typeText(d.signature1, "変えた署名");
-        d.rec_sec->clear();
-        typeText(d.rec_sec, typed);
-        const qsizetype said = mark();
-        pressOK(d);
-        const QString refusal = "録音時間は1から3600までの秒数で入力してください";
-        EXPECT_EQ(options.dialog(), &d);
-        EXPECT_TRUE(d.isVisible());
-        EXPECT_EQ(d.rec_message->text(), refusal);
-        EXPECT_EQ(spokenSince(said).mid(1), (QStringList{refusal, "音声録音", "録音時間　秒"}))
-            << "after OK's own label";
-        EXPECT_EQ(d.tbsOptions->currentIndex(), 2);
-        EXPECT_TRUE(d.rec_sec->hasFocus());
-        EXPECT_EQ(stored(), before) << "nothing is written, not even the signature";
-        EXPECT_EQ(state.signature, "前の署名");
-        d.reject();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
+    // Refused: the dialog stays open on the time and nothing is written.
+    mark = home.spoken().size();
+    QTest::keyClick(d.cmdOK, Qt::Key_Space);
+    EXPECT_EQ(shown(), &d);
+    EXPECT_EQ(d.rec_message->text(), kRefusal);
+    EXPECT_EQ(home.spokenSince(mark), (QStringList{kRefusal, "音声録音", "録音時間　秒"}));
+    EXPECT_EQ(d.tbsOptions->currentIndex(), 2);
+    EXPECT_TRUE(d.rec_sec->hasFocus());
+    EXPECT_EQ(stored(), before) << "nothing is written, not even the signature";
+    EXPECT_EQ(state().signature, before[2]);
 
-TEST_F(OptionsTest, OkChangesTheStoreAndTheValuesInMemoryAtOnce) {
-    store_({false, "", "", 30, ""});
-    options.read_options();
-    state.voice_file_base = "orvane-user-20240101";  // a recording still to be sent
-    OptionsDialog& d = open();
-    typeText(d.signature1, "よろしく'お願いします");
-    QTest::keyClick(d.signature1, Qt::Key_Return);
-    typeText(d.signature1, "-- yamada");
-    ctrlTab();
-    qsizetype before = mark();
-    QTest::keyClick(d.newsCheck1, Qt::Key_Space);
-    EXPECT_EQ(spokenSince(before), QStringList{"チェックあり"});
-    QTest::keyClick(d.newsCheck1, Qt::Key_Tab);
-    typeText(d.newsSite1, "news.example.jp/today");
-    EXPECT_EQ(d.fraSample2->title(), "news.example.jp");
-    ctrlTab();
-    d.rec_sec->clear();
-    typeText(d.rec_sec, "90");
+    retype(d.rec_sec, "90");
     QTest::keyClick(d.rec_sec, Qt::Key_Return);  // OK is the default button
-
-    EXPECT_EQ(options.dialog(), nullptr);
-    EXPECT_EQ(stored(),
-              (Stored{true, "news.example.jp/today", "よろしく'お願いします\n-- yamada", 90, ""}));
-    EXPECT_EQ(state.signature, "よろしく'お願いします\n-- yamada");
-    EXPECT_EQ(state.recording_seconds, 90);
-    EXPECT_EQ(spoken().last(), "オプションを保存しました");
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
+    EXPECT_EQ(shown(), nullptr);
+    const QStringList after = {"off", "news.example.com/today", "よろしく'お願いします\n-- yamada",
+                               "90"};
+    EXPECT_EQ(stored(), after);
+    EXPECT_EQ(state().signature, after[2]);
+    EXPECT_EQ(state().recording_seconds, 90);
+    EXPECT_EQ(lastSpoken(), "オプションを保存しました");
     // Opening the dialog again does not take back the recording's file name.
     open().reject();
-    EXPECT_EQ(state.voice_file_base, "orvane-user-20240101");
+    EXPECT_EQ(state().voice_file_base, "orvane-user-20240101");
 }
-
-}  // namespace

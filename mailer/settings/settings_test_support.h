@@ -1,70 +1,31 @@
 #pragma once
 
-#include "agent.h"
-#include "announcer.h"
-#include "mail_store.h"
-#include "mailer_state.h"
-#include "test_support.h"
+#include "settings_wiring.h"
+#include "window_test_support.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QInputMethodEvent>
-#include <QTemporaryDir>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <optional>
-
-// A store in a folder of its own, an announcer whose every text lands in a
-// transcript, the program-wide values and a stand-in for the main window.
-class SettingsTest : public ::testing::Test {
-  protected:
-    SettingsTest() {
-        auto opened = orvane::mailer::MailStore::open(storePath());
-        store.emplace(std::move(opened).value());
-        orvane::speech::Agent::Options options;
-        options.transcriptPath = home.filePath("transcript.txt");
-        agent = std::make_unique<orvane::speech::Agent>(options);
-        announcer.setCharacter(agent->loadDefault("genie"));
-        mainWindow.show();
-    }
-
-    QString storePath() const { return home.filePath("speak_mail.mdb"); }
-    QStringList spoken() const { return transcriptTexts(home.filePath("transcript.txt")); }
-    // What was said after `mark` texts.
-    QStringList spokenSince(qsizetype mark) const { return spoken().mid(mark); }
-    qsizetype mark() const { return spoken().size(); }
-
-    QTemporaryDir home;
-    std::optional<orvane::mailer::MailStore> store;
-    std::unique_ptr<orvane::speech::Agent> agent;
-    orvane::mailer::Announcer announcer{nullptr, nullptr};
-    orvane::mailer::MailerState state;
-    QWidget mainWindow;
-};
+#include <algorithm>
 
 // Types `text` into `widget` as a user would: plain characters as key presses,
-// everything else as the input method's committed text.
+// everything else as what the input method commits.
 inline void typeText(QWidget* widget, const QString& text) {
-    QString composed;
-    auto commit = [&] {
-        if (!composed.isEmpty()) {
-            QInputMethodEvent event;
-            event.setCommitString(composed);
-            QApplication::sendEvent(widget, &event);
-            composed.clear();
-        }
-    };
     for (const QChar c : text) {
         if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
-            commit();
             QTest::keyClick(widget, c.toLatin1());
         } else {
-            composed += c;
+            QInputMethodEvent event;
+            event.setCommitString(c);
+            QApplication::sendEvent(widget, &event);
         }
     }
-    commit();
 }
 
 // The widgets of `window` that a user can reach or read but that have no name
@@ -86,3 +47,58 @@ inline bool focusOn(QWidget* widget) {
     widget->setFocus(Qt::OtherFocusReason);
     return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000);
 }
+
+// Presses a button the way a keyboard user does: focus, then Space.
+inline void press(QPushButton* button) {
+    ASSERT_TRUE(focusOn(button)) << button->text().toStdString();
+    QTest::keyClick(button, Qt::Key_Space);
+}
+
+// The shown window of type T, or nullptr.
+template <typename T>
+T* openWindowOf() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* window = dynamic_cast<T*>(w); window != nullptr && window->isVisible()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// A main window with the real account and option places, on a mailbox left
+// empty; the values in memory are the ones the places were handed.
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    SettingsWindowTest() {
+        home.rcvAnswers = {QStringList{"0 0"}};
+        home.createSettings = [this](orvane::mailer::MailStore& store,
+                                     orvane::mailer::Announcer& announcer,
+                                     orvane::mailer::MailerState& state, QWidget* mainWindow) {
+            memory = &state;
+            return orvane::mailer::createSettingsPlaces(store, announcer, state, mainWindow);
+        };
+    }
+    // Account n: pop<n>.example.jp, user<n>, user<n>@example.jp and so on.
+    static orvane::mailer::AccountFields sample(int n) {
+        const auto f = [n](const char* pattern) { return QString::fromLatin1(pattern).arg(n); };
+        return {f("pop%1.example.jp"), f("smtp%1.example.jp"), f("user%1"),
+                f("pass%1"),           f("user%1@example.jp"), f("nick%1"),
+                f("title%1")};
+    }
+    // Stores `count` sample accounts, flags the `flagged` ones and starts the
+    // window.
+    void start(int count, std::initializer_list<int> flagged = {}) {
+        for (int i = 1; i <= count; ++i) {
+            const int id = home.store().insertAccount(sample(i));
+            if (std::find(flagged.begin(), flagged.end(), i) != flagged.end()) {
+                home.store().setCurrentAccount(id);
+            }
+        }
+        home.start();
+    }
+    orvane::mailer::MailerState& state() { return *memory; }
+    QString lastSpoken() const { return home.spoken().value(home.spoken().size() - 1); }
+
+    orvane::mailer::test::MailerHome home;
+    orvane::mailer::MailerState* memory = nullptr;
+};

@@ -53,16 +53,10 @@ class Splitter : public QObject {
     int splitterTop() const { return gridHeight_; }
     int bodyTop() const { return gridHeight_ + kSplitterHeight; }
     int bodyHeight() const { return panesHeight_ - gridHeight_; }
-    // Top of the drag bar while it is shown.
-    int dragTop() const { return dragTop_; }
-    bool splitter_moving() const { return moving_; }
     int lineHeight() const;
     int minimumHeight() const { return 2 * lineHeight(); }
     // The list's share of panes_height in tenths, rounded.
     int listTenths() const;
-
-    QWidget* imgsplitter() const { return imgsplitter_; }
-    QWidget* picsplitter() const { return picsplitter_; }
 
     int toTwips(int pixels) const;
     int toPixels(int twips) const;
