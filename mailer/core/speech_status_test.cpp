@@ -66,16 +66,6 @@ TEST_F(SpeechStatusTest, BurstBeforeAPauseReachesTheTranscriptWholeAndInOrder) {
     EXPECT_EQ(transcriptTexts(transcript()), expected);
 }
 
-TEST_F(SpeechStatusTest, KeyGuideAndStatusLine) {
-    announcer.shortcut("[TAB:次 ]");
-    announcer.show_message("送信メール入力");
-    EXPECT_EQ(guide.text(), "[TAB:次 ]");
-    EXPECT_EQ(status.text(), "送信メール入力");
-    announcer.report_error("理由");
-    EXPECT_EQ(status.text(), "エラー：理由");
-    EXPECT_EQ(transcriptTexts(transcript()).last(), "エラー：理由");
-}
-
 TEST_F(SpeechStatusTest, ProgramThatEndsAtOnceLeavesTheStatusLine) {
     ShellWait wait([this](const QString& w) { announcer.show_message(w); });
     announcer.show_message("録音");

@@ -28,25 +28,30 @@ class VoiceAttachmentSound : public ::testing::Test {
         ASSERT_TRUE(QDir(home.dir.path()).mkpath("mail"));
     }
 
-    // A 440 Hz tone of `seconds` at half scale, as the recorder's voice mails are coded.
-    QString tone(const QString& name, double seconds) {
-        const QString path = QDir(home.mailDir()).filePath(name);
-        const QString complaint = speech::test::writeWithSox(
-            path, 44100, 1, {"synth", QString::number(seconds), "sine", "440", "vol", "0.5"});
-        return complaint.isEmpty() ? path : QString();
-    }
-
-    void startOnRow(int row) {
+    // A mail with a 440 Hz voice of `seconds` at half scale (as the recorder's
+    // voice mails are coded), on row 1 of the focused list, with the device's
+    // monitor recording. False when sox cannot write MP3 here.
+    bool startOnVoiceMail(double seconds) {
+        const QString voice = QDir(home.mailDir()).filePath("voice.mp3");
+        if (!speech::test::writeWithSox(
+                 voice, 44100, 1, {"synth", QString::number(seconds), "sine", "440", "vol", "0.5"})
+                 .isEmpty()) {
+            return false;
+        }
+        home.store().insertReceivedMail({QDateTime::currentDateTime(), "1.eml", "a@example.jp",
+                                         "声の便り", "聞いてください", voice});
         home.start();  // the agent opens the device made above
         QTableView* grid = home.grid();
         grid->setFocus(Qt::OtherFocusReason);
-        ASSERT_TRUE(QTest::qWaitFor([grid] { return grid->hasFocus(); }, 2000));
-        home.window->mailList().setCurrentCell(row, 1);
+        EXPECT_TRUE(QTest::qWaitFor([grid] { return grid->hasFocus(); }, 2000));
+        home.window->mailList().setCurrentCell(1, 1);
+        EXPECT_TRUE(sound.startRecordingMonitor(recording));
+        return true;
     }
 
     // Records until the queue is idle and one more second has passed, so that
     // the device's latency is inside the file.
-    std::optional<orvane::testing::WavStats> recordUntilHeard(const QString& recording) {
+    std::optional<orvane::testing::WavStats> recordUntilHeard() {
         EXPECT_TRUE(QTest::qWaitFor([this] { return home.agent->waitUntilIdle(0); }, 30000));
         const auto atEnd = measureWav(recording);
         EXPECT_TRUE(atEnd);
@@ -63,23 +68,16 @@ class VoiceAttachmentSound : public ::testing::Test {
     VirtualSoundDevice sound;
     MailerHome home;
     QTemporaryDir scratch;
+    const QString recording = scratch.filePath("monitor.wav");
 };
 
 TEST_F(VoiceAttachmentSound, EnterPlaysTheVoiceOnTheDeviceWhileTheWindowKeepsTheFocus) {
-    const QString voice = tone("voice.mp3", 1.0);
-    if (voice.isEmpty()) {
+    if (!startOnVoiceMail(1.0)) {
         GTEST_SKIP() << "sox cannot write MP3 here";
     }
-    home.store().insertReceivedMail({QDateTime::currentDateTime(), "1.eml", "a@example.jp",
-                                     "声の便り", "聞いてください", voice});
-    startOnRow(1);
-
-    const QString recording = scratch.filePath("monitor.wav");
-    ASSERT_TRUE(sound.startRecordingMonitor(recording));
     QTest::keyClick(home.grid(), Qt::Key_Return);
-    EXPECT_TRUE(home.grid()->hasFocus());
     EXPECT_EQ(QApplication::focusWidget(), home.grid());
-    const auto stats = recordUntilHeard(recording);
+    const auto stats = recordUntilHeard();
     ASSERT_TRUE(stats);
     // One second of tone (the device may swallow the first moments).
     EXPECT_GT(stats->audibleSeconds, 0.5);
@@ -90,16 +88,9 @@ TEST_F(VoiceAttachmentSound, EnterPlaysTheVoiceOnTheDeviceWhileTheWindowKeepsThe
 }
 
 TEST_F(VoiceAttachmentSound, CtrlSilencesAPlayingVoiceAndKeysWorkMeanwhile) {
-    const QString voice = tone("long.mp3", 6.0);
-    if (voice.isEmpty()) {
+    if (!startOnVoiceMail(6.0)) {
         GTEST_SKIP() << "sox cannot write MP3 here";
     }
-    home.store().insertReceivedMail(
-        {QDateTime::currentDateTime(), "1.eml", "a@example.jp", "長い声", "聞いてください", voice});
-    startOnRow(1);
-
-    const QString recording = scratch.filePath("monitor.wav");
-    ASSERT_TRUE(sound.startRecordingMonitor(recording));
     QTest::keyClick(home.grid(), Qt::Key_Return);
     // Wait until the tone is heard, then use the list while it plays.
     ASSERT_TRUE(QTest::qWaitFor(
@@ -114,7 +105,7 @@ TEST_F(VoiceAttachmentSound, CtrlSilencesAPlayingVoiceAndKeysWorkMeanwhile) {
     ASSERT_TRUE(QTest::qWaitFor([folders] { return folders->hasFocus(); }, 2000));
     EXPECT_EQ(home.spokenSince(mark), QStringList{"フォルダ"});
     QTest::keyClick(folders, Qt::Key_Control);
-    const auto stats = recordUntilHeard(recording);
+    const auto stats = recordUntilHeard();
     ASSERT_TRUE(stats);
     // Six seconds were queued; well under half was heard.
     EXPECT_GT(stats->audibleSeconds, 0.4);
