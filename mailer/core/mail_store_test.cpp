@@ -109,38 +109,6 @@ TEST_F(MailStoreTest, AddressLookupTakesWildcardsLiterally) {
     EXPECT_EQ(s.addresses().front().address, "100%off@example.jp");
 }
 
-struct ForeignFile {
-    const char* name;
-    QByteArray bytes;
-};
-
-TEST(MailStoreRefusal, ForeignFilesAreRefusedAndLeftUntouched) {
-    QByteArray jet(2048, '\0');
-    jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
-    QByteArray sqliteOther("SQLite format 3");
-    sqliteOther.append('\0');
-    const ForeignFile rows[] = {
-        {"access", jet},
-        {"garbage", QByteArray("this is not a database at all\n").repeated(50)},
-        {"truncated sqlite", sqliteOther + QByteArray(100, 'x')},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("speak_mail.mdb");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(row.bytes);
-        f.close();
-        auto opened = MailStore::open(path);
-        ASSERT_TRUE(std::holds_alternative<QString>(opened));
-        EXPECT_FALSE(std::get<QString>(opened).isEmpty());
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), row.bytes);
-        EXPECT_FALSE(QFile::exists(path + "-wal"));
-    }
-}
-
 TEST_F(MailStoreTest, OneAccountsMailsGoInTogetherOrNotAtAll) {
     MailStore& s = openStore();
     const QDateTime now = QDateTime::currentDateTime();

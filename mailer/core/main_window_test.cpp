@@ -257,30 +257,38 @@ TEST(MainWindow, AMissingShippedFileIsNamedAndStartUpGoesOn) {
     }
 }
 
-TEST(MailerProgram, RefusesAStoreThatIsNotADatabaseAndLeavesItAlone) {
+TEST(MailerProgram, RefusesAStoreThatIsNotOursSaysWhyAndLeavesItAlone) {
     const QString program = QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("orvane");
     if (!QFile::exists(program)) {
         GTEST_SKIP() << "orvane is not built";
     }
-    QTemporaryDir home;
-    const QByteArray garbage = QByteArray("PK\x03\x04 not a store ", 20).repeated(100);
-    QFile f(home.filePath("speak_mail.mdb"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(garbage);
-    f.close();
-
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ORVANE_HOME", home.path());
-    env.insert("ORVANE_TRANSCRIPT", home.filePath("t.txt"));
-    env.insert("ORVANE_SPEECH", "none");
-    p.setProcessEnvironment(env);
-    p.start(program, {});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_NE(p.exitCode(), 0);
-    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-    EXPECT_TRUE(err.contains("speak_mail.mdb")) << err.toStdString();
-    EXPECT_TRUE(transcriptTexts(home.filePath("t.txt")).value(0).contains("speak_mail.mdb"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), garbage);
+    QByteArray jet(2048, '\0');
+    jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
+    const std::pair<const char*, QByteArray> rows[] = {
+        {"access", jet},
+        {"garbage", QByteArray("PK\x03\x04 not a store ", 20).repeated(100)},
+        {"truncated sqlite", QByteArray("SQLite format 3\0", 16) + QByteArray(100, 'x')},
+    };
+    for (const auto& [name, bytes] : rows) {
+        SCOPED_TRACE(name);
+        QTemporaryDir home;
+        QFile f(home.filePath("speak_mail.mdb"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ORVANE_HOME", home.path());
+        env.insert("ORVANE_TRANSCRIPT", home.filePath("t.txt"));
+        env.insert("ORVANE_SPEECH", "none");
+        p.setProcessEnvironment(env);
+        p.start(program, {});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_NE(p.exitCode(), 0);
+        EXPECT_TRUE(p.readAllStandardError().contains("speak_mail.mdb"));
+        EXPECT_TRUE(transcriptTexts(home.filePath("t.txt")).value(0).contains("speak_mail.mdb"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), bytes);
+        EXPECT_FALSE(QFile::exists(f.fileName() + "-wal"));
+    }
 }
