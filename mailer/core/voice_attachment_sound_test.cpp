@@ -71,28 +71,13 @@ class VoiceAttachmentSound : public ::testing::Test {
     const QString recording = scratch.filePath("monitor.wav");
 };
 
-TEST_F(VoiceAttachmentSound, EnterPlaysTheVoiceOnTheDeviceWhileTheWindowKeepsTheFocus) {
-    if (!startOnVoiceMail(1.0)) {
-        GTEST_SKIP() << "sox cannot write MP3 here";
-    }
-    QTest::keyClick(home.grid(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), home.grid());
-    const auto stats = recordUntilHeard();
-    ASSERT_TRUE(stats);
-    // One second of tone (the device may swallow the first moments).
-    EXPECT_GT(stats->audibleSeconds, 0.5);
-    EXPECT_LT(stats->audibleSeconds, 1.8);
-    EXPECT_GT(stats->peak, 0.2);
-    EXPECT_TRUE(home.openedAttachments.isEmpty());
-    EXPECT_TRUE(home.grid()->hasFocus());
-}
-
-TEST_F(VoiceAttachmentSound, CtrlSilencesAPlayingVoiceAndKeysWorkMeanwhile) {
+TEST_F(VoiceAttachmentSound, EnterPlaysTheVoiceOnTheDeviceKeysWorkMeanwhileAndCtrlSilencesIt) {
     if (!startOnVoiceMail(6.0)) {
         GTEST_SKIP() << "sox cannot write MP3 here";
     }
     QTest::keyClick(home.grid(), Qt::Key_Return);
-    // Wait until the tone is heard, then use the list while it plays.
+    EXPECT_EQ(QApplication::focusWidget(), home.grid());
+    // Heard; then the list is used while it plays.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             const auto now = measureWav(recording);
@@ -107,9 +92,11 @@ TEST_F(VoiceAttachmentSound, CtrlSilencesAPlayingVoiceAndKeysWorkMeanwhile) {
     QTest::keyClick(folders, Qt::Key_Control);
     const auto stats = recordUntilHeard();
     ASSERT_TRUE(stats);
-    // Six seconds were queued; well under half was heard.
-    EXPECT_GT(stats->audibleSeconds, 0.4);
+    // Six seconds were queued; well under half was heard, at the tone's level.
+    EXPECT_GT(stats->audibleSeconds, 0.5);
     EXPECT_LT(stats->audibleSeconds, 3.0);
+    EXPECT_GT(stats->peak, 0.2);
+    EXPECT_TRUE(home.openedAttachments.isEmpty());
 }
 
 }  // namespace

@@ -44,7 +44,6 @@ class ScriptedSettings : public SettingsPlaces {
         return !state_.accounts.empty();
     }
     void showFirstUse() override {
-        ++firstUseShown;
         if (firstUse_) {
             firstUse_();
         }
@@ -68,8 +67,6 @@ class ScriptedSettings : public SettingsPlaces {
         state_.recording_seconds = store_.voice().sec;
     }
     void t_option_Click() override {}
-
-    int firstUseShown = 0;
 
   private:
     MailStore& store_;
@@ -143,9 +140,7 @@ class MailerHome {
             if (createSettings) {
                 return createSettings(s, announcer, state, main);
             }
-            auto scripted = std::make_unique<ScriptedSettings>(s, state, firstUse);
-            settings = scripted.get();
-            return scripted;
+            return std::make_unique<ScriptedSettings>(s, state, firstUse);
         };
         services.openDocument = [this](const QString& path) {
             openedDocuments << path;
@@ -166,6 +161,17 @@ class MailerHome {
     QStringList spoken() const { return transcriptTexts(transcriptPath()); }
     // What was spoken since `mark` (a size of spoken() taken before).
     QStringList spokenSince(qsizetype mark) const { return spoken().mid(mark); }
+    // What was spoken while `act` ran.
+    QStringList saidDuring(const std::function<void()>& act) const {
+        const qsizetype mark = spoken().size();
+        act();
+        return spokenSince(mark);
+    }
+    // Gives `widget` the focus; false when it does not arrive.
+    static bool focus(QWidget* widget) {
+        widget->setFocus(Qt::OtherFocusReason);
+        return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 5000);
+    }
 
     template <typename T>
     T* control(const char* name) const {
@@ -196,7 +202,6 @@ class MailerHome {
     std::function<std::unique_ptr<SettingsPlaces>(MailStore&, Announcer&, MailerState&, QWidget*)>
         createSettings;
     mail::FakeMailComponent* mailFake = nullptr;
-    ScriptedSettings* settings = nullptr;
     QStringList openedDocuments;
     QStringList openedAttachments;
     bool openSucceeds = true;
