@@ -69,24 +69,6 @@ class CommandTableTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(CommandTableTest, RefusedCommandIsSpokenShownAndNotStarted) {
-    bool allowed = false;
-    Command act = command("act");
-    act.preconditions = {{[] { return true; }, "一つ目"},
-                         {[&] { return allowed; }, "メールを選んでください"}};
-    install({act});
-    EXPECT_FALSE(table->run("act"));
-    EXPECT_EQ(runs["act"], 0);
-    EXPECT_EQ(spoken(), QStringList{"メールを選んでください"});
-    EXPECT_EQ(status.text(), "メールを選んでください");
-
-    allowed = true;
-    table->action("act")->trigger();
-    EXPECT_EQ(runs["act"], 1);
-    EXPECT_EQ(spoken().size(), 1);
-    EXPECT_FALSE(table->run("no such command"));
-}
-
 TEST_F(CommandTableTest, StoreFailureInAHandlerIsSpokenAndTheProgramGoesOn) {
     Command write = command("write");
     write.handler = [] {
