@@ -5,7 +5,6 @@
 #include "mail_store.h"
 #include "test_support.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,15 +38,13 @@ class CommandTableTest : public ::testing::Test {
         window.setCentralWidget(central);
     }
 
-    // A command of menu m1 (or, without a caption, a key alone) counting its runs.
-    Command command(const QString& name, const QString& caption = "実行", QKeySequence key = {},
-                    Place place = Place::Window) {
-        const auto count = [this, name] { ++runs[name]; };
-        return {name, caption, key, caption.isEmpty() ? "" : "m1", place, {}, count, {}};
+    // A command on a key alone (no menu item) counting its runs.
+    Command command(const QString& name, QKeySequence key = {}, Place place = Place::Window) {
+        return {name, "", key, "", place, {}, [this, name] { ++runs[name]; }, {}};
     }
     void install(std::vector<Command> commands) {
-        table = std::make_unique<CommandTable>(
-            announcer, std::vector<MenuDefinition>{{"m1", "一(&1)"}}, std::move(commands));
+        table = std::make_unique<CommandTable>(announcer, std::vector<MenuDefinition>{},
+                                               std::move(commands));
         table->install(&window, window.menuBar());
         table->attachPlace(Place::FolderList, list);
         window.show();
@@ -83,9 +80,9 @@ TEST_F(CommandTableTest, StoreFailureInAHandlerIsSpokenAndTheProgramGoesOn) {
 }
 
 TEST_F(CommandTableTest, KeysRunTheCommandOfTheirPlaceAndCtrlAloneOnlyWhenNothingElseIsPressed) {
-    install({command("window_key", "", QKeySequence("Ctrl+A")),
-             command("list_enter", "", QKeySequence(Qt::Key_Return), Place::FolderList),
-             command("silence", "", QKeySequence(Qt::Key_Control))});
+    install({command("window_key", QKeySequence("Ctrl+A")),
+             command("list_enter", QKeySequence(Qt::Key_Return), Place::FolderList),
+             command("silence", QKeySequence(Qt::Key_Control))});
     field->setText("abc");
     const auto down = QTest::Press, up = QTest::Release, click = QTest::Click;
     const Qt::Key ctrlKey = Qt::Key_Control, shiftKey = Qt::Key_Shift;

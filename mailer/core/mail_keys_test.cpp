@@ -255,18 +255,10 @@ TEST(MailKeys, KeysInTheFolderListMoveTheMailTakenWithSpaceOrSayWhyNot) {
     }
 }
 
-// The attachment's sound arrives in the speech queue's sink; with the engine
-// silenced, nothing else does.
-std::size_t samplesPlayed(MailWindow& m, const speech::RecordingSink& sink) {
-    EXPECT_TRUE(m.home.agent->waitUntilIdle(20000));
-    std::size_t samples = 0;
-    for (const speech::Audio& piece : sink.pieces()) {
-        samples += piece.samples.size();
-    }
-    return samples;
-}
-
-TEST(VoiceAttachment, OnlyAFileEndingInLowerCaseMp3IsPlayedAndNothingIsHandedOut) {
+// Only a file ending in lower-case ".mp3" is played, into the speech queue's
+// sink (with the engine silenced, nothing else arrives there); nothing is
+// handed out but an MP3 that cannot be decoded, and a missing one is named.
+TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissingOneNamed) {
     MailWindow m;
     const QString mp3 = m.file("voice.mp3");
     if (!speech::test::writeWithSox(mp3, 22050, 1, {"synth", "0.5", "sine", "440"}).isEmpty()) {
@@ -275,6 +267,10 @@ TEST(VoiceAttachment, OnlyAFileEndingInLowerCaseMp3IsPlayedAndNothingIsHandedOut
     QFile in(mp3);
     in.open(QIODevice::ReadOnly);
     const QByteArray audio = in.readAll();
+    const QString broken = m.file("broken.mp3", QByteArray(4000, 'x'));
+    const int missing =
+        m.add("a@example.jp", "ない", "本文", QDir(m.home.mailDir()).filePath("gone.mp3"));
+    m.add("a@example.jp", "壊れた", "本文", broken);
     // Each decoy holds real MP3 audio, so that playing it would be heard.
     for (const char* decoy : {"voice.wav", "VOICE.MP3", "x.mp3.exe", "x.mp3.txt"}) {
         m.add("a@example.jp", decoy, "聞いてください", m.file(decoy, audio));
@@ -282,17 +278,25 @@ TEST(VoiceAttachment, OnlyAFileEndingInLowerCaseMp3IsPlayedAndNothingIsHandedOut
     const int voice = m.add("a@example.jp", "声", "聞いてください", mp3);
     const auto sink = std::make_shared<speech::RecordingSink>();
     m.start(sink);
+    const auto samplesPlayed = [&] {
+        EXPECT_TRUE(m.home.agent->waitUntilIdle(20000));
+        std::size_t samples = 0;
+        for (const speech::Audio& piece : sink->pieces()) {
+            samples += piece.samples.size();
+        }
+        return samples;
+    };
 
     for (int row = 2; row <= 5; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(m.pressOnRow(row, Qt::Key_Return).size(), 2);
-        EXPECT_EQ(samplesPlayed(m, *sink), 0u);
+        EXPECT_EQ(samplesPlayed(), 0u);
     }
     EXPECT_TRUE(m.pauses().isEmpty());
 
     m.pressOnRow(1, Qt::Key_Return);
     // Half a second of tone at 22050 Hz, once (the decoder may pad a frame).
-    const std::size_t samples = samplesPlayed(m, *sink);
+    const std::size_t samples = samplesPlayed();
     EXPECT_GT(samples, 10000u);
     EXPECT_LT(samples, 20000u);
     EXPECT_EQ(m.pauses(), QList<int>{4});
@@ -300,34 +304,23 @@ TEST(VoiceAttachment, OnlyAFileEndingInLowerCaseMp3IsPlayedAndNothingIsHandedOut
     EXPECT_TRUE(m.home.openedAttachments.isEmpty());
     EXPECT_TRUE(m.home.openedDocuments.isEmpty());
     EXPECT_TRUE(m.grid()->hasFocus());
-}
 
-TEST(VoiceAttachment, AnUndecodableMp3IsHandedToTheDesktopAndAMissingOneIsNamed) {
-    MailWindow m;
-    const QString broken = m.file("broken.mp3", QByteArray(4000, 'x'));
-    const int missing =
-        m.add("a@example.jp", "ない", "本文", QDir(m.home.mailDir()).filePath("gone.mp3"));
-    m.add("a@example.jp", "壊れた", "本文", broken);
-    const auto sink = std::make_shared<speech::RecordingSink>();
-    m.start(sink);
-
-    EXPECT_EQ(m.pressOnRow(1, Qt::Key_Return),
+    EXPECT_EQ(m.pressOnRow(6, Qt::Key_Return),
               (QStringList{"♪　壊れた", "本文",
                            "音声の添付ファイルを再生できないため、ほかのプログラムで開きます"}));
     EXPECT_EQ(m.home.openedAttachments, QStringList{broken});
-
     m.home.openedAttachments.clear();
-    EXPECT_EQ(m.pressOnRow(2, Qt::Key_Return),
+    EXPECT_EQ(m.pressOnRow(7, Qt::Key_Return),
               (QStringList{"♪　ない", "本文",
                            "エラー：音声の添付ファイルを再生できません：音声ファイル gone.mp3 "
                            "が見つかりません"}));
     EXPECT_TRUE(m.home.openedAttachments.isEmpty());
     EXPECT_EQ(m.stored(missing).second, kRead);  // read all the same
-    EXPECT_EQ(samplesPlayed(m, *sink), 0u);
+    EXPECT_EQ(samplesPlayed(), samples);
 
     // A desktop that cannot open it either: said, not passed over.
     m.home.openSucceeds = false;
-    EXPECT_EQ(m.pressOnRow(1, Qt::Key_Return).last(),
+    EXPECT_EQ(m.pressOnRow(6, Qt::Key_Return).last(),
               "エラー：音声の添付ファイルを再生できません：音声ファイル broken.mp3 "
               "は再生できる MP3 ではありません");
 }

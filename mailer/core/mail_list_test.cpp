@@ -33,26 +33,6 @@ void addThreeMails(MailStore& store) {
 
 }  // namespace
 
-TEST(MailList, ListsNewestFirstWithUnreadRowsBoldAndTheAttachmentMarked) {
-    MailerHome home;
-    addThreeMails(home.store());
-    home.start();
-    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
-    QAbstractItemModel* list = home.grid()->model();
-    ASSERT_EQ(list->rowCount(), 4);
-    EXPECT_EQ(list->index(1, 1).data().toString(), "新しい <new@example.jp>");
-    EXPECT_EQ(list->index(1, 3).data().toString(), "2026/03/01 09:02:00");
-    const bool bold[] = {true, false, true};
-    for (int row = 1; row <= 3; ++row) {
-        EXPECT_EQ(list->index(row, 2).data().toString(), kAllSubjects[row - 1]);
-        for (int c = 0; c < 4; ++c) {
-            SCOPED_TRACE(row * 10 + c);
-            EXPECT_EQ(list->index(row, c).data(Qt::FontRole).value<QFont>().bold(), bold[row - 1]);
-            EXPECT_EQ(list->index(row, c).data(MailListModel::kUnreadRole).toBool(), bold[row - 1]);
-        }
-    }
-}
-
 // Start-up reads the unread subjects as Ctrl+U does, and leaves the header row current.
 TEST(MailList, SubjectReadingsSpeakInListOrderAndPutTheCursorOnTheFirstMail) {
     enum Mails { Three, AllRead, None };
@@ -102,10 +82,25 @@ TEST(MailList, SubjectReadingsSpeakInListOrderAndPutTheCursorOnTheFirstMail) {
     }
 }
 
-TEST(MailList, ArrowsReadTheNewRowAndTheChoiceIsKept) {
+TEST(MailList, ListsNewestFirstUnreadInBoldAndArrowsReadTheNewRowWhileChosen) {
     MailerHome home;
     addThreeMails(home.store());
     MainWindow& w = home.start();
+    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
+    QAbstractItemModel* list = home.grid()->model();
+    ASSERT_EQ(list->rowCount(), 4);
+    EXPECT_EQ(list->index(1, 1).data().toString(), "新しい <new@example.jp>");
+    EXPECT_EQ(list->index(1, 3).data().toString(), "2026/03/01 09:02:00");
+    for (int row = 1; row <= 3; ++row) {
+        EXPECT_EQ(list->index(row, 2).data().toString(), kAllSubjects[row - 1]);
+        for (int c = 0; c < 4; ++c) {
+            SCOPED_TRACE(row * 10 + c);
+            const bool unread = row != 2;
+            EXPECT_EQ(list->index(row, c).data(Qt::FontRole).value<QFont>().bold(), unread);
+            EXPECT_EQ(list->index(row, c).data(MailListModel::kUnreadRole).toBool(), unread);
+        }
+    }
+
     ASSERT_TRUE(home.focus(home.grid()));
     const std::pair<Qt::Key, QStringList> steps[] = {
         {Qt::Key_Down, {"♪　三通目", "新しい"}},

@@ -1,21 +1,12 @@
 #include "main_window.h"
-#include "agent.h"
-#include "character.h"
 #include "focus_convention.h"
-#include "mail_store.h"
 #include "window_test_support.h"
 
 #include <QAccessible>
-#include <QAction>
-#include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -43,7 +34,7 @@ bool isTime(const QString& text) {
 
 }  // namespace
 
-TEST(MainWindow, AFreshFolderSaysTheTimeAndAsksForAnAccountAndTheFarewellPausesToo) {
+TEST(MainWindow, AFreshFolderSaysTheTimeAsksForAnAccountNamesEveryControlAndPausesOnFarewell) {
     MailerHome home;
     QStringList spokenWhenFormOpened;
     home.firstUse = [&] { spokenWhenFormOpened = home.spoken(); };
@@ -57,63 +48,28 @@ TEST(MainWindow, AFreshFolderSaysTheTimeAndAsksForAnAccountAndTheFarewellPausesT
     EXPECT_EQ(home.mailFake->sleeps, QList<int>{4});
     EXPECT_TRUE(w.character()->isVisible());
 
+    // Every control has a name for screen readers; the grid keeps a current
+    // cell also when a refill clears its rows.
+    QAccessible::setActive(true);
+    for (QWidget* widget : w.findChildren<QWidget*>()) {
+        if (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_")) {
+            continue;  // Qt's own parts of a control (scroll bars, viewports)
+        }
+        QAccessibleInterface* ui = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(ui, nullptr) << widget->objectName().toStdString();
+        EXPECT_FALSE(ui->text(QAccessible::Name).isEmpty()) << widget->objectName().toStdString();
+    }
+    QAccessible::setActive(false);
+    w.mailList().init_mail_grid();
+    EXPECT_TRUE(home.grid()->currentIndex().isValid());
+
     w.menuAction("fend")->trigger();
     EXPECT_EQ(home.spoken().last(), "プログラムを終了します");
     EXPECT_EQ(home.mailFake->sleeps, (QList<int>{4, 4}));
     EXPECT_EQ(home.quitStatus, 0);
 }
 
-TEST(MainWindow, MenuBarHoldsEveryCaptionAndShortcut) {
-    // A menu, then its items: object name, caption ("-" a separator), shortcut.
-    const QStringList expected = {
-        "f ファイル(&F)",
-        "  newmail 新規作(&N)",
-        "  fend 終了(&X)",
-        "e 編集",
-        "  display_mail_list 受信メール一覧",
-        "d 表示(&V)",
-        "  chose_folder フォルダへ移動(&G) Ctrl+Y",
-        "  arrow_reading 矢印で件名を読む",
-        "tool ツール(&T)",
-        "  receive 送受信(&S) Ctrl+M",
-        "  mail_check メールチェック(&C)",
-        "  speak_unread_mail 未読メールを読む(&R) Ctrl+U",
-        "  read_subject メール表題を読む(&P)",
-        "  t1 -",
-        "  t_address アドレス帳(&B)",
-        "  t_add_address 送信者をアドレス帳に登録する(&D)",
-        "  t2 -",
-        "  t_account アカウント(&A)",
-        "  t_option オプション(&O)",
-        "msg メッセージ(&M)",
-        "  msg_create メッセージの作成(&N) Ctrl+N",
-        "  move_to_mail_list メール一覧へ移動(&A) Ctrl+A",
-        "  msg_confirtm 作成したメールの確認",
-        "  md6 -",
-        "  msg_template ひな形(&U)",
-        "  md1 -",
-        "  msg_replay 送信者への返信(&R) Ctrl+R",
-        "h ヘルプ(&H)",
-        "  help_help 音声説明 F1",
-        "  htmlhelp ＨＴＭＬ説明(&R)",
-    };
-    MailerHome home;
-    MainWindow& w = home.start();
-    QStringList menus;
-    for (QAction* top : w.menuBar()->actions()) {
-        menus << top->menu()->objectName() + " " + top->text();
-        for (QAction* item : top->menu()->actions()) {
-            const QString shortcut = item->shortcut().toString();
-            menus << "  " + item->objectName() + " " + (item->isSeparator() ? "-" : item->text()) +
-                         (shortcut.isEmpty() ? "" : " " + shortcut);
-        }
-    }
-    EXPECT_EQ(menus, expected);
-    EXPECT_TRUE(w.menuAction("arrow_reading")->isCheckable());
-    EXPECT_TRUE(w.menuAction("arrow_reading")->isChecked());
-}
-
-TEST(MainWindow, F1SpeaksThePlaceHelpThenTheGeneralHelpAndTheManualGoesToTheDesktop) {
+TEST(MainWindow, F1SpeaksTheFocusedPlacesHelpThenTheGeneralHelpAndTheManualGoesToTheDesktop) {
     // help.txt has text before its first marked line: entry 0.
     MailerHome home;
     MainWindow& w = home.start();
@@ -124,11 +80,18 @@ TEST(MainWindow, F1SpeaksThePlaceHelpThenTheGeneralHelpAndTheManualGoesToTheDesk
               (QStringList{help[0], help[1]}));
     EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), "ヘルプ");
 
+    // The focused place takes the focus colour and its own help.
     auto* book = home.control<QListWidget>("List2");
-    book->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.input_mode() == kModeAddressBook; }, 2000));
+    ASSERT_TRUE(home.focus(book));
+    EXPECT_EQ(w.input_mode(), kModeAddressBook);
+    EXPECT_EQ(book->palette().color(QPalette::Base), focus_color);
+    EXPECT_EQ(home.grid()->palette().color(QPalette::Base), normal_color);
     EXPECT_EQ(home.saidDuring([&] { QTest::keyClick(book, Qt::Key_F1); }),
               (QStringList{help[6], help[1]}));
+    QTest::keyClick(book, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(home.grid()->hasFocus());
+    EXPECT_EQ(book->palette().color(QPalette::Base), normal_color);
+    EXPECT_EQ(home.grid()->palette().color(QPalette::Base), focus_color);
 
     // The manual goes to the desktop; a desktop that cannot open it is said.
     const QString manual = home.dir.filePath("はじめにお読みください.html");
@@ -140,46 +103,6 @@ TEST(MainWindow, F1SpeaksThePlaceHelpThenTheGeneralHelpAndTheManualGoesToTheDesk
     EXPECT_TRUE(home.spoken().last().startsWith("エラー："));
     EXPECT_TRUE(home.control<QLabel>("cmd_message")->text().startsWith("エラー："));
     EXPECT_FALSE(home.quitStatus.has_value());
-}
-
-TEST(MainWindow, PlacesTakeFocusColourAndWindowKeysWinInFields) {
-    MailerHome home;
-    MainWindow& w = home.start();
-    auto* grid = home.grid();
-    auto* mailto = home.control<QLineEdit>("mailto");
-    ASSERT_TRUE(home.focus(mailto));
-    EXPECT_EQ(w.input_mode(), kModeAddressOrSubject);
-    EXPECT_EQ(mailto->palette().color(QPalette::Base), focus_color);
-
-    QTest::keyClick(mailto, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(grid->hasFocus());
-    EXPECT_EQ(w.input_mode(), kModeMailList);
-    EXPECT_EQ(mailto->palette().color(QPalette::Base), normal_color);
-    EXPECT_EQ(grid->palette().color(QPalette::Base), focus_color);
-    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
-
-    QTest::keyClick(grid, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_TRUE(home.control<QListWidget>("List1")->hasFocus());
-    EXPECT_EQ(w.input_mode(), kModeFolderList);
-    EXPECT_EQ(grid->palette().color(QPalette::Base), normal_color);
-}
-
-TEST(MainWindow, EveryControlHasAScreenReaderNameAndTheGridACurrentCell) {
-    MailerHome home;
-    MainWindow& w = home.start();
-    QAccessible::setActive(true);
-    for (QWidget* widget : w.findChildren<QWidget*>()) {
-        if (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_")) {
-            continue;  // Qt's own parts of a control (scroll bars, viewports)
-        }
-        QAccessibleInterface* ui = QAccessible::queryAccessibleInterface(widget);
-        ASSERT_NE(ui, nullptr) << widget->objectName().toStdString();
-        EXPECT_FALSE(ui->text(QAccessible::Name).isEmpty()) << widget->objectName().toStdString();
-    }
-    // Refilling clears the rows; the grid keeps a current cell throughout.
-    w.mailList().init_mail_grid();
-    EXPECT_TRUE(home.grid()->currentIndex().isValid());
-    QAccessible::setActive(false);
 }
 
 TEST(MainWindow, StoreAndMailFolderAreForTheUserAloneAlsoWhenFoundOpen) {
