@@ -1,19 +1,25 @@
-// The mail list on the real window: what it lists and reads on its keys.
+// The mail list on the real window: what it lists and reads on its keys,
+// and how its speech is cut off.
 #include "mail_list.h"
 #include "mail_list_model.h"
 
+#include "audio_sink.h"
+#include "fake_engine.h"
+#include "text_normalizer.h"
 #include "window_test_support.h"
 
-#include <QAction>
 #include <QFont>
 #include <QLabel>
 #include <QTableView>
 #include <QTest>
 
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+using namespace orvane;
 using namespace orvane::mailer;
 using orvane::mailer::test::MailerHome;
 
@@ -31,6 +37,31 @@ void addThreeMails(MailStore& store) {
                               "本文", "/mail/声.mp3"});
 }
 
+// Plays a sample every 20 ms, so that a text takes a while; notes each text
+// played to its end.
+class SlowSink final : public speech::AudioSink {
+  public:
+    std::optional<QString> play(const speech::Audio& audio,
+                                const std::atomic<bool>& stop) override {
+        for (std::size_t i = 0; i < audio.samples.size() && !stop; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!stop) {
+            std::lock_guard lock(mutex_);
+            whole_ << speech::TextAsAudioEngine::decode(audio);
+        }
+        return std::nullopt;
+    }
+    QStringList playedWhole() const {
+        std::lock_guard lock(mutex_);
+        return whole_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    QStringList whole_;
+};
+
 }  // namespace
 
 // Start-up reads the unread subjects as Ctrl+U does, and leaves the header row current.
@@ -38,9 +69,6 @@ TEST(MailList, SubjectReadingsSpeakInListOrderAndPutTheCursorOnTheFirstMail) {
     enum Mails { Three, AllRead, None };
     const auto ctrl = [](Qt::Key key) {
         return [key](QWidget* grid) { QTest::keyClick(grid, key, Qt::ControlModifier); };
-    };
-    const auto menu = [](QWidget* grid) {
-        grid->window()->findChild<QAction*>("read_subject")->trigger();
     };
     const QStringList unread = {"♪　三通目", "一通目"}, noneUnread = {"未読メールは有りません"};
     struct Row {
@@ -53,7 +81,6 @@ TEST(MailList, SubjectReadingsSpeakInListOrderAndPutTheCursorOnTheFirstMail) {
     const Row rows[] = {
         {"start-up", Three, {}, QStringList{"メール数は3"} + unread, 0},
         {"Ctrl+P reads every subject", Three, ctrl(Qt::Key_P), kAllSubjects, 1},
-        {"the menu item reads every subject", Three, menu, kAllSubjects, 1},
         {"Ctrl+U reads the unread ones", Three, ctrl(Qt::Key_U), unread, 1},
         {"Ctrl+U with all read", AllRead, ctrl(Qt::Key_U), noneUnread, 0},
         {"start-up with all read", AllRead, {}, QStringList{"メール数は3"} + noneUnread, 0},
@@ -173,4 +200,38 @@ TEST(MailList, TheSenderIsHeardByName) {
     for (const auto& [from, heard] : rows) {
         EXPECT_EQ(MailList::senderName(from), heard) << from;
     }
+}
+
+// Six read mails, with the speech played slowly: each arrow cuts off the
+// reading of the row before.
+TEST(MailList, AFastRunOfArrowsLeavesOnlyTheLastRowPlaying) {
+    MailerHome home;
+    for (int i = 0; i < 6; ++i) {
+        home.store().markRead(home.store().insertReceivedMail(
+            {kMorning.addSecs(i), "f", QString("差出人%1 <s@example.jp>").arg(i),
+             QString("%1通目の件名です").arg(i), "", ""}));
+    }
+    const auto sink = std::make_shared<SlowSink>();
+    speech::Agent::Options options;
+    options.transcriptPath = home.transcriptPath();
+    options.characterDirs = {home.dir.filePath("characters")};
+    options.engineFactory = [] { return std::make_unique<speech::TextAsAudioEngine>(); };
+    options.sink = sink;
+    options.synthesisCacheBytes = 0;
+    home.agent = std::make_unique<speech::Agent>(options);
+    speech::Agent& agent = *home.agent;
+    home.start(&agent);
+    ASSERT_TRUE(agent.waitUntilIdle(30000));
+    QTableView* grid = home.grid();
+    ASSERT_TRUE(home.focus(grid));
+
+    const qsizetype heard = sink->playedWhole().size();
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(grid, Qt::Key_Down);
+    }
+    ASSERT_TRUE(agent.waitUntilIdle(30000));
+    // Row 5 is the second-oldest mail.
+    EXPECT_EQ(sink->playedWhole().mid(heard),
+              (QStringList{speech::normalizeForSpeech("1通目の件名です"),
+                           speech::normalizeForSpeech("差出人1")}));
 }
