@@ -1,8 +1,10 @@
-#include "command_table.h"
-
+// What is said, shown and run: the spoken text, the command table's keys and
+// failures, and the status line while another program runs.
 #include "agent.h"
 #include "announcer.h"
+#include "command_table.h"
 #include "mail_store.h"
+#include "shell_wait.h"
 #include "test_support.h"
 
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -22,8 +25,8 @@ using namespace orvane::mailer;
 namespace {
 
 // A window with a field and a list (a place), a command table on it, and
-// every run of a handler counted by name.
-class CommandTableTest : public ::testing::Test {
+// every run of a handler counted by name; the announcer speaks into a transcript.
+class SpokenWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         speech::Agent::Options options;
@@ -62,11 +65,12 @@ class CommandTableTest : public ::testing::Test {
     QListWidget* list = nullptr;
     std::unique_ptr<CommandTable> table;
     std::map<QString, int> runs;
+    ShellWait wait{[this](const QString& left) { announcer.show_message(left); }};
 };
 
 }  // namespace
 
-TEST_F(CommandTableTest, StoreFailureInAHandlerIsSpokenAndTheProgramGoesOn) {
+TEST_F(SpokenWindowTest, StoreFailureInAHandlerIsSpokenAndTheProgramGoesOn) {
     Command write = command("write");
     write.handler = [] {
         throw StoreError("メールストアが読み取り専用のため、書き込めませんでした");
@@ -79,7 +83,7 @@ TEST_F(CommandTableTest, StoreFailureInAHandlerIsSpokenAndTheProgramGoesOn) {
     EXPECT_EQ(runs["next"], 1);
 }
 
-TEST_F(CommandTableTest, KeysRunTheCommandOfTheirPlaceAndCtrlAloneOnlyWhenNothingElseIsPressed) {
+TEST_F(SpokenWindowTest, KeysRunTheCommandOfTheirPlaceAndCtrlAloneOnlyWhenNothingElseIsPressed) {
     install({command("window_key", QKeySequence("Ctrl+A")),
              command("list_enter", QKeySequence(Qt::Key_Return), Place::FolderList),
              command("silence", QKeySequence(Qt::Key_Control))});
@@ -120,4 +124,41 @@ TEST_F(CommandTableTest, KeysRunTheCommandOfTheirPlaceAndCtrlAloneOnlyWhenNothin
                                             : std::map<QString, int>{{row.runs, 1}}));
     }
     EXPECT_FALSE(field->hasSelectedText());  // Ctrl+A did not select all
+}
+
+TEST_F(SpokenWindowTest, SpeakBlanksDashAndEqualsButLeavesCallersText) {
+    const QString text = "Re: a-b=c";
+    announcer.speak(text);
+    announcer.speak("");
+    EXPECT_EQ(text, "Re: a-b=c");
+    EXPECT_EQ(spoken(), QStringList{"Re: a b c"});
+}
+
+// A program that ends at once leaves the status line as it was; while one runs
+// the seconds left count down there and keys typed meanwhile come after it.
+TEST_F(SpokenWindowTest, CountdownTicksWhileAProgramRunsAndKeysTypedMeanwhileComeAfter) {
+    announcer.show_message("録音");
+    EXPECT_FALSE(wait.shell_and_wait("true", 0, 30, dir.path()));
+    EXPECT_FALSE(wait.timer().isActive());
+    EXPECT_EQ(status.text(), "録音");
+
+    QLineEdit field;
+    field.show();
+    field.setFocus();
+    QTimer::singleShot(200, [&] { QTest::keyClicks(&field, "abc"); });
+    QStringList ticks;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (ticks.isEmpty() || ticks.last() != status.text()) {
+            ticks << status.text();
+        }
+    });
+    probe.start(50);
+    EXPECT_FALSE(wait.shell_and_wait("sleep 2.5", 0, 30, dir.path()));
+    probe.stop();
+    EXPECT_EQ(field.text(), "");  // held back until now
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field.text() == "abc"; }, 2000));
+    EXPECT_TRUE(ticks.contains("29"));
+    EXPECT_TRUE(ticks.contains("28"));
+    EXPECT_FALSE(wait.timer().isActive());
 }
