@@ -347,14 +347,6 @@ TEST(SenderEntry, NameAndAddressAreTakenAsTheAddressBookStoresThem) {
     }
 }
 
-std::vector<qsizetype> sizesOf(const QStringList& pieces) {
-    std::vector<qsizetype> sizes;
-    for (const QString& piece : pieces) {
-        sizes.push_back(piece.size());
-    }
-    return sizes;
-}
-
 // Pieces of at most 100 characters, cut only between whole characters.
 TEST(LongText, IsSpokenInPiecesOfAHundredCharactersNeverEndingInsideACharacter) {
     const QString kana = QStringLiteral("あいうえおかきくけこ");
@@ -391,7 +383,11 @@ TEST(LongText, IsSpokenInPiecesOfAHundredCharactersNeverEndingInsideACharacter) 
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const QStringList pieces = longTextPieces(row.text);
-        EXPECT_EQ(sizesOf(pieces), row.sizes);
+        std::vector<qsizetype> sizes;
+        for (const QString& piece : pieces) {
+            sizes.push_back(piece.size());
+        }
+        EXPECT_EQ(sizes, row.sizes);
         EXPECT_EQ(pieces.join(QString()), row.text);
     }
 }
