@@ -29,10 +29,6 @@ void setMode(const QString& path, mode_t mode) {
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
 }
 
-bool isTime(const QString& text) {
-    return QRegularExpression("^\\d\\d時\\d\\d分$").match(text).hasMatch();
-}
-
 }  // namespace
 
 TEST(MainWindow, AFreshFolderSaysTheTimeAsksForAnAccountNamesEveryControlAndPausesOnFarewell) {
@@ -43,7 +39,8 @@ TEST(MainWindow, AFreshFolderSaysTheTimeAsksForAnAccountNamesEveryControlAndPaus
     EXPECT_TRUE(QFile::exists(home.storePath()));
     EXPECT_TRUE(QDir(home.mailDir()).exists());
     ASSERT_EQ(spokenWhenFormOpened.size(), 2);
-    EXPECT_TRUE(isTime(spokenWhenFormOpened[0])) << spokenWhenFormOpened[0].toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d時\\d\\d分$").match(spokenWhenFormOpened[0]).hasMatch())
+        << spokenWhenFormOpened[0].toStdString();
     EXPECT_EQ(spokenWhenFormOpened[1],
               "はじめてのご使用です　メールアカウントの設定を行ってください");
     EXPECT_EQ(home.mailFake->sleeps, QList<int>{4});

@@ -142,10 +142,10 @@ TEST_F(SpokenWindowTest, CountdownTicksWhileAProgramRunsAndKeysTypedMeanwhileCom
     EXPECT_FALSE(wait.timer().isActive());
     EXPECT_EQ(status.text(), "録音");
 
-    QLineEdit field;
-    field.show();
-    field.setFocus();
-    QTimer::singleShot(200, [&] { QTest::keyClicks(&field, "abc"); });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    field->setFocus();
+    QTimer::singleShot(200, [&] { QTest::keyClicks(field, "abc"); });
     QStringList ticks;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
@@ -156,8 +156,8 @@ TEST_F(SpokenWindowTest, CountdownTicksWhileAProgramRunsAndKeysTypedMeanwhileCom
     probe.start(50);
     EXPECT_FALSE(wait.shell_and_wait("sleep 2.5", 0, 30, dir.path()));
     probe.stop();
-    EXPECT_EQ(field.text(), "");  // held back until now
-    EXPECT_TRUE(QTest::qWaitFor([&] { return field.text() == "abc"; }, 2000));
+    EXPECT_EQ(field->text(), "");  // held back until now
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field->text() == "abc"; }, 2000));
     EXPECT_TRUE(ticks.contains("29"));
     EXPECT_TRUE(ticks.contains("28"));
     EXPECT_FALSE(wait.timer().isActive());
