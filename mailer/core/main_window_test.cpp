@@ -90,6 +90,7 @@ TEST(MainWindow, F1SpeaksTheFocusedPlacesHelpThenTheGeneralHelpAndTheManualGoesT
     EXPECT_TRUE(home.grid()->hasFocus());
     EXPECT_EQ(book->palette().color(QPalette::Base), normal_color);
     EXPECT_EQ(home.grid()->palette().color(QPalette::Base), focus_color);
+    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
 
     // The manual goes to the desktop; a desktop that cannot open it is said.
     const QString manual = home.dir.filePath("はじめにお読みください.html");
