@@ -1,17 +1,21 @@
+// The mail list on the real window: what it lists and reads on its keys,
+// and how its speech is cut off.
 #include "mail_list.h"
 #include "mail_list_model.h"
 
-#include "announcer.h"
+#include "audio_sink.h"
+#include "fake_engine.h"
+#include "text_normalizer.h"
 #include "window_test_support.h"
 
-#include <QAction>
 #include <QFont>
-#include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
 #include <QTest>
 
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -22,166 +26,119 @@ using orvane::mailer::test::MailerHome;
 namespace {
 
 const QDateTime kMorning(QDate(2026, 3, 1), QTime(9, 0));
+const QStringList kAllSubjects = {"♪　三通目", "二通目", "一通目"};
 
 // Three mails, newest first: with an attachment (unread), read, unread.
 void addThreeMails(MailStore& store) {
     store.insertReceivedMail({kMorning, "1.eml", "古い <old@example.jp>", "一通目", "本文", ""});
-    const int read = store.insertReceivedMail(
-        {kMorning.addSecs(60), "2.eml", "中 <mid@example.jp>", "二通目", "本文", ""});
-    store.markRead(read);
+    store.markRead(store.insertReceivedMail(
+        {kMorning.addSecs(60), "2.eml", "中 <mid@example.jp>", "二通目", "本文", ""}));
     store.insertReceivedMail({kMorning.addSecs(120), "3.eml", "新しい <new@example.jp>", "三通目",
                               "本文", "/mail/声.mp3"});
 }
 
+// Plays a sample every 20 ms, so that a text takes a while; notes each text
+// played to its end.
+class SlowSink final : public speech::AudioSink {
+  public:
+    Expected<void> play(const speech::Audio& audio, const std::atomic<bool>& stop) override {
+        for (std::size_t i = 0; i < audio.samples.size() && !stop; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!stop) {
+            std::lock_guard lock(mutex_);
+            whole_ << speech::TextAsAudioEngine::decode(audio);
+        }
+        return success();
+    }
+    QStringList playedWhole() const {
+        std::lock_guard lock(mutex_);
+        return whole_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    QStringList whole_;
+};
+
 }  // namespace
 
-TEST(MailListModel, HeaderRowThenMailsNewestFirstWithBoldAndMark) {
-    MailerHome home;
-    addThreeMails(home.store());
-    QLabel status, guide;
-    Announcer announcer(&status, &guide);
-    MailListModel model(home.store(), announcer);
-    EXPECT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.showFolder(kReceivedFolder), 3);
-    ASSERT_EQ(model.rowCount(), 4);
-    ASSERT_EQ(model.columnCount(), 4);
-    for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(model.index(0, c).data().toString(),
-                  (QStringList{"ID", "送信者", "件名", "受信日"}[c]));
-    }
-    EXPECT_EQ(model.index(1, 2).data().toString(), "♪　三通目");
-    EXPECT_EQ(model.index(2, 2).data().toString(), "二通目");
-    EXPECT_EQ(model.index(3, 1).data().toString(), "古い <old@example.jp>");
-    EXPECT_EQ(model.index(1, 3).data().toString(), "2026/03/01 09:02:00");
-    const bool bold[] = {true, false, true};
-    for (int row = 1; row <= 3; ++row) {
-        for (int c = 0; c < 4; ++c) {
-            SCOPED_TRACE(row * 10 + c);
-            EXPECT_EQ(model.index(row, c).data(MailListModel::kUnreadRole).toBool(), bold[row - 1]);
-            EXPECT_EQ(model.index(row, c).data(Qt::FontRole).value<QFont>().bold(), bold[row - 1]);
-        }
-    }
-    EXPECT_EQ(model.index(1, 0).data().toInt(), model.index(1, 3).data(MailListModel::kMailIdRole));
-    EXPECT_EQ(model.showFolder("保存フォルダー"), 0);
-    EXPECT_EQ(model.rowCount(), 1);
-}
-
-TEST(MailListModel, PagesFollowOneAnotherWithoutGapsOrRepeats) {
-    MailerHome home;
-    MailStore& store = home.store();
-    // Many mails share a receipt time (one receive): the id orders them.
-    const int kMails = 2 * MailListModel::kPageSize + 50;
-    std::vector<NewMailRow> rows;
-    for (int i = 0; i < kMails; ++i) {
-        rows.push_back({kMorning.addSecs(i / 100), "f", "s", QString::number(i), "", ""});
-    }
-    store.insertReceivedMails(rows);
-    QLabel status, guide;
-    Announcer announcer(&status, &guide);
-    MailListModel model(store, announcer);
-    EXPECT_EQ(model.showFolder(kReceivedFolder), kMails);
-    EXPECT_EQ(model.rowCount(), 1 + MailListModel::kPageSize);
-    while (model.canFetchMore({})) {
-        model.fetchMore({});
-    }
-    ASSERT_EQ(model.rowCount(), 1 + kMails);
-    std::set<int> seen;
-    for (int row = 1; row <= kMails; ++row) {
-        // Newest first: subjects count down from the last inserted.
-        ASSERT_EQ(model.mailAt(row)->subject, QString::number(kMails - row)) << row;
-        seen.insert(model.mailAt(row)->id);
-    }
-    EXPECT_EQ(seen.size(), std::size_t(kMails));
-}
-
-TEST(MailList, StartUpListsTheFolderSaysTheCountAndReadsTheUnreadSubjects) {
-    MailerHome home;
-    addThreeMails(home.store());
-    home.start();
-    const QStringList said = home.spoken();
-    ASSERT_GE(said.size(), 4);
-    EXPECT_EQ(said.mid(said.size() - 3), (QStringList{"メール数は3", "♪　三通目", "一通目"}));
-    QTableView* grid = home.grid();
-    EXPECT_EQ(grid->model()->rowCount(), 4);
-    EXPECT_EQ(grid->currentIndex(), grid->model()->index(0, 1));
-    EXPECT_FALSE(grid->horizontalHeader()->isVisible());
-    const qreal dpi = grid->logicalDpiX();
-    for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(grid->columnWidth(c), qRound(MailList::kColumnTwips[c] * dpi / 1440.0));
-    }
-    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
-}
-
-TEST(MailList, EmptyFolderSaysSoAndTheReadingsLeaveTheCursor) {
-    MailerHome home;
-    MainWindow& w = home.start();
-    EXPECT_EQ(home.spoken().mid(home.spoken().size() - 2),
-              (QStringList{"新着メールは有りません", "未読メールは有りません"}));
-    EXPECT_EQ(home.grid()->model()->rowCount(), 1);
-    home.grid()->setFocus();
-    const qsizetype mark = home.spoken().size();
-    QTest::keyClick(home.grid(), Qt::Key_P, Qt::ControlModifier);
-    EXPECT_TRUE(home.spokenSince(mark).isEmpty());
-    QTest::keyClick(home.grid(), Qt::Key_U, Qt::ControlModifier);
-    EXPECT_EQ(home.spokenSince(mark), QStringList{"未読メールは有りません"});
-    EXPECT_EQ(home.grid()->currentIndex(), home.grid()->model()->index(0, 1));
-    EXPECT_EQ(w.mailList().mail_count(), 0);
-}
-
+// Start-up reads the unread subjects as Ctrl+U does, and leaves the header row current.
 TEST(MailList, SubjectReadingsSpeakInListOrderAndPutTheCursorOnTheFirstMail) {
+    enum Mails { Three, AllRead, None };
+    const auto ctrl = [](Qt::Key key) {
+        return [key](QWidget* grid) { QTest::keyClick(grid, key, Qt::ControlModifier); };
+    };
+    const QStringList unread = {"♪　三通目", "一通目"}, noneUnread = {"未読メールは有りません"};
     struct Row {
         const char* name;
-        std::function<void(QWidget*)> keys;
+        Mails mails;
+        std::function<void(QWidget*)> keys;  // none: start-up
         QStringList spoken;
+        int cursorRow;
     };
     const Row rows[] = {
-        {"Ctrl+P reads every subject",
-         [](QWidget* grid) { QTest::keyClick(grid, Qt::Key_P, Qt::ControlModifier); },
-         {"♪　三通目", "二通目", "一通目"}},
-        {"the menu item reads every subject",
-         [](QWidget* grid) { grid->window()->findChild<QAction*>("read_subject")->trigger(); },
-         {"♪　三通目", "二通目", "一通目"}},
-        {"Ctrl+U reads the unread ones",
-         [](QWidget* grid) { QTest::keyClick(grid, Qt::Key_U, Qt::ControlModifier); },
-         {"♪　三通目", "一通目"}},
+        {"start-up", Three, {}, QStringList{"メール数は3"} + unread, 0},
+        {"Ctrl+P reads every subject", Three, ctrl(Qt::Key_P), kAllSubjects, 1},
+        {"Ctrl+U reads the unread ones", Three, ctrl(Qt::Key_U), unread, 1},
+        {"Ctrl+U with all read", AllRead, ctrl(Qt::Key_U), noneUnread, 0},
+        {"start-up with all read", AllRead, {}, QStringList{"メール数は3"} + noneUnread, 0},
+        {"Ctrl+U on an empty folder", None, ctrl(Qt::Key_U), noneUnread, 0},
+        {"Ctrl+P on an empty folder says nothing", None, ctrl(Qt::Key_P), {}, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         MailerHome home;
-        addThreeMails(home.store());
-        home.start();
-        home.grid()->setFocus();
-        const qsizetype mark = home.spoken().size();
-        row.keys(home.grid());
-        EXPECT_EQ(home.spokenSince(mark), row.spoken);
-        EXPECT_EQ(home.grid()->currentIndex(), home.grid()->model()->index(1, 1));
+        if (row.mails != None) {
+            addThreeMails(home.store());
+        }
+        for (const MailListRow& mail : home.store().mailsInFolder(kReceivedFolder)) {
+            if (row.mails == AllRead) {
+                home.store().markRead(mail.id);
+            }
+        }
+        QStringList said = home.saidDuring([&] { home.start(); });
+        said = said.mid(said.size() - row.spoken.size());  // start-up ends so
+        if (row.keys) {
+            ASSERT_TRUE(home.focus(home.grid()));
+            said = home.saidDuring([&] { row.keys(home.grid()); });
+        }
+        EXPECT_EQ(said, row.spoken);
+        EXPECT_EQ(home.grid()->currentIndex(), home.grid()->model()->index(row.cursorRow, 1));
     }
 }
 
-TEST(MailList, AllReadFolderSaysOnlyThatNoMailIsUnread) {
+// The speech is played slowly, so that an arrow's reading is still under way
+// when the next arrow comes.
+TEST(MailList, ListsNewestFirstUnreadInBoldAndArrowsReadTheNewRowCuttingTheLastOffWhileChosen) {
     MailerHome home;
     addThreeMails(home.store());
-    for (const MailListRow& mail : home.store().mailsInFolder(kReceivedFolder)) {
-        home.store().markRead(mail.id);
+    const auto sink = std::make_shared<SlowSink>();
+    speech::Agent::Options options;
+    options.transcriptPath = home.transcriptPath();
+    options.characterDirs = {home.dir.filePath("characters")};
+    options.engineFactory = [] { return std::make_unique<speech::TextAsAudioEngine>(); };
+    options.sink = sink;
+    options.synthesisCacheBytes = 0;
+    home.agent = std::make_unique<speech::Agent>(options);
+    MainWindow& w = home.start(home.agent.get());
+    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
+    QAbstractItemModel* list = home.grid()->model();
+    ASSERT_EQ(list->rowCount(), 4);
+    EXPECT_EQ(list->index(1, 1).data().toString(), "新しい <new@example.jp>");
+    EXPECT_EQ(list->index(1, 3).data().toString(), "2026/03/01 09:02:00");
+    for (int row = 1; row <= 3; ++row) {
+        EXPECT_EQ(list->index(row, 2).data().toString(), kAllSubjects[row - 1]);
+        for (int c = 0; c < 4; ++c) {
+            SCOPED_TRACE(row * 10 + c);
+            const bool unread = row != 2;
+            EXPECT_EQ(list->index(row, c).data(Qt::FontRole).value<QFont>().bold(), unread);
+            EXPECT_EQ(list->index(row, c).data(MailListModel::kUnreadRole).toBool(), unread);
+        }
     }
-    home.start();
-    EXPECT_EQ(home.spoken().mid(home.spoken().size() - 2),
-              (QStringList{"メール数は3", "未読メールは有りません"}));
-    EXPECT_EQ(home.grid()->currentIndex(), home.grid()->model()->index(0, 1));
-}
 
-TEST(MailList, ArrowsReadTheNewRowAndTheChoiceIsKept) {
-    MailerHome home;
-    addThreeMails(home.store());
-    MainWindow& w = home.start();
-    QTableView* grid = home.grid();
-    grid->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }, 2000));
-    struct Step {
-        Qt::Key key;
-        QStringList spoken;
-    };
-    const Step steps[] = {
+    ASSERT_TRUE(home.focus(home.grid()));
+    const std::pair<Qt::Key, QStringList> steps[] = {
         {Qt::Key_Down, {"♪　三通目", "新しい"}},
         {Qt::Key_Right, {}},  // the same row: nothing new to say
         {Qt::Key_Down, {"二通目", "中"}},
@@ -189,48 +146,63 @@ TEST(MailList, ArrowsReadTheNewRowAndTheChoiceIsKept) {
         {Qt::Key_Up, {"ヘッダー行"}},
         {Qt::Key_Up, {}},  // already on the first row
     };
-    for (const Step& step : steps) {
-        const qsizetype mark = home.spoken().size();
-        QTest::keyClick(grid, step.key);
-        EXPECT_EQ(home.spokenSince(mark), step.spoken) << grid->currentIndex().row();
+    for (const auto& [key, spoken] : steps) {
+        EXPECT_EQ(home.saidDuring([&] { QTest::keyClick(home.grid(), key); }), spoken)
+            << home.grid()->currentIndex().row();
     }
+    // A fast run of arrows cuts each reading off: only the last row is heard whole.
+    ASSERT_TRUE(home.agent->waitUntilIdle(30000));
+    const qsizetype heard = sink->playedWhole().size();
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(home.grid(), Qt::Key_Down);
+    }
+    ASSERT_TRUE(home.agent->waitUntilIdle(30000));
+    EXPECT_EQ(sink->playedWhole().mid(heard), (QStringList{speech::normalizeForSpeech("一通目"),
+                                                           speech::normalizeForSpeech("古い")}));
 
     w.menuAction("arrow_reading")->trigger();
-    EXPECT_FALSE(w.menuAction("arrow_reading")->isChecked());
     EXPECT_EQ(home.spoken().last(), "矢印で件名を読みません");
-    qsizetype mark = home.spoken().size();
-    QTest::keyClick(grid, Qt::Key_Down);
-    EXPECT_TRUE(home.spokenSince(mark).isEmpty());
-
-    // The next start remembers the choice.
-    home.window.reset();
-    MainWindow& again = home.start();
-    EXPECT_FALSE(again.menuAction("arrow_reading")->isChecked());
-    home.grid()->setFocus();
-    mark = home.spoken().size();
-    QTest::keyClick(home.grid(), Qt::Key_Down);
-    EXPECT_TRUE(home.spokenSince(mark).isEmpty());
+    for (const bool restarted : {false, true}) {  // the choice is kept for the next start
+        SCOPED_TRACE(restarted);
+        if (restarted) {
+            home.window.reset();
+            home.start();
+        }
+        EXPECT_FALSE(home.window->menuAction("arrow_reading")->isChecked());
+        ASSERT_TRUE(home.focus(home.grid()));
+        EXPECT_EQ(home.saidDuring([&] { QTest::keyClick(home.grid(), Qt::Key_Down); }),
+                  QStringList{});
+    }
 }
 
-TEST(MailList, EveryMailOfALargeFolderCanBeReachedFromTheKeyboard) {
+TEST(MailList, EveryMailOfALargeFolderIsListedOnceInOrderAndReachedFromTheKeyboard) {
     MailerHome home;
+    // Many mails share a receipt time (one receive): the id orders them.
     const int kMails = 3 * MailListModel::kPageSize + 7;
     std::vector<NewMailRow> rows;
     for (int i = 0; i < kMails; ++i) {
-        rows.push_back({kMorning.addSecs(i), "f", "s", QString("件名%1").arg(i), "", ""});
+        rows.push_back({kMorning.addSecs(i / 100), "f", "s", QString("件名%1").arg(i), "", ""});
     }
     home.store().insertReceivedMails(rows);
     MainWindow& w = home.start();
     EXPECT_TRUE(home.spoken().contains(QString("メール数は%1").arg(kMails)));
     EXPECT_EQ(w.mailList().mail_count(), kMails);
     QTableView* grid = home.grid();
-    grid->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }, 2000));
+    ASSERT_TRUE(home.focus(grid));
     for (int presses = 0; presses < 10 * kMails && grid->currentIndex().row() < kMails; ++presses) {
         QTest::keyClick(grid, Qt::Key_PageDown);
     }
     EXPECT_EQ(grid->currentIndex().row(), kMails);
     EXPECT_EQ(home.spoken().mid(home.spoken().size() - 2), (QStringList{"件名0", "s"}));
+    ASSERT_EQ(grid->model()->rowCount(), 1 + kMails);
+    std::set<int> ids;
+    for (int row = 1; row <= kMails; ++row) {
+        // Newest first: subjects count down from the last inserted.
+        const QModelIndex cell = grid->model()->index(row, 2);
+        ASSERT_EQ(cell.data().toString(), QString("件名%1").arg(kMails - row)) << row;
+        ids.insert(cell.data(MailListModel::kMailIdRole).toInt());
+    }
+    EXPECT_EQ(ids.size(), std::size_t(kMails));
 }
 
 TEST(MailList, TheSenderIsHeardByName) {

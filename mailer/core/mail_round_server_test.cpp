@@ -73,19 +73,21 @@ class MailRound : public ::testing::Test {
         }
         return -1;
     }
-    const MailListRow* stored(const QString& folder, const QString& subject) {
-        rows = home.store().mailsInFolder(folder);
-        for (const MailListRow& row : rows) {
-            if (row.subject == subject) {
-                return &row;
+    // Each folder's mails as "folder: subject, subject*" (sorted; * unread).
+    QString storedMails() {
+        QStringList folders;
+        for (const Folder& folder : home.store().folders()) {
+            QStringList mails;
+            for (const MailListRow& mail : home.store().mailsInFolder(folder.name)) {
+                mails << mail.subject + (mail.readflag == kUnread ? "*" : "");
             }
+            mails.sort();
+            folders << folder.name + ": " + mails.join(", ");
         }
-        return nullptr;
+        return folders.join(" | ");
     }
     QStringList press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-        const qsizetype mark = home.spoken().size();
-        QTest::keyClick(widget, key, modifiers);
-        return home.spokenSince(mark);
+        return home.saidDuring([&] { QTest::keyClick(widget, key, modifiers); });
     }
     static bool waitForFocus(QWidget* widget) {
         return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 5000);
@@ -94,7 +96,6 @@ class MailRound : public ::testing::Test {
     DovecotServer pop{DovecotServer::Options{certificate().certFile(), certificate().keyFile()}};
     SmtpSinkServer smtp{{certificate().certFile(), certificate().keyFile(), true}};
     MailerHome home;
-    std::vector<MailListRow> rows;
 };
 
 TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
@@ -106,28 +107,19 @@ TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
     // Start-up receives both and says so.
     MainWindow& w = home.start();
     QStringList said = home.spoken();
-    ASSERT_GE(said.size(), 5) << said.join(" / ").toStdString();
+    ASSERT_GE(said.size(), 3) << said.join(" / ").toStdString();
     EXPECT_EQ(said.mid(1, 2), (QStringList{"メールが届いています[メールの数は]2", "メール数は2"}));
     EXPECT_EQ(QSet<QString>(said.begin() + 3, said.end()), (QSet<QString>{"会議の件", "お知らせ"}));
-    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 2);
+    EXPECT_EQ(storedMails(), "受信フォルダー: お知らせ*, 会議の件* | 保存フォルダー:  | ゴミ箱: ");
     EXPECT_EQ(pop.messageCount(), 0);
-    ASSERT_TRUE(stored(kReceivedFolder, "会議の件"));
-    EXPECT_EQ(stored(kReceivedFolder, "会議の件")->readflag, kUnread);
 
     // Read the meeting mail.
-    grid()->setFocus(Qt::OtherFocusReason);
-    ASSERT_TRUE(waitForFocus(grid()));
+    ASSERT_TRUE(home.focus(grid()));
     w.mailList().setCurrentCell(rowOf("会議の件"), 1);
-    said = press(grid(), Qt::Key_Return);
-    ASSERT_EQ(said.size(), 2) << said.join(" / ").toStdString();
-    EXPECT_EQ(said[0], "会議の件");
     // The transcript writes a line break as "\n".
-    const QString storedBody = home.store().mailBody(stored(kReceivedFolder, "会議の件")->id)->body;
-    EXPECT_TRUE(storedBody.startsWith(meetingBody));
-    EXPECT_EQ(said[1], QString(storedBody).replace("\n", "\\n"));
+    EXPECT_EQ(press(grid(), Qt::Key_Return), (QStringList{"会議の件", meetingBody + "\\n"}));
     EXPECT_EQ(home.control<QTextEdit>("bodytext")->toPlainText().trimmed(), meetingBody);
-    EXPECT_EQ(stored(kReceivedFolder, "会議の件")->readflag, kRead);
-    EXPECT_EQ(stored(kReceivedFolder, "お知らせ")->readflag, kUnread);
+    EXPECT_EQ(storedMails(), "受信フォルダー: お知らせ*, 会議の件 | 保存フォルダー:  | ゴミ箱: ");
 
     // Reply with ESC, write a line, send with ESC.
     press(grid(), Qt::Key_Escape);
@@ -144,8 +136,6 @@ TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
     const auto captured = smtp.captured();
     ASSERT_EQ(captured.size(), 1);
     EXPECT_EQ(captured[0].envelope.value("rcpt_tos").toArray(), QJsonArray{"sato@example.jp"});
-    EXPECT_EQ(captured[0].envelope.value("mail_from").toString(), "testuser@example.jp");
-    EXPECT_TRUE(captured[0].envelope.value("tls").toBool());
 
     // The reply comes back through the mailbox. A new mail is begun and left
     // empty, so that receiving sends nothing again.
@@ -157,11 +147,11 @@ TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
     said = press(grid(), Qt::Key_M, Qt::ControlModifier);
     EXPECT_EQ(said, QStringList{"1通のメールを受信しました"});
     EXPECT_EQ(smtp.captured().size(), 1);
-    const MailListRow* reply = stored(kReceivedFolder, "Re: 会議の件");
-    ASSERT_TRUE(reply);
-    const int replyId = reply->id;
-    EXPECT_TRUE(reply->mailfrom.contains("testuser@example.jp"));
-    EXPECT_TRUE(home.store().mailBody(replyId)->body.contains("承知しました。"));
+    EXPECT_EQ(storedMails(),
+              "受信フォルダー: Re: 会議の件*, お知らせ*, 会議の件 | 保存フォルダー:  | ゴミ箱: ");
+    const MailListRow reply = home.store().mailsInFolder(kReceivedFolder).front();
+    EXPECT_TRUE(reply.mailfrom.contains("testuser@example.jp"));
+    EXPECT_TRUE(home.store().mailBody(reply.id)->body.contains("承知しました。"));
 
     // The list is refilled by choosing the received folder.
     QTest::keyClick(grid(), Qt::Key_Y, Qt::ControlModifier);
@@ -181,9 +171,9 @@ TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
     EXPECT_EQ(press(folderList(), Qt::Key_Down), QStringList{"保存フォルダー"});
     EXPECT_EQ(press(folderList(), Qt::Key_Insert),
               QStringList{"メールをフォルダー[保存フォルダー]に移動しました"});
-    ASSERT_TRUE(stored("保存フォルダー", "Re: 会議の件"));
-    EXPECT_EQ(stored("保存フォルダー", "Re: 会議の件")->id, replyId);
-    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 2);
+    EXPECT_EQ(storedMails(),
+              "受信フォルダー: お知らせ*, 会議の件 | 保存フォルダー: Re: 会議の件* | ゴミ箱: ");
+    EXPECT_EQ(home.store().mailsInFolder("保存フォルダー").front().id, reply.id);
     EXPECT_EQ(rowOf("Re: 会議の件"), -1);
 
     // Delete the notice.
@@ -191,10 +181,7 @@ TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
     ASSERT_TRUE(waitForFocus(grid()));
     w.mailList().setCurrentCell(rowOf("お知らせ"), 1);
     EXPECT_EQ(press(grid(), Qt::Key_Delete), QStringList{"メールを削除しました"});
-    EXPECT_FALSE(stored(kReceivedFolder, "お知らせ"));
-    ASSERT_EQ(home.store().mailCount(kReceivedFolder), 1);
-    EXPECT_EQ(stored(kReceivedFolder, "会議の件")->readflag, kRead);
-    EXPECT_EQ(home.store().mailCount("保存フォルダー"), 1);
+    EXPECT_EQ(storedMails(), "受信フォルダー: 会議の件 | 保存フォルダー: Re: 会議の件* | ゴミ箱: ");
     EXPECT_EQ(grid()->model()->rowCount(), 2);
     EXPECT_EQ(rowOf("会議の件"), 1);
 

@@ -1,21 +1,13 @@
 #include "main_window.h"
-#include "agent.h"
-#include "character.h"
 #include "focus_convention.h"
-#include "mail_store.h"
+#include "help_text.h"
 #include "window_test_support.h"
 
 #include <QAccessible>
-#include <QAction>
-#include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -33,168 +25,29 @@ int modeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
-bool isTime(const QString& text) {
-    return QRegularExpression("^\\d\\d時\\d\\d分$").match(text).hasMatch();
+void setMode(const QString& path, mode_t mode) {
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
 }
 
 }  // namespace
 
-TEST(MainWindow, StartUpOnAFreshFolderSaysTheTimeFirst) {
+TEST(MainWindow, AFreshFolderSaysTheTimeAsksForAnAccountNamesEveryControlAndPausesOnFarewell) {
     MailerHome home;
+    QStringList spokenWhenFormOpened;
+    home.firstUse = [&] { spokenWhenFormOpened = home.spoken(); };
     MainWindow& w = home.start();
     EXPECT_TRUE(QFile::exists(home.storePath()));
     EXPECT_TRUE(QDir(home.mailDir()).exists());
-    EXPECT_EQ(w.mail_dir(), home.mailDir());
-    ASSERT_FALSE(home.spoken().isEmpty());
-    EXPECT_TRUE(isTime(home.spoken().first())) << home.spoken().first().toStdString();
-    EXPECT_EQ(w.windowTitle(), "Orvane Mailer V 2.0");
-    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(home.control<QLabel>("shortcut01")->text(),
-              "[ctrl-A:メール一覧　ctrl-N:メール作成 CTRL-R:返信 CTRL-P:件名");
-    EXPECT_EQ(home.control<QLabel>("shortcut02")->text(),
-              "[矢印:選択 ENTER:読む INS:送信者をアドレス帳へ登録 DEL:削除 ESC:返信 SPACE:移動]");
-    EXPECT_EQ(w.current_folder(), kReceivedFolder);
-    ASSERT_NE(w.character(), nullptr);
-    EXPECT_TRUE(w.character()->isVisible());
-    EXPECT_EQ(w.character()->position(), QPoint(400, 300));
-    EXPECT_EQ(w.character()->languageId(), 1041);
-    EXPECT_FALSE(w.character()->soundEffectsOn());
-    EXPECT_GT(w.panes_height(), 0);
-}
-
-TEST(MainWindow, FirstUseSpeaksPausesAndOpensTheAccountFormBeforeAnythingIsListed) {
-    MailerHome home;
-    QStringList spokenWhenFormOpened;
-    home.firstUse = [&] {
-        spokenWhenFormOpened = home.spoken();
-        home.store().insertAccount(
-            {"pop3://127.0.0.1:1", "s", "u", "p", "me@example.jp", "n", "t"});
-    };
-    home.rcvAnswers = {QStringList{"0 0"}};
-    MainWindow& w = home.start();
-    ASSERT_EQ(home.settings->firstUseShown, 1);
     ASSERT_EQ(spokenWhenFormOpened.size(), 2);
-    EXPECT_TRUE(isTime(spokenWhenFormOpened[0]));
+    EXPECT_TRUE(QRegularExpression("^\\d\\d時\\d\\d分$").match(spokenWhenFormOpened[0]).hasMatch())
+        << spokenWhenFormOpened[0].toStdString();
     EXPECT_EQ(spokenWhenFormOpened[1],
               "はじめてのご使用です　メールアカウントの設定を行ってください");
-    EXPECT_EQ(home.mailFake->sleeps.value(0), 4);
-    // Start-up goes on with the account typed in: its mailbox is asked.
-    ASSERT_FALSE(home.mailFake->calls.isEmpty());
-    EXPECT_EQ(home.mailFake->calls[0].args.value(0), "pop3://127.0.0.1:1");
-    EXPECT_EQ(w.state().accounts.size(), 1u);
-    EXPECT_EQ(home.spoken().mid(2), (QStringList{"新規メールは有りません", "新着メールは有りません",
-                                                 "未読メールは有りません"}));
-}
+    EXPECT_EQ(home.mailFake->sleeps, QList<int>{4});
+    EXPECT_TRUE(w.character()->isVisible());
 
-TEST(MainWindow, MenuBarHoldsEveryCaptionAndShortcut) {
-    struct Row {
-        const char* name;
-        const char* caption;
-        QKeySequence shortcut;
-    };
-    const Row expected[] = {
-        {"f", "ファイル(&F)", {}},
-        {"newmail", "新規作(&N)", {}},
-        {"fend", "終了(&X)", {}},
-        {"e", "編集", {}},
-        {"display_mail_list", "受信メール一覧", {}},
-        {"d", "表示(&V)", {}},
-        {"chose_folder", "フォルダへ移動(&G)", QKeySequence("Ctrl+Y")},
-        {"arrow_reading", "矢印で件名を読む", {}},
-        {"tool", "ツール(&T)", {}},
-        {"receive", "送受信(&S)", QKeySequence("Ctrl+M")},
-        {"mail_check", "メールチェック(&C)", {}},
-        {"speak_unread_mail", "未読メールを読む(&R)", QKeySequence("Ctrl+U")},
-        {"read_subject", "メール表題を読む(&P)", {}},
-        {"t1", "", {}},
-        {"t_address", "アドレス帳(&B)", {}},
-        {"t_add_address", "送信者をアドレス帳に登録する(&D)", {}},
-        {"t2", "", {}},
-        {"t_account", "アカウント(&A)", {}},
-        {"t_option", "オプション(&O)", {}},
-        {"msg", "メッセージ(&M)", {}},
-        {"msg_create", "メッセージの作成(&N)", QKeySequence("Ctrl+N")},
-        {"move_to_mail_list", "メール一覧へ移動(&A)", QKeySequence("Ctrl+A")},
-        {"msg_confirtm", "作成したメールの確認", {}},
-        {"md6", "", {}},
-        {"msg_template", "ひな形(&U)", {}},
-        {"md1", "", {}},
-        {"msg_replay", "送信者への返信(&R)", QKeySequence("Ctrl+R")},
-        {"h", "ヘルプ(&H)", {}},
-        {"help_help", "音声説明", QKeySequence("F1")},
-        {"htmlhelp", "ＨＴＭＬ説明(&R)", {}},
-    };
-    MailerHome home;
-    MainWindow& w = home.start();
-    std::size_t at = 0;
-    for (QAction* top : w.menuBar()->actions()) {
-        ASSERT_LT(at, std::size(expected));
-        EXPECT_EQ(top->menu()->objectName(), expected[at].name);
-        EXPECT_EQ(top->text(), expected[at].caption);
-        ++at;
-        for (QAction* item : top->menu()->actions()) {
-            ASSERT_LT(at, std::size(expected));
-            const Row& row = expected[at++];
-            SCOPED_TRACE(row.name);
-            EXPECT_EQ(item->objectName(), row.name);
-            EXPECT_EQ(item->isSeparator(), QString(row.caption).isEmpty());
-            if (!item->isSeparator()) {
-                EXPECT_EQ(item->text(), row.caption);
-            }
-            EXPECT_EQ(item->shortcut(), row.shortcut);
-        }
-    }
-    EXPECT_EQ(at, std::size(expected));
-    EXPECT_TRUE(w.menuAction("arrow_reading")->isCheckable());
-    EXPECT_TRUE(w.menuAction("arrow_reading")->isChecked());
-}
-
-TEST(MainWindow, F1SpeaksThePlaceHelpThenTheGeneralHelp) {
-    // help.txt has text before its first marked line: entry 0.
-    MailerHome home;
-    MainWindow& w = home.start();
-    const HelpTexts& help = w.help_text();
-    ASSERT_FALSE(help[0].isEmpty());
-    ASSERT_FALSE(help[6].isEmpty());
-    qsizetype mark = home.spoken().size();
-    w.menuAction("help_help")->trigger();
-    EXPECT_EQ(home.spokenSince(mark), (QStringList{help[0], help[1]}));
-    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), "ヘルプ");
-
-    auto* book = home.control<QListWidget>("List2");
-    book->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.input_mode() == kModeAddressBook; }, 2000));
-    mark = home.spoken().size();
-    QTest::keyClick(book, Qt::Key_F1);
-    EXPECT_EQ(home.spokenSince(mark), (QStringList{help[6], help[1]}));
-}
-
-TEST(MainWindow, PlacesTakeFocusColourAndWindowKeysWinInFields) {
-    MailerHome home;
-    MainWindow& w = home.start();
-    auto* grid = home.grid();
-    auto* mailto = home.control<QLineEdit>("mailto");
-    mailto->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return mailto->hasFocus(); }, 2000));
-    EXPECT_EQ(w.input_mode(), kModeAddressOrSubject);
-    EXPECT_EQ(mailto->palette().color(QPalette::Base), focus_color);
-
-    QTest::keyClick(mailto, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(grid->hasFocus());
-    EXPECT_EQ(w.input_mode(), kModeMailList);
-    EXPECT_EQ(mailto->palette().color(QPalette::Base), normal_color);
-    EXPECT_EQ(grid->palette().color(QPalette::Base), focus_color);
-    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
-
-    QTest::keyClick(grid, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_TRUE(home.control<QListWidget>("List1")->hasFocus());
-    EXPECT_EQ(w.input_mode(), kModeFolderList);
-    EXPECT_EQ(grid->palette().color(QPalette::Base), normal_color);
-}
-
-TEST(MainWindow, EveryControlHasAScreenReaderNameAndTheGridACurrentCell) {
-    MailerHome home;
-    MainWindow& w = home.start();
+    // Every control has a name for screen readers; the grid keeps a current
+    // cell also when a refill clears its rows.
     QAccessible::setActive(true);
     for (QWidget* widget : w.findChildren<QWidget*>()) {
         if (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_")) {
@@ -202,52 +55,48 @@ TEST(MainWindow, EveryControlHasAScreenReaderNameAndTheGridACurrentCell) {
         }
         QAccessibleInterface* ui = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(ui, nullptr) << widget->objectName().toStdString();
-        EXPECT_FALSE(ui->text(QAccessible::Name).isEmpty())
-            << widget->objectName().toStdString() << " " << widget->metaObject()->className();
+        EXPECT_FALSE(ui->text(QAccessible::Name).isEmpty()) << widget->objectName().toStdString();
     }
-    EXPECT_EQ(home.grid()->currentIndex(), home.grid()->model()->index(0, 1));
-    // Refilling clears the rows; the grid keeps a current cell throughout.
+    QAccessible::setActive(false);
     w.mailList().init_mail_grid();
     EXPECT_TRUE(home.grid()->currentIndex().isValid());
-    QAccessible::setActive(false);
-}
 
-TEST(MainWindow, StoreAndMailFolderAreForTheUserAloneAlsoWhenFoundOpen) {
-    MailerHome home;
-    ASSERT_TRUE(QDir().mkpath(home.mailDir()));
-    ASSERT_EQ(::chmod(QFile::encodeName(home.mailDir()).constData(), 0755), 0);
-    home.store().addAddress("名", "x@example.jp");  // WAL and SHM exist now
-    for (const QString& file : MailStore::storeFiles(home.storePath())) {
-        ::chmod(QFile::encodeName(file).constData(), 0644);
-    }
-    home.start();
-    EXPECT_EQ(modeOf(home.mailDir()), 0700);
-    for (const QString& file : MailStore::storeFiles(home.storePath())) {
-        SCOPED_TRACE(file.toStdString());
-        if (QFile::exists(file)) {
-            EXPECT_EQ(modeOf(file), 0600);
-        }
-    }
-}
-
-TEST(MainWindow, FarewellPausesFourSecondsThenEnds) {
-    MailerHome home;
-    MainWindow& w = home.start();
     w.menuAction("fend")->trigger();
     EXPECT_EQ(home.spoken().last(), "プログラムを終了します");
-    EXPECT_EQ(home.mailFake->sleeps.size(), 2);  // the first-use pause, then this one
-    EXPECT_EQ(home.mailFake->sleeps.last(), 4);
+    EXPECT_EQ(home.mailFake->sleeps, (QList<int>{4, 4}));
     EXPECT_EQ(home.quitStatus, 0);
 }
 
-TEST(MainWindow, ManualIsHandedToTheDesktopAndFailuresAreSpoken) {
+TEST(MainWindow, F1SpeaksTheFocusedPlacesHelpThenTheGeneralHelpAndTheManualGoesToTheDesktop) {
+    // help.txt has text before its first marked line: entry 0.
     MailerHome home;
-    QFile::copy(test::sourceFile("mailer/resources/はじめにお読みください.html"),
-                home.dir.filePath("はじめにお読みください.html"));
     MainWindow& w = home.start();
-    w.menuAction("htmlhelp")->trigger();
-    EXPECT_EQ(home.openedDocuments, QStringList{home.dir.filePath("はじめにお読みください.html")});
+    const HelpTexts& help = w.help_text();
+    ASSERT_FALSE(help[0].isEmpty());
+    ASSERT_FALSE(help[6].isEmpty());
+    EXPECT_EQ(home.saidDuring([&] { w.menuAction("help_help")->trigger(); }),
+              (QStringList{help[0], help[1]}));
+    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), "ヘルプ");
 
+    // The focused place takes the focus colour and its own help.
+    auto* book = home.control<QListWidget>("List2");
+    ASSERT_TRUE(home.focus(book));
+    EXPECT_EQ(w.input_mode(), kModeAddressBook);
+    EXPECT_EQ(book->palette().color(QPalette::Base), focus_color);
+    EXPECT_EQ(home.grid()->palette().color(QPalette::Base), normal_color);
+    EXPECT_EQ(home.saidDuring([&] { QTest::keyClick(book, Qt::Key_F1); }),
+              (QStringList{help[6], help[1]}));
+    QTest::keyClick(book, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(home.grid()->hasFocus());
+    EXPECT_EQ(book->palette().color(QPalette::Base), normal_color);
+    EXPECT_EQ(home.grid()->palette().color(QPalette::Base), focus_color);
+    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), kReceivedFolder);
+
+    // The manual goes to the desktop; a desktop that cannot open it is said.
+    const QString manual = home.dir.filePath("はじめにお読みください.html");
+    QFile::copy(test::sourceFile("mailer/resources/はじめにお読みください.html"), manual);
+    w.menuAction("htmlhelp")->trigger();
+    EXPECT_EQ(home.openedDocuments, QStringList{manual});
     home.openSucceeds = false;
     w.menuAction("htmlhelp")->trigger();
     EXPECT_TRUE(home.spoken().last().startsWith("エラー："));
@@ -255,54 +104,101 @@ TEST(MainWindow, ManualIsHandedToTheDesktopAndFailuresAreSpoken) {
     EXPECT_FALSE(home.quitStatus.has_value());
 }
 
-TEST(MainWindow, MissingHelpIsReportedAndStartUpGoesOn) {
-    MailerHome home;
-    QFile::remove(home.dir.filePath("help.txt"));
-    // Beside the test executable there is no help.txt either.
-    MainWindow& w = home.start();
-    EXPECT_TRUE(home.spoken().join('\n').contains("help.txt"));
-    EXPECT_TRUE(home.spoken().contains("新着メールは有りません"));
-    w.menuAction("help_help")->trigger();  // empty help speaks nothing, no crash
+// Text before the first marked line is entry 0; each marked line starts the
+// next entry. A closing line advances too, and the line taken in its place
+// ("x") is kept unless it closes as well, in which case it and the next go.
+TEST(HelpText, MarkedLinesStartEntriesClosingLinesDropTheLineAfterAndExtraMarksAreHarmless) {
+    auto help = parseHelpText({"前置き", "続き", "<全体>", "一", "二", "<一覧>", "三"});
+    EXPECT_EQ(help[0], "前置き続き");
+    EXPECT_EQ(help[1], "一二");
+    EXPECT_EQ(help[2], "三");
+    EXPECT_EQ(help[3], "");
+
+    help = parseHelpText({"<a>", "一", "</a>", "x", "<b>", "</b>", "捨てる", "残る"});
+    EXPECT_EQ(help[1], "一");
+    EXPECT_EQ(help[2], "x");
+    EXPECT_EQ(help[3], "残る");
+
+    EXPECT_EQ(parseHelpText({"a", "<"})[0], "a");
+    QStringList lines;
+    for (int i = 0; i < 15; ++i) {
+        lines << "<" << QString::number(i);
+    }
+    EXPECT_EQ(parseHelpText(lines)[10], "9");
 }
 
-TEST(MainWindow, MissingCharacterFileIsSaidByADefaultCharacter) {
+TEST(MainWindow, StoreAndMailFolderAreForTheUserAloneAlsoWhenFoundOpen) {
     MailerHome home;
-    QFile::remove(home.dir.filePath("characters/genie.acs"));
-    MainWindow& w = home.start();
-    ASSERT_NE(w.character(), nullptr);
-    const QStringList said = home.spoken();
-    ASSERT_GE(said.size(), 2);
-    EXPECT_TRUE(said.first().startsWith("エラー：")) << said.first().toStdString();
-    EXPECT_TRUE(said.first().contains("genie.acs"));
-    EXPECT_TRUE(isTime(said[1]));
+    ASSERT_TRUE(QDir().mkpath(home.mailDir()));
+    setMode(home.mailDir(), 0755);
+    home.store().addAddress("名", "x@example.jp");  // WAL and SHM exist now
+    const QStringList files = MailStore::storeFiles(home.storePath());
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(QFile::exists(file));
+        EXPECT_EQ(modeOf(file), 0600);  // private from the start
+        setMode(file, 0644);
+    }
+    home.start();
+    EXPECT_EQ(modeOf(home.mailDir()), 0700);
+    for (const QString& file : files) {
+        EXPECT_EQ(modeOf(file), 0600) << file.toStdString();
+    }
+    // The store made private again when it is opened.
+    home.window.reset();
+    setMode(home.storePath(), 0644);
+    EXPECT_TRUE(MailStore::open(home.storePath()).ok());
+    EXPECT_EQ(modeOf(home.storePath()), 0600);
 }
 
-TEST(MailerProgram, RefusesAStoreThatIsNotADatabaseAndLeavesItAlone) {
+TEST(MainWindow, AMissingShippedFileIsNamedAndStartUpGoesOn) {
+    for (const char* missing : {"help.txt", "characters/genie.acs"}) {
+        SCOPED_TRACE(missing);
+        MailerHome home;
+        QFile::remove(home.dir.filePath(missing));  // nor is it beside the test
+        MainWindow& w = home.start();
+        ASSERT_NE(w.character(), nullptr);
+        const QStringList said = home.spoken();
+        const QString name = QFileInfo(missing).fileName();
+        EXPECT_TRUE(said.filter("エラー：").join('\n').contains(name))
+            << said.join('/').toStdString();
+        EXPECT_EQ(said.last(), "未読メールは有りません");
+        w.menuAction("help_help")->trigger();  // empty or not, no crash
+    }
+}
+
+TEST(MailerProgram, RefusesAStoreThatIsNotOursSaysWhyAndLeavesItAlone) {
     const QString program = QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("orvane");
     if (!QFile::exists(program)) {
         GTEST_SKIP() << "orvane is not built";
     }
-    QTemporaryDir home;
-    const QByteArray garbage = QByteArray("PK\x03\x04 not a store ", 20).repeated(100);
-    QFile f(home.filePath("speak_mail.mdb"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(garbage);
-    f.close();
-
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ORVANE_HOME", home.path());
-    env.insert("ORVANE_TRANSCRIPT", home.filePath("t.txt"));
-    env.insert("ORVANE_SPEECH", "none");
-    p.setProcessEnvironment(env);
-    p.start(program, {});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_NE(p.exitCode(), 0);
-    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-    EXPECT_TRUE(err.contains("speak_mail.mdb")) << err.toStdString();
-    const QStringList said = transcriptTexts(home.filePath("t.txt"));
-    ASSERT_FALSE(said.isEmpty());
-    EXPECT_TRUE(said.first().contains("speak_mail.mdb"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), garbage);
+    QByteArray jet(2048, '\0');
+    jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
+    const std::pair<const char*, QByteArray> rows[] = {
+        {"access", jet},
+        {"garbage", QByteArray("PK\x03\x04 not a store ", 20).repeated(100)},
+        {"truncated sqlite", QByteArray("SQLite format 3\0", 16) + QByteArray(100, 'x')},
+    };
+    for (const auto& [name, bytes] : rows) {
+        SCOPED_TRACE(name);
+        QTemporaryDir home;
+        QFile f(home.filePath("speak_mail.mdb"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ORVANE_HOME", home.path());
+        env.insert("ORVANE_TRANSCRIPT", home.filePath("t.txt"));
+        env.insert("ORVANE_SPEECH", "none");
+        p.setProcessEnvironment(env);
+        p.start(program, {});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_NE(p.exitCode(), 0);
+        EXPECT_TRUE(p.readAllStandardError().contains("speak_mail.mdb"));
+        EXPECT_TRUE(transcriptTexts(home.filePath("t.txt")).value(0).contains("speak_mail.mdb"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), bytes);
+        EXPECT_FALSE(QFile::exists(f.fileName() + "-wal"));
+    }
 }

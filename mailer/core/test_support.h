@@ -1,5 +1,7 @@
 #pragma once
 
+#include "qstring_printer.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -14,11 +16,4 @@ inline QStringList transcriptTexts(const QString& path) {
         texts << line.section('\t', 1);
     }
     return texts;
-}
-
-#include <ostream>
-
-// Readable QString values in GoogleTest failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
 }

@@ -44,7 +44,6 @@ class ScriptedSettings : public SettingsPlaces {
         return !state_.accounts.empty();
     }
     void showFirstUse() override {
-        ++firstUseShown;
         if (firstUse_) {
             firstUse_();
         }
@@ -62,16 +61,12 @@ class ScriptedSettings : public SettingsPlaces {
                                          current->fields.password}
                              : PopValues{};
     }
-    void t_account_Click() override { ++accountListShown; }
+    void t_account_Click() override {}
     void read_options() override {
         state_.signature = store_.signature().signature;
         state_.recording_seconds = store_.voice().sec;
     }
-    void t_option_Click() override { ++optionsShown; }
-
-    int firstUseShown = 0;
-    int accountListShown = 0;
-    int optionsShown = 0;
+    void t_option_Click() override {}
 
   private:
     MailStore& store_;
@@ -132,7 +127,6 @@ class MailerHome {
             }
             auto fake = std::make_unique<mail::FakeMailComponent>();
             fake->rcvAnswers = rcvAnswers;
-            fake->readAnswers = readAnswers;
             mailFake = fake.get();
             return fake;
         };
@@ -146,9 +140,7 @@ class MailerHome {
             if (createSettings) {
                 return createSettings(s, announcer, state, main);
             }
-            auto scripted = std::make_unique<ScriptedSettings>(s, state, firstUse);
-            settings = scripted.get();
-            return scripted;
+            return std::make_unique<ScriptedSettings>(s, state, firstUse);
         };
         services.openDocument = [this](const QString& path) {
             openedDocuments << path;
@@ -169,6 +161,17 @@ class MailerHome {
     QStringList spoken() const { return transcriptTexts(transcriptPath()); }
     // What was spoken since `mark` (a size of spoken() taken before).
     QStringList spokenSince(qsizetype mark) const { return spoken().mid(mark); }
+    // What was spoken while `act` ran.
+    QStringList saidDuring(const std::function<void()>& act) const {
+        const qsizetype mark = spoken().size();
+        act();
+        return spokenSince(mark);
+    }
+    // Gives `widget` the focus; false when it does not arrive.
+    static bool focus(QWidget* widget) {
+        widget->setFocus(Qt::OtherFocusReason);
+        return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 5000);
+    }
 
     template <typename T>
     T* control(const char* name) const {
@@ -191,7 +194,6 @@ class MailerHome {
     std::unique_ptr<MainWindow> window;
     // Answers the fake component starts with (when createComponent is unset).
     QList<Expected<QStringList>> rcvAnswers;
-    QList<Expected<mail::ReceivedMail>> readAnswers;
     std::function<std::unique_ptr<mail::MailComponent>()> createComponent;
     // Another news component (a fake) instead of the real one.
     std::function<std::unique_ptr<news::NewsComponent>()> createNews;
@@ -200,7 +202,6 @@ class MailerHome {
     std::function<std::unique_ptr<SettingsPlaces>(MailStore&, Announcer&, MailerState&, QWidget*)>
         createSettings;
     mail::FakeMailComponent* mailFake = nullptr;
-    ScriptedSettings* settings = nullptr;
     QStringList openedDocuments;
     QStringList openedAttachments;
     bool openSucceeds = true;
