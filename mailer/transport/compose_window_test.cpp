@@ -1,132 +1,237 @@
-// Composing, replying and the address book through the keys of the real main
-// window: what is spoken, shown and handed to the mail component.
-#include "window_test_support.h"
+// Composing, reading back, replying and the address book through the keys of
+// the real main window: what is spoken, shown and handed to the mail component.
+#include "compose_test_support.h"
 
-#include "fake_mail_component.h"
-#include "mail_list.h"
+#include "address_book.h"
+#include "compose_fields.h"
 
-#include <QLineEdit>
+#include <QFocusEvent>
+#include <QLabel>
 #include <QListWidget>
-#include <QTableView>
-#include <QTest>
-#include <QTextEdit>
-
-#include <gtest/gtest.h>
 
 using namespace orvane;
 using namespace orvane::mailer;
-using orvane::mailer::test::MailerHome;
+using namespace orvane::mailer::test;
 
 namespace {
 
-template <typename W>
-void waitForFocus(W* widget) {
-    ASSERT_TRUE(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
-}
+const QString kSignature = "山田太郎\nyamada@example.jp";
+const QString kSubjectPrompt = "メール件名を入力してください";
 
-}  // namespace
-
-TEST(ComposeWindow, CtrlNCompletesTheAddressAndEscSendsWhatWasTyped) {
-    MailerHome home;
-    home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
-    home.store().addAddress("田中 ", "tanaka@example.jp");
-    home.store().setSignature("-- \n佐藤");
-    MainWindow& w = home.start();
-    auto* mailto = home.control<QLineEdit>("mailto");
-    auto* subject = home.control<QLineEdit>("subject");
-    auto* body = home.control<QTextEdit>("body");
-
-    QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
-    waitForFocus(mailto);
-    const qsizetype mark = home.spoken().size();
-    QTest::keyClicks(mailto, "tan");
-    QTest::keyClick(mailto, Qt::Key_Tab);
-    waitForFocus(subject);
-    EXPECT_EQ(mailto->text(), "tanaka@example.jp");
-    QTest::keyClicks(subject, "Hello");
-    QTest::keyClick(subject, Qt::Key_Tab);
-    waitForFocus(body);
-    EXPECT_EQ(body->toPlainText(), "\n-- \n佐藤");
-    QTest::keyClick(body, Qt::Key_Escape);
-
-    ASSERT_NE(home.mailFake, nullptr);
-    const auto sent = std::find_if(home.mailFake->calls.begin(), home.mailFake->calls.end(),
-                                   [](const auto& call) { return call.method == "SendMail"; });
-    ASSERT_NE(sent, home.mailFake->calls.end());
-    EXPECT_EQ(sent->args[1], "tanaka@example.jp");
-    EXPECT_EQ(sent->args[2], "me@example.jp");
-    EXPECT_EQ(sent->args[3], "Hello");
-    EXPECT_EQ(sent->args[4], "\n-- \n佐藤");
-    const QStringList said = home.spokenSince(mark);
-    EXPECT_TRUE(said.contains("送信先を入力してください") || said.contains("田中 "));
-    EXPECT_EQ(said.last(), "メールをtanaka@example.jpへ送信しました");
-    // The fields keep their texts.
-    EXPECT_EQ(mailto->text(), "tanaka@example.jp");
-}
-
-TEST(ComposeWindow, EscInTheBodyWithoutARecipientIsRefusedAloud) {
-    MailerHome home;
-    home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
-    MainWindow& w = home.start();
-    auto* body = home.control<QTextEdit>("body");
-    body->setFocus();
-    waitForFocus(body);
-    const qsizetype mark = home.spoken().size();
-    QTest::keyClick(body, Qt::Key_Escape);
-    EXPECT_EQ(home.spokenSince(mark), QStringList{"送信先が入力されていません"});
+// The arguments of every SendMail handed to the mail component.
+QList<QStringList> sends(const MailerHome& home) {
+    QList<QStringList> found;
     for (const auto& call : home.mailFake->calls) {
-        EXPECT_NE(call.method, "SendMail");
+        if (call.method == "SendMail") {
+            found << call.args;
+        }
     }
-    (void)w;
+    return found;
 }
 
-TEST(ComposeWindow, CtrlRRepliesToTheCurrentMailAndIsRefusedOnTheHeaderRow) {
+class ComposeWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
+        home.store().setSignature(kSignature);
+    }
+    QStringList press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = {}) {
+        const qsizetype mark = home.spoken().size();
+        QTest::keyClick(widget, Qt::Key(key), modifiers);
+        return home.spokenSince(mark);
+    }
+
     MailerHome home;
-    home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
+};
+
+TEST_F(ComposeWindow, EscSendsWithTheCurrentAccountAndSaysWhyItCannot) {
+    // Start-up's mail check leaves the working POP values at this one.
+    home.addAccount("pop3://127.0.0.1:2", "other@example.jp", false, "other", "secret");
+    home.start();
+    auto* body = home.control<QTextEdit>("body");
+    body->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(waitForFocus(body));
+    const QStringList noRecipient{"送信先が入力されていません"};
+    EXPECT_EQ(press(body, Qt::Key_Enter, Qt::KeypadModifier), noRecipient);
+    EXPECT_EQ(press(body, Qt::Key_Escape), noRecipient);
+    home.control<QLineEdit>("mailto")->setText("tanaka@example.jp");
+    EXPECT_EQ(press(body, Qt::Key_Escape),
+              (QStringList{"メールを送信します", "メールをtanaka@example.jpへ送信しました"}));
+    EXPECT_EQ(sends(home),
+              (QList<QStringList>{{"smtp://127.0.0.1:1", "tanaka@example.jp", "me@example.jp", "",
+                                   "\n\n" + kSignature, "", "testuser"}}));
+    // The POP login before sending is the current account's.
+    const auto login = std::find_if(home.mailFake->calls.begin(), home.mailFake->calls.end(),
+                                    [](const auto& call) { return call.args.value(3) == "LIST"; });
+    ASSERT_NE(login, home.mailFake->calls.end());
+    EXPECT_EQ(login->args.mid(0, 3), (QStringList{"pop3://127.0.0.1:1", "testuser", "testpass"}));
+}
+
+TEST(ComposeWindowWithoutACurrentAccount, EscSaysSoAndSendsNothing) {
+    MailerHome home;
+    home.addAccount("pop3://127.0.0.1:1", "me@example.jp", false);
+    home.start();
+    auto* body = home.control<QTextEdit>("body");
+    body->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(waitForFocus(body));
+    home.control<QLineEdit>("mailto")->setText("tanaka@example.jp");
+    const qsizetype mark = home.spoken().size();
+    QTest::keyClick(body, Qt::Key_Escape);
+    EXPECT_EQ(
+        home.spokenSince(mark),
+        (QStringList{"メールを送信します",
+                     "メールを送信できませんでした：送信に使うアカウントが設定されていません"}));
+    EXPECT_TRUE(sends(home).isEmpty());
+}
+
+TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextLiterally) {
+    home.store().addAddress("田中花子", "tanaka@example.jp");
+    home.store().addAddress("百", "100%off@example.jp");
+    home.store().addAddress(" ", "a_b@example.jp");
+    home.store().addAddress("オハラ", "o'hara@example.jp");
+    home.start();
+    auto* mailto = home.control<QLineEdit>("mailto");
+    struct Row {
+        const char* name;
+        QString typed;
+        QString field;
+        QString person;  // said before the address
+    };
+    const Row rows[] = {
+        {"a prefix completes and names the person", "tan", "tanaka@example.jp", "田中花子"},
+        {"no match stays as typed", "zz@example.jp", "zz@example.jp", ""},
+        {"a percent sign is a plain character", "100%", "100%off@example.jp", "百"},
+        {"a percent sign matches nothing else", "%", "%", ""},
+        {"an underscore is a plain character", "axb", "axb", ""},
+        {"a blank name says only the address", "a_", "a_b@example.jp", ""},
+        {"a quote breaks nothing", "o'h", "o'hara@example.jp", "オハラ"},
+        {"an empty field says nothing", "", "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        mailto->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(waitForFocus(mailto));
+        typeText(mailto, row.typed);
+        QStringList said = row.person.isEmpty() ? QStringList{} : QStringList{row.person};
+        if (!row.field.isEmpty()) {
+            // Speech leaves rulers out: "_" is heard as a pause.
+            said << Announcer::spokenForm("[送信先アドレスは]" + row.field);
+        }
+        EXPECT_EQ(press(mailto, Qt::Key_Tab), said << kSubjectPrompt);
+        EXPECT_EQ(mailto->text(), row.field);
+    }
+
+    // The maintainers' address gets its subject and the user goes on to the body.
+    mailto->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(waitForFocus(mailto));
+    typeText(mailto, kInquiryAddress);
+    EXPECT_EQ(press(mailto, Qt::Key_Tab),
+              (QStringList{"[送信先アドレスは]" + kInquiryAddress, "件名は" + kInquirySubject,
+                           "メール本文を入力してください"}));
+    EXPECT_EQ(home.control<QLineEdit>("subject")->text(), kInquirySubject);
+}
+
+TEST_F(ComposeWindow, AFieldLeftForAMenuOrAnotherWindowKeepsWhatWasTyped) {
+    home.start();
+    for (const char* name : {"mailto", "subject", "body"}) {
+        SCOPED_TRACE(name);
+        auto* field = home.control<QWidget>(name);
+        field->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(waitForFocus(field));
+        typeText(field, "kept");
+        const auto text = [field] {
+            auto* line = qobject_cast<QLineEdit*>(field);
+            return line ? line->text() : static_cast<QTextEdit*>(field)->toPlainText();
+        };
+        const QString held = text();
+        ASSERT_TRUE(held.startsWith("kept"));
+        for (const Qt::FocusReason reason :
+             {Qt::PopupFocusReason, Qt::MenuBarFocusReason, Qt::ActiveWindowFocusReason}) {
+            const qsizetype mark = home.spoken().size();
+            QFocusEvent out(QEvent::FocusOut, reason);
+            QApplication::sendEvent(field, &out);
+            QFocusEvent in(QEvent::FocusIn, reason);
+            QApplication::sendEvent(field, &in);
+            EXPECT_EQ(home.spokenSince(mark), QStringList{}) << reason;
+        }
+        EXPECT_EQ(text(), held);
+    }
+}
+
+TEST_F(ComposeWindow, CtrlRRepliesToTheCurrentMailAndIsRefusedOnTheHeaderRow) {
     home.store().insertReceivedMail({QDateTime::currentDateTime(), "1.eml",
                                      "Taro Yamada <taro@example.jp>", "会議", "本文",
                                      "/mail/声.mp3"});
     MainWindow& w = home.start();
     QTableView* grid = home.grid();
+    auto* mailto = home.control<QLineEdit>("mailto");
     grid->setFocus();
-    waitForFocus(grid);
+    ASSERT_TRUE(waitForFocus(grid));
 
     // Start-up leaves the cursor on the header row.
-    qsizetype mark = home.spoken().size();
-    QTest::keyClick(grid, Qt::Key_R, Qt::ControlModifier);
-    EXPECT_EQ(home.spokenSince(mark), QStringList{"メールが選択されていません"});
+    mailto->setText("kept@example.jp");
+    EXPECT_EQ(press(grid, Qt::Key_R, Qt::ControlModifier),
+              QStringList{"メールが選択されていません"});
+    EXPECT_EQ(mailto->text(), "kept@example.jp");
 
     w.mailList().setCurrentCell(1, 2);
-    mark = home.spoken().size();
-    QTest::keyClick(grid, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(press(grid, Qt::Key_R, Qt::ControlModifier),
+              (QStringList{"[返信]メール：アドレスと件名を自動入力しました",
+                           "メール本文を入力してください"}));
     auto* body = home.control<QTextEdit>("body");
-    waitForFocus(body);
-    EXPECT_EQ(home.control<QLineEdit>("mailto")->text(), "taro@example.jp");
+    ASSERT_TRUE(waitForFocus(body));
+    EXPECT_EQ(mailto->text(), "taro@example.jp");
     EXPECT_EQ(home.control<QLineEdit>("subject")->text(), "Re: ♪　会議");
-    EXPECT_TRUE(home.spokenSince(mark).contains("[返信]メール：アドレスと件名を自動入力しました"));
+    EXPECT_EQ(body->toPlainText(), "\n" + kSignature);
 }
 
-TEST(ComposeWindow, AddressBookIsListedAtStartUpAndItsKeysSpeak) {
-    MailerHome home;
-    home.store().addAddress("花子", "hanako@example.jp");
-    home.store().addAddress(" ", "50%_o'neil@example.jp");
+TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
+    home.store().addAddress("山田 ", "yamada@example.jp");
+    home.store().addAddress("名前::コロン", "colon@example.jp");
+    home.store().addAddress("オハラ", "o'hara%_x@example.jp");
+    home.store().addAddress("オハラ2", "o'hara%_x@example.jp");
+    home.store().addAddress("似た人", "o'haraXYx@example.jp");
     MainWindow& w = home.start();
     auto* list = home.control<QListWidget>("List2");
-    ASSERT_EQ(list->count(), 2);
-
-    w.menuAction("t_address")->trigger();
-    waitForFocus(list);
-    list->setCurrentRow(-1);
+    const auto entries = [list] {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i) {
+            texts << list->item(i)->text();
+        }
+        return texts;
+    };
     qsizetype mark = home.spoken().size();
-    QTest::keyClick(list, Qt::Key_Return);
-    EXPECT_EQ(home.spokenSince(mark), QStringList{"アドレスが選択されていません"});
+    w.menuAction("t_address")->trigger();
+    ASSERT_TRUE(waitForFocus(list));
+    EXPECT_EQ(home.spokenSince(mark), (QStringList{"アドレス帳編集", "アドレス帳"}));
+    EXPECT_EQ(home.control<QLabel>("shortcut02")->text(), "[矢印:選択 DEL:削除 ESC:メール送信 ]");
 
+    list->setCurrentRow(-1);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Delete}) {
+        EXPECT_EQ(press(list, key), QStringList{kNoAddressSelected});
+    }
+    EXPECT_EQ(list->count(), 5);
+
+    // ENTER says the address only.
     list->setCurrentRow(0);
-    mark = home.spoken().size();
-    QTest::keyClick(list, Qt::Key_Return);
-    // Speech leaves rulers out: "_" is heard as a pause.
-    EXPECT_EQ(home.spokenSince(mark), QStringList{"50% o'neil@example.jp"});
-    QTest::keyClick(list, Qt::Key_Delete);
-    EXPECT_EQ(list->count(), 1);
-    EXPECT_EQ(home.store().addresses().size(), 1u);
+    EXPECT_EQ(press(list, Qt::Key_Return), QStringList{"colon@example.jp"});
+    list->setCurrentRow(1);
+    EXPECT_EQ(press(list, Qt::Key_Return), QStringList{"o'hara% x@example.jp"});
+    // DEL removes every row of that address and no other; the user stays there.
+    EXPECT_EQ(press(list, Qt::Key_Delete), QStringList{"アドレス削除しました"});
+    EXPECT_EQ(entries(),
+              (QStringList{"colon@example.jp::名前::コロン:::2", "o'haraXYx@example.jp::似た人:::5",
+                           "yamada@example.jp::山田 :::1"}));
+    EXPECT_EQ(home.store().addresses().size(), 3u);
+    EXPECT_EQ(list->currentRow(), 1);
+
+    // ESC starts a mail to it, in the subject field.
+    EXPECT_EQ(press(list, Qt::Key_Escape), (QStringList{"件名を入力してください", kSubjectPrompt}));
+    ASSERT_TRUE(waitForFocus(home.control<QLineEdit>("subject")));
+    EXPECT_EQ(home.control<QLineEdit>("mailto")->text(), "o'haraXYx@example.jp");
+    EXPECT_EQ(home.control<QLineEdit>("subject")->text(), "");
+    EXPECT_EQ(home.control<QTextEdit>("body")->toPlainText(), "\n" + kSignature);
+    EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), "o'haraXYx@example.jpへのメール送信");
 }
+
+}  // namespace

@@ -66,6 +66,9 @@ QByteArray voiceMail(const QByteArray& mp3) {
            mp3.toBase64() + "\r\n--b1--\r\n";
 }
 
+// Marks that are stored and listed as they are but never heard.
+const QString kMarkedSubject = QStringLiteral("会議_10時-\"必ず\"");
+
 QString plain(quint16 port) {
     return QStringLiteral("pop3://127.0.0.1:%1").arg(port);
 }
@@ -79,7 +82,8 @@ class ReceivingServerTest : public ::testing::Test {
 
     // Three mails wait: plain UTF-8, ISO-2022-JP, and one with an MP3.
     void deliverThree() {
-        ASSERT_TRUE(pop.deliver(plainMail("会議の件", "明日は-10時-からです_よろしく")));
+        ASSERT_TRUE(
+            pop.deliver(plainMail(kMarkedSubject.toUtf8(), "明日は-10時-からです_よろしく")));
         ASSERT_TRUE(pop.deliver(iso2022jpMail()));
         ASSERT_TRUE(pop.deliver(voiceMail(mp3)));
     }
@@ -107,12 +111,14 @@ TEST_F(ReceivingServerTest, StartUpCountsReceivesListsAndReadsTheUnreadSubjects)
 
     const QStringList said = home.spoken();
     ASSERT_EQ(said.size(), 6) << said.join(" / ").toStdString();
-    EXPECT_EQ(said.mid(1), (QStringList{"メールが届いています[メールの数は]3", "メール数は3",
-                                        "♪　音声メッセージ", "件名は日本語です", "会議の件"}));
+    EXPECT_EQ(said.mid(1),
+              (QStringList{"メールが届いています[メールの数は]3", "メール数は3",
+                           "♪　音声メッセージ", "件名は日本語です", "会議 10時 必ず"}));
     EXPECT_EQ(pop.messageCount(), 0);
 
     // Newest first, all unread, the voice mail marked.
-    EXPECT_EQ(gridColumn(2), (QStringList{"♪　音声メッセージ", "件名は日本語です", "会議の件"}));
+    EXPECT_EQ(gridColumn(2),
+              (QStringList{"♪　音声メッセージ", "件名は日本語です", kMarkedSubject}));
     EXPECT_EQ(gridColumn(1), (QStringList{"voice@example.jp", "山田 太郎 <yamada@example.jp>",
                                           "佐藤 花子 <sato@example.jp>"}));
     for (int row = 1; row <= 3; ++row) {
@@ -171,6 +177,10 @@ TEST_F(ReceivingServerTest, MailSavedByARunThatEndedBeforeStoringIsStoredOnceAtT
     ASSERT_TRUE(saver.waitForFinished(60000));
     ASSERT_EQ(saver.exitCode(), 0) << saver.readAllStandardOutput().toStdString();
     ASSERT_EQ(pop.messageCount(), 0);
+    // A file put there by hand is no received mail.
+    QFile notes(QDir(home.mailDir()).filePath("notes.eml"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
 
     home.addAccount(plain(pop.pop3Port()), "testuser@example.jp");
     home.start();
