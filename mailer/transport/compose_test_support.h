@@ -1,8 +1,7 @@
 #pragma once
 
 // Composing through the keys of the real main window: typing as a user types,
-// a stand-in recorder where the mailer looks for one, and the way from Ctrl+N
-// to the body.
+// and a stand-in recorder where the mailer looks for one.
 #include "voice_recording.h"
 #include "window_test_support.h"
 
@@ -51,20 +50,6 @@ inline void putRecorder(const QString& programFolder, const QByteArray& behaviou
                  behaviour);
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-// Ctrl+N, `to`, Tab, `subject`, Tab: the user is in the body.
-inline void composeUpToTheBody(MailerHome& home, const QString& to, const QString& subject) {
-    auto* mailto = home.control<QLineEdit>("mailto");
-    auto* subjectField = home.control<QLineEdit>("subject");
-    QTest::keyClick(home.window.get(), Qt::Key_N, Qt::ControlModifier);
-    ASSERT_TRUE(waitForFocus(mailto));
-    typeText(mailto, to);
-    QTest::keyClick(mailto, Qt::Key_Tab);
-    ASSERT_TRUE(waitForFocus(subjectField));
-    typeText(subjectField, subject);
-    QTest::keyClick(subjectField, Qt::Key_Tab);
-    ASSERT_TRUE(waitForFocus(home.control<QTextEdit>("body")));
 }
 
 }  // namespace orvane::mailer::test

@@ -1,26 +1,15 @@
-// Receiving with a scripted mail component: the faults a real server seldom
-// shows (garbled answers, a refused login, a mail that cannot be read or
-// stored). Start-up and receiving against a real server are in
-// receiving_server_test.
-#include "receiving.h"
+// Receiving through the menus of the real window with a scripted mail
+// component: the faults a real server seldom shows (an answer that is no count,
+// a refused login, a mail that cannot be read or stored). Against a real
+// server: receiving_server_test.
+#include "window_test_support.h"
 
-#include "agent.h"
-#include "announcer.h"
-#include "fake_mail_component.h"
-#include "mailer_state.h"
-#include "test_support.h"
-
-#include <QDir>
-#include <QFile>
-#include <QLabel>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using namespace orvane;
 using namespace orvane::mailer;
+using orvane::mailer::test::MailerHome;
 
 namespace {
 
@@ -48,30 +37,34 @@ class SavingFake : public mail::FakeMailComponent {
     }
 };
 
-// The receiving place on a store of its own, with `accounts` accounts a@, b@, ...
-struct Bench {
-    explicit Bench(int accounts) {
-        speech::Agent::Options options;
-        options.transcriptPath = dir.filePath("transcript.txt");
-        agent = std::make_unique<speech::Agent>(options);
-        announcer.setCharacter(agent->loadDefault("genie"));
-        state.mail_dir = dir.filePath("mail");
-        QDir().mkpath(state.mail_dir);
-        for (int n = 1; n <= accounts; ++n) {
-            const QString email = QChar('a' + n - 1) + QString("@example.jp");
-            state.accounts.push_back({n, false, {"pop", "smtp", "user", "pw", email, "", ""}});
+class ReceivingWindow : public ::testing::Test {
+  protected:
+    // The window on `accounts` accounts, a@, b@ and so on.
+    void start(int accounts) {
+        for (int n = 0; n < accounts; ++n) {
+            home.addAccount("pop" + QString::number(n), QChar('a' + n) + QString("@example.jp"));
         }
+        home.createComponent = [this] {
+            auto fake = std::make_unique<SavingFake>();
+            component = fake.get();
+            return fake;
+        };
+        home.start();
     }
-
+    // Runs a menu item; what it said.
+    QStringList run(const char* item) {
+        const qsizetype mark = home.spoken().size();
+        home.window->menuAction(item)->trigger();
+        return home.spokenSince(mark);
+    }
     // Where the component saves a mail, under the name it gives such files.
     QString mailFile(int sequence) const {
-        return QDir(state.mail_dir)
+        return QDir(home.mailDir())
             .filePath(QString("20260301-090000-%1-abcd.eml").arg(sequence, 4, 10, QChar('0')));
     }
-    QStringList spoken() const { return transcriptTexts(dir.filePath("transcript.txt")); }
     QStringList storedSubjects() {
         QStringList subjects;
-        for (const MailSubject& m : store.subjectsInFolder(kReceivedFolder, false)) {
+        for (const MailSubject& m : home.store().subjectsInFolder(kReceivedFolder, false)) {
             subjects << m.subject;
         }
         return subjects;
@@ -81,30 +74,25 @@ struct Bench {
         bool ok = false;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "side");
-            db.setDatabaseName(dir.filePath("speak_mail.mdb"));
+            db.setDatabaseName(home.storePath());
             ok = db.open() && QSqlQuery(db).exec(statement);
         }
         QSqlDatabase::removeDatabase("side");
         return ok;
     }
 
-    QTemporaryDir dir;
-    MailStore store{std::get<MailStore>(MailStore::open(dir.filePath("speak_mail.mdb")))};
-    std::unique_ptr<speech::Agent> agent;
-    QLabel status, guide;
-    Announcer announcer{&status, &guide};
-    MailerState state;
-    SavingFake component;
-    Receiving receiving{store, announcer, state, component, [](int) {}};
+    MailerHome home;
+    SavingFake* component = nullptr;
 };
 
 }  // namespace
 
-TEST(Receiving, TheCountIsTheSumAndAnAccountNotCheckedIsNeverTakenForOneWithoutMail) {
+TEST_F(ReceivingWindow, TheCountIsTheSumAndAnAccountNotCheckedIsNeverTakenForOneWithoutMail) {
+    start(3);
     struct Row {
         const char* name;
         QList<Expected<QStringList>> answers;
-        QStringList spoken;
+        QStringList said;
         int pending;
     };
     const Row rows[] = {
@@ -131,48 +119,42 @@ TEST(Receiving, TheCountIsTheSumAndAnAccountNotCheckedIsNeverTakenForOneWithoutM
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Bench b(3);
-        b.component.rcvAnswers = row.answers;
-        b.state.pending_mail_count = 99;
-        b.receiving.count_new_mail();
-        EXPECT_EQ(b.spoken(), row.spoken);
-        EXPECT_EQ(b.state.pending_mail_count, row.pending);
+        component->rcvAnswers = row.answers;
+        EXPECT_EQ(run("mail_check"), row.said);
+        EXPECT_EQ(home.window->state().pending_mail_count, row.pending);
     }
 }
 
-TEST(Receiving, AnUnreadableMailIsNamedKeptAndStoredOnceItReads) {
-    Bench b(1);
-    const QString file = b.mailFile(1);
-    b.component.rcvAnswers = {QStringList{"1 10", file}};
-    b.component.readAnswers = {Failure{FailureKind::Disk, "ディスクがいっぱいです"}};
-    b.receiving.receive_all();
-    EXPECT_EQ(b.store.mailCount(kReceivedFolder), 0);
-    EXPECT_TRUE(QFile::exists(file));
-    EXPECT_EQ(b.spoken(),
+TEST_F(ReceivingWindow, AnUnreadableMailIsNamedKeptAndStoredOnceItReads) {
+    start(1);
+    component->rcvAnswers = {QStringList{"1 10", mailFile(1)}};
+    component->readAnswers = {Failure{FailureKind::Disk, "ディスクがいっぱいです"}};
+    EXPECT_EQ(run("receive"),
               (QStringList{"エラー：受信したメール 20260301 090000 0001 abcd.eml を読めません："
                            "ディスクがいっぱいです",
                            "新規メールは有りません"}));
+    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 0);
+    EXPECT_TRUE(QFile::exists(mailFile(1)));
 
-    b.component.rcvAnswers = {QStringList{"0 0"}};
-    b.component.readAnswers = {mailWithSubject("読めた")};
-    b.receiving.receive_all();
-    EXPECT_EQ(b.storedSubjects(), QStringList{"読めた"});
+    component->rcvAnswers = {QStringList{"0 0"}};
+    component->readAnswers = {mailWithSubject("読めた")};
+    EXPECT_EQ(run("receive"), QStringList{"1通のメールを受信しました"});
+    EXPECT_EQ(storedSubjects(), QStringList{"読めた"});
 }
 
-TEST(Receiving, AStoreRefusingOneMailStoresNoneOfTheAccountsAndTheNextReceiveStoresThem) {
-    Bench b(1);
+TEST_F(ReceivingWindow, AStoreRefusingOneMailStoresNoneOfTheAccountsAndTheNextReceiveStoresThem) {
+    start(1);
     ASSERT_TRUE(
-        b.execOnStore("CREATE TRIGGER refuse BEFORE INSERT ON mail "
-                      "WHEN NEW.subject = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END"));
-    b.component.rcvAnswers = {QStringList{"2 20", b.mailFile(1), b.mailFile(2)}};
-    b.component.readAnswers = {mailWithSubject("良い"), mailWithSubject("boom")};
-    b.receiving.receive_all();
-    EXPECT_EQ(b.store.mailCount(kReceivedFolder), 0);  // one transaction: none of the two
-    EXPECT_TRUE(b.spoken().first().startsWith("エラー：メールストア"));
+        execOnStore("CREATE TRIGGER refuse BEFORE INSERT ON mail "
+                    "WHEN NEW.subject = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    component->rcvAnswers = {QStringList{"2 20", mailFile(1), mailFile(2)}};
+    component->readAnswers = {mailWithSubject("良い"), mailWithSubject("boom")};
+    EXPECT_TRUE(run("receive").value(0).startsWith("エラー：メールストア"));
+    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 0);  // one transaction: none of the two
 
-    ASSERT_TRUE(b.execOnStore("DROP TRIGGER refuse"));
-    b.component.rcvAnswers = {QStringList{"0 0"}};
-    b.component.readAnswers = {mailWithSubject("良い"), mailWithSubject("boom")};
-    b.receiving.receive_all();
-    EXPECT_EQ(b.storedSubjects(), (QStringList{"boom", "良い"}));
+    ASSERT_TRUE(execOnStore("DROP TRIGGER refuse"));
+    component->rcvAnswers = {QStringList{"0 0"}};
+    component->readAnswers = {mailWithSubject("良い"), mailWithSubject("boom")};
+    EXPECT_EQ(run("receive"), QStringList{"2通のメールを受信しました"});
+    EXPECT_EQ(storedSubjects(), (QStringList{"boom", "良い"}));
 }

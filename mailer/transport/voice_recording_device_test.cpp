@@ -76,9 +76,7 @@ class VoiceOnADevice : public ::testing::Test {
     orvane::testing::VirtualSoundDevice device;
     QTemporaryDir home;
     MailerState state;
-    QLabel status;
-    QLabel guide;
-    QLabel mic;
+    QLabel status, guide;
     Announcer announcer{&status, &guide};
     // Every countdown tick, as the status line shows it.
     QStringList ticks;
@@ -105,7 +103,6 @@ TEST_F(VoiceOnADevice, ARecordedToneIsSentAsAudioMpegAndComesBackWhole) {
         .beep = beepThrough(*agent, agent->character("genie")),
         .pause = [this](int seconds) { startTone(seconds); },
         .shellWait = shellWait,
-        .mic = &mic,
         .executableFolder = qEnvironmentVariable("ORVANE_BIN_DIR"),
     });
 

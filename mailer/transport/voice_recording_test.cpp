@@ -68,23 +68,18 @@ class VoiceRecordingTest : public ::testing::Test {
         agent = std::make_unique<speech::Agent>(options);
         character = agent->loadDefault("genie");
         announcer.setCharacter(character);
+        recording.emplace(VoiceRecording::Parts{
+            .announcer = announcer,
+            .state = state,
+            .beep = beepThrough(*agent, character),
+            .pause = [this](int seconds) { onPause(seconds); },
+            .shellWait = shellWait,
+            .mic = &mic,
+            .executableFolder = elsewhere.path(),
+            .clock = [] { return kNow; },
+        });
     }
 
-    VoiceRecording& recording() {
-        if (!place) {
-            place = std::make_unique<VoiceRecording>(VoiceRecording::Parts{
-                .announcer = announcer,
-                .state = state,
-                .beep = beepThrough(*agent, character),
-                .pause = [this](int seconds) { onPause(seconds); },
-                .shellWait = shellWait,
-                .mic = &mic,
-                .executableFolder = elsewhere.path(),
-                .clock = [] { return kNow; },
-            });
-        }
-        return *place;
-    }
     // What the user has heard and seen by the time of the pause.
     void onPause(int seconds) {
         pauses << seconds;
@@ -124,7 +119,7 @@ class VoiceRecordingTest : public ::testing::Test {
     std::shared_ptr<speech::RecordingSink> sink = std::make_shared<speech::RecordingSink>();
     std::unique_ptr<speech::Agent> agent;
     speech::Character* character = nullptr;
-    std::unique_ptr<VoiceRecording> place;
+    std::optional<VoiceRecording> recording;
 
     QList<int> pauses;
     bool micShownInPause = false;
@@ -138,9 +133,8 @@ TEST_F(VoiceRecordingTest, AnnouncesPausesRecordsInTheProgramFolderAndMarksTheNe
     state.accounts[0].fields.account = "o\"brien/x:y@example.jp";
     const QString base = "orvane-obrienxy@example.jp-" + kStamp;
     putRecorder(home.path(), "printf 'ID3 recorded' > \"$last.mp3\"\n");
-    recording();
     EXPECT_TRUE(mic.isHidden());  // until a recording
-    recording().record_voice();
+    recording->record_voice();
 
     EXPECT_EQ(pauses, QList<int>{7});
     EXPECT_TRUE(micShownInPause);
@@ -173,7 +167,7 @@ TEST_F(VoiceRecordingTest, AnnouncesPausesRecordsInTheProgramFolderAndMarksTheNe
 
     // The length set in the options counts from the next recording on.
     state.recording_seconds = 5;
-    recording().record_voice();
+    recording->record_voice();
     EXPECT_EQ(recorderArgs().mid(0, 2), (QStringList{"-t", "5"}));
     EXPECT_EQ(statusInPause, "5秒間　録音中");
     EXPECT_TRUE(state.voice_attached);
@@ -209,7 +203,7 @@ TEST_P(RecordingThatFails, IsSpokenAndTheNextSendIsAPlainMail) {
     state.voice_file_base = "orvane-john.doe-20261205000000";
     QFile(voiceFile()).open(QIODevice::WriteOnly);
     state.voice_attached = true;
-    recording().record_voice();
+    recording->record_voice();
 
     EXPECT_FALSE(state.voice_attached);
     EXPECT_TRUE(status.text().startsWith("録音できませんでした：")) << status.text().toStdString();
