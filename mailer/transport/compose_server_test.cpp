@@ -19,12 +19,15 @@ using mail::test::loopback;
 
 namespace {
 
-// The real component without its pauses: the 7 seconds before a recording
-// are the voice recording tests' business.
+// The real component; its pauses only note what the user has by then.
 class UnpausedClient : public mail::MailClient {
   public:
-    UnpausedClient() : MailClient(mail::test::quickOptions()) {}
-    void sleep(int) override {}
+    explicit UnpausedClient(std::function<void(int)> pause)
+        : MailClient(mail::test::quickOptions()), pause_(std::move(pause)) {}
+    void sleep(int seconds) override { pause_(seconds); }
+
+  private:
+    std::function<void(int)> pause_;
 };
 
 class ComposeServer : public ::testing::Test {
@@ -39,7 +42,13 @@ class ComposeServer : public ::testing::Test {
     MailerHome& start(const QString& smtp) {
         home.reset();  // one home at a time: each sets and clears ORVANE_HOME
         home = std::make_unique<MailerHome>();
-        home->createComponent = [] { return std::make_unique<UnpausedClient>(); };
+        home->createComponent = [this] {
+            return std::make_unique<UnpausedClient>([this](int seconds) {
+                // Before a recording: announced, the microphone shown.
+                inPause << QString::number(seconds) << home->spoken().last()
+                        << (mic()->isVisible() ? "mic" : "no mic");
+            });
+        };
         home->store().insertAccount({loopback(orvane::testing::freeLoopbackPort()), smtp,
                                      "testuser", "testpass", "yamada@example.jp", "やまだ",
                                      "表題"});
@@ -72,6 +81,7 @@ class ComposeServer : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return body->toPlainText().contains("PS"); }, 3000));
         QTest::keyClick(body, Qt::Key_Escape);
     }
+    QLabel* mic() const { return home->control<QLabel>("mic"); }
     QString voiceFile() const {
         const MailerState& state = home->window->state();
         return state.programFolder + "/" + state.voice_file_base + ".mp3";
@@ -79,6 +89,7 @@ class ComposeServer : public ::testing::Test {
 
     orvane::testing::SmtpSinkServer sink{{certificate().certFile(), certificate().keyFile(), true}};
     std::unique_ptr<MailerHome> home;
+    QStringList inPause;
 };
 
 TEST_F(ComposeServer, CtrlNToEscSpeaksEachStepAndTheServerReceivesExactlyThatMailWithItsVoice) {
@@ -93,6 +104,9 @@ TEST_F(ComposeServer, CtrlNToEscSpeaksEachStepAndTheServerReceivesExactlyThatMai
     // Ctrl+N again, in the recipient field itself, starts over.
     composeRecordAndSend("tan");
     EXPECT_EQ(guide->text(), "[INS:音声録音 ENTER:作成したメールの確認 ESC:メール送信 ]");
+    EXPECT_EQ(inPause, (QStringList{"7", "音声30秒　録音開始", "mic"}));
+    EXPECT_TRUE(mic()->isHidden());
+    EXPECT_FALSE(mic()->pixmap().isNull());
     // Written on the empty first line, above the signature; the keys typed
     // during the recording were held and written after it, in order.
     const QString typed = "明日十時に伺います。\nPS\n山田太郎\nyamada@example.jp";
@@ -168,6 +182,14 @@ TEST_F(ComposeServer, ARefusedOrUnreachableSendIsSaidAndKeepsEverything) {
         EXPECT_TRUE(home->control<QTextEdit>("body")->toPlainText().startsWith("明日十時に"));
         EXPECT_TRUE(QFile::exists(voiceFile()));
         EXPECT_TRUE(home->window->state().voice_attached);
+
+        // A voice file gone before the next send is said; that send is not made
+        // and the one after it is a plain mail.
+        ASSERT_TRUE(QFile::remove(voiceFile()));
+        EXPECT_EQ(press(*home, home->control<QTextEdit>("body"), Qt::Key_Escape).value(1),
+                  "メールを送信できませんでした：録音した音声ファイルが見つかりません。"
+                  "もう一度録音するか、ESCで音声なしで送信してください");
+        EXPECT_FALSE(home->window->state().voice_attached);
     }
     EXPECT_TRUE(sink.captured().isEmpty());
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Composing through the keys of the real main window: typing as a user types,
-// and a stand-in recorder where the mailer looks for one.
+// The transport places through the keys of the real main window: focus, keys
+// and typing as a user gives them, what was said meanwhile, and a stand-in
+// recorder where the mailer looks for one.
 #include "voice_recording.h"
 #include "window_test_support.h"
 
@@ -14,6 +15,22 @@ namespace orvane::mailer::test {
 
 inline bool waitForFocus(QWidget* widget) {
     return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000);
+}
+inline bool focus(QWidget* widget) {
+    widget->setFocus(Qt::OtherFocusReason);
+    return waitForFocus(widget);
+}
+
+// What `home` said while `act` ran.
+template <typename Act>
+QStringList saidDuring(const MailerHome& home, Act act) {
+    const qsizetype mark = home.spoken().size();
+    act();
+    return home.spokenSince(mark);
+}
+inline QStringList press(const MailerHome& home, QWidget* widget, int key,
+                         Qt::KeyboardModifiers modifiers = {}) {
+    return saidDuring(home, [&] { QTest::keyClick(widget, Qt::Key(key), modifiers); });
 }
 
 // Types `text` into `widget` as a user would: plain characters as key presses,

@@ -1,5 +1,5 @@
-// Composing, reading back, replying and the address book through the keys of
-// the real main window: what is spoken, shown and handed to the mail component.
+// Composing, replying and the address book through the keys of the real main
+// window: what is spoken, shown and handed to the mail component.
 #include "compose_test_support.h"
 
 #include "address_book.h"
@@ -36,10 +36,11 @@ class ComposeWindow : public ::testing::Test {
         home.store().setSignature(kSignature);
     }
     QStringList press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = {}) {
-        const qsizetype mark = home.spoken().size();
-        QTest::keyClick(widget, Qt::Key(key), modifiers);
-        return home.spokenSince(mark);
+        return test::press(home, widget, key, modifiers);
     }
+    QLineEdit* mailto() const { return home.control<QLineEdit>("mailto"); }
+    QLineEdit* subject() const { return home.control<QLineEdit>("subject"); }
+    QTextEdit* body() const { return home.control<QTextEdit>("body"); }
 
     MailerHome home;
 };
@@ -48,22 +49,21 @@ TEST_F(ComposeWindow, EscSendsWithTheCurrentAccountAndSaysWhyItCannot) {
     // Start-up's mail check leaves the working POP values at this one.
     home.addAccount("pop3://127.0.0.1:2", "other@example.jp", false, "other", "secret");
     home.start();
-    auto* body = home.control<QTextEdit>("body");
-    body->setFocus(Qt::OtherFocusReason);
-    ASSERT_TRUE(waitForFocus(body));
+    ASSERT_TRUE(focus(body()));
     const QStringList noRecipient{"送信先が入力されていません"};
-    EXPECT_EQ(press(body, Qt::Key_Enter, Qt::KeypadModifier), noRecipient);
-    EXPECT_EQ(press(body, Qt::Key_Escape), noRecipient);
-    home.control<QLineEdit>("mailto")->setText("tanaka@example.jp");
-    EXPECT_EQ(press(body, Qt::Key_Escape),
+    EXPECT_EQ(press(body(), Qt::Key_Enter, Qt::KeypadModifier), noRecipient);
+    EXPECT_EQ(press(body(), Qt::Key_Escape), noRecipient);
+    mailto()->setText("tanaka@example.jp");
+    EXPECT_EQ(press(body(), Qt::Key_Escape),
               (QStringList{"メールを送信します", "メールをtanaka@example.jpへ送信しました"}));
     EXPECT_EQ(sends(home),
               (QList<QStringList>{{"smtp://127.0.0.1:1", "tanaka@example.jp", "me@example.jp", "",
                                    "\n\n" + kSignature, "", "testuser"}}));
     // The POP login before sending is the current account's.
-    const auto login = std::find_if(home.mailFake->calls.begin(), home.mailFake->calls.end(),
+    const auto& calls = home.mailFake->calls;
+    const auto login = std::find_if(calls.begin(), calls.end(),
                                     [](const auto& call) { return call.args.value(3) == "LIST"; });
-    ASSERT_NE(login, home.mailFake->calls.end());
+    ASSERT_NE(login, calls.end());
     EXPECT_EQ(login->args.mid(0, 3), (QStringList{"pop3://127.0.0.1:1", "testuser", "testpass"}));
 }
 
@@ -72,13 +72,10 @@ TEST(ComposeWindowWithoutACurrentAccount, EscSaysSoAndSendsNothing) {
     home.addAccount("pop3://127.0.0.1:1", "me@example.jp", false);
     home.start();
     auto* body = home.control<QTextEdit>("body");
-    body->setFocus(Qt::OtherFocusReason);
-    ASSERT_TRUE(waitForFocus(body));
+    ASSERT_TRUE(focus(body));
     home.control<QLineEdit>("mailto")->setText("tanaka@example.jp");
-    const qsizetype mark = home.spoken().size();
-    QTest::keyClick(body, Qt::Key_Escape);
     EXPECT_EQ(
-        home.spokenSince(mark),
+        press(home, body, Qt::Key_Escape),
         (QStringList{"メールを送信します",
                      "メールを送信できませんでした：送信に使うアカウントが設定されていません"}));
     EXPECT_TRUE(sends(home).isEmpty());
@@ -90,7 +87,6 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
     home.store().addAddress(" ", "a_b@example.jp");
     home.store().addAddress("オハラ", "o'hara@example.jp");
     home.start();
-    auto* mailto = home.control<QLineEdit>("mailto");
     struct Row {
         const char* name;
         QString typed;
@@ -109,35 +105,31 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        mailto->setFocus(Qt::OtherFocusReason);
-        ASSERT_TRUE(waitForFocus(mailto));
-        typeText(mailto, row.typed);
+        ASSERT_TRUE(focus(mailto()));
+        typeText(mailto(), row.typed);
         QStringList said = row.person.isEmpty() ? QStringList{} : QStringList{row.person};
         if (!row.field.isEmpty()) {
             // Speech leaves rulers out: "_" is heard as a pause.
             said << Announcer::spokenForm("[送信先アドレスは]" + row.field);
         }
-        EXPECT_EQ(press(mailto, Qt::Key_Tab), said << kSubjectPrompt);
-        EXPECT_EQ(mailto->text(), row.field);
+        EXPECT_EQ(press(mailto(), Qt::Key_Tab), said << kSubjectPrompt);
+        EXPECT_EQ(mailto()->text(), row.field);
     }
 
     // The maintainers' address gets its subject and the user goes on to the body.
-    mailto->setFocus(Qt::OtherFocusReason);
-    ASSERT_TRUE(waitForFocus(mailto));
-    typeText(mailto, kInquiryAddress);
-    EXPECT_EQ(press(mailto, Qt::Key_Tab),
+    ASSERT_TRUE(focus(mailto()));
+    typeText(mailto(), kInquiryAddress);
+    EXPECT_EQ(press(mailto(), Qt::Key_Tab),
               (QStringList{"[送信先アドレスは]" + kInquiryAddress, "件名は" + kInquirySubject,
                            "メール本文を入力してください"}));
-    EXPECT_EQ(home.control<QLineEdit>("subject")->text(), kInquirySubject);
+    EXPECT_EQ(subject()->text(), kInquirySubject);
 }
 
 TEST_F(ComposeWindow, AFieldLeftForAMenuOrAnotherWindowKeepsWhatWasTyped) {
     home.start();
-    for (const char* name : {"mailto", "subject", "body"}) {
-        SCOPED_TRACE(name);
-        auto* field = home.control<QWidget>(name);
-        field->setFocus(Qt::OtherFocusReason);
-        ASSERT_TRUE(waitForFocus(field));
+    for (QWidget* field : std::initializer_list<QWidget*>{mailto(), subject(), body()}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        ASSERT_TRUE(focus(field));
         typeText(field, "kept");
         const auto text = [field] {
             auto* line = qobject_cast<QLineEdit*>(field);
@@ -147,12 +139,15 @@ TEST_F(ComposeWindow, AFieldLeftForAMenuOrAnotherWindowKeepsWhatWasTyped) {
         ASSERT_TRUE(held.startsWith("kept"));
         for (const Qt::FocusReason reason :
              {Qt::PopupFocusReason, Qt::MenuBarFocusReason, Qt::ActiveWindowFocusReason}) {
-            const qsizetype mark = home.spoken().size();
-            QFocusEvent out(QEvent::FocusOut, reason);
-            QApplication::sendEvent(field, &out);
-            QFocusEvent in(QEvent::FocusIn, reason);
-            QApplication::sendEvent(field, &in);
-            EXPECT_EQ(home.spokenSince(mark), QStringList{}) << reason;
+            EXPECT_EQ(saidDuring(home,
+                                 [&] {
+                                     QFocusEvent out(QEvent::FocusOut, reason);
+                                     QApplication::sendEvent(field, &out);
+                                     QFocusEvent in(QEvent::FocusIn, reason);
+                                     QApplication::sendEvent(field, &in);
+                                 }),
+                      QStringList{})
+                << reason;
         }
         EXPECT_EQ(text(), held);
     }
@@ -164,25 +159,22 @@ TEST_F(ComposeWindow, CtrlRRepliesToTheCurrentMailAndIsRefusedOnTheHeaderRow) {
                                      "/mail/声.mp3"});
     MainWindow& w = home.start();
     QTableView* grid = home.grid();
-    auto* mailto = home.control<QLineEdit>("mailto");
-    grid->setFocus();
-    ASSERT_TRUE(waitForFocus(grid));
+    ASSERT_TRUE(focus(grid));
 
     // Start-up leaves the cursor on the header row.
-    mailto->setText("kept@example.jp");
+    mailto()->setText("kept@example.jp");
     EXPECT_EQ(press(grid, Qt::Key_R, Qt::ControlModifier),
               QStringList{"メールが選択されていません"});
-    EXPECT_EQ(mailto->text(), "kept@example.jp");
+    EXPECT_EQ(mailto()->text(), "kept@example.jp");
 
     w.mailList().setCurrentCell(1, 2);
     EXPECT_EQ(press(grid, Qt::Key_R, Qt::ControlModifier),
               (QStringList{"[返信]メール：アドレスと件名を自動入力しました",
                            "メール本文を入力してください"}));
-    auto* body = home.control<QTextEdit>("body");
-    ASSERT_TRUE(waitForFocus(body));
-    EXPECT_EQ(mailto->text(), "taro@example.jp");
-    EXPECT_EQ(home.control<QLineEdit>("subject")->text(), "Re: ♪　会議");
-    EXPECT_EQ(body->toPlainText(), "\n" + kSignature);
+    ASSERT_TRUE(waitForFocus(body()));
+    EXPECT_EQ(mailto()->text(), "taro@example.jp");
+    EXPECT_EQ(subject()->text(), "Re: ♪　会議");
+    EXPECT_EQ(body()->toPlainText(), "\n" + kSignature);
 }
 
 TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
@@ -193,17 +185,9 @@ TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
     home.store().addAddress("似た人", "o'haraXYx@example.jp");
     MainWindow& w = home.start();
     auto* list = home.control<QListWidget>("List2");
-    const auto entries = [list] {
-        QStringList texts;
-        for (int i = 0; i < list->count(); ++i) {
-            texts << list->item(i)->text();
-        }
-        return texts;
-    };
-    qsizetype mark = home.spoken().size();
-    w.menuAction("t_address")->trigger();
+    EXPECT_EQ(saidDuring(home, [&] { w.menuAction("t_address")->trigger(); }),
+              (QStringList{"アドレス帳編集", "アドレス帳"}));
     ASSERT_TRUE(waitForFocus(list));
-    EXPECT_EQ(home.spokenSince(mark), (QStringList{"アドレス帳編集", "アドレス帳"}));
     EXPECT_EQ(home.control<QLabel>("shortcut02")->text(), "[矢印:選択 DEL:削除 ESC:メール送信 ]");
 
     list->setCurrentRow(-1);
@@ -219,7 +203,11 @@ TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
     EXPECT_EQ(press(list, Qt::Key_Return), QStringList{"o'hara% x@example.jp"});
     // DEL removes every row of that address and no other; the user stays there.
     EXPECT_EQ(press(list, Qt::Key_Delete), QStringList{"アドレス削除しました"});
-    EXPECT_EQ(entries(),
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) {
+        entries << list->item(i)->text();
+    }
+    EXPECT_EQ(entries,
               (QStringList{"colon@example.jp::名前::コロン:::2", "o'haraXYx@example.jp::似た人:::5",
                            "yamada@example.jp::山田 :::1"}));
     EXPECT_EQ(home.store().addresses().size(), 3u);
@@ -227,10 +215,10 @@ TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
 
     // ESC starts a mail to it, in the subject field.
     EXPECT_EQ(press(list, Qt::Key_Escape), (QStringList{"件名を入力してください", kSubjectPrompt}));
-    ASSERT_TRUE(waitForFocus(home.control<QLineEdit>("subject")));
-    EXPECT_EQ(home.control<QLineEdit>("mailto")->text(), "o'haraXYx@example.jp");
-    EXPECT_EQ(home.control<QLineEdit>("subject")->text(), "");
-    EXPECT_EQ(home.control<QTextEdit>("body")->toPlainText(), "\n" + kSignature);
+    ASSERT_TRUE(waitForFocus(subject()));
+    EXPECT_EQ(mailto()->text(), "o'haraXYx@example.jp");
+    EXPECT_EQ(subject()->text(), "");
+    EXPECT_EQ(body()->toPlainText(), "\n" + kSignature);
     EXPECT_EQ(home.control<QLabel>("cmd_message")->text(), "o'haraXYx@example.jpへのメール送信");
 }
 
