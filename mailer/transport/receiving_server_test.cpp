@@ -16,49 +16,42 @@ using orvane::testing::DovecotServer;
 
 namespace {
 
-QByteArray plainMail(const QByteArray& subject, const QByteArray& body) {
-    return "From: =?UTF-8?B?" + QString("佐藤 花子").toUtf8().toBase64() +
-           "?= <sato@example.jp>\r\n"
-           "To: testuser@example.jp\r\n"
-           "Subject: =?UTF-8?B?" +
-           subject.toBase64() +
-           "?=\r\n"
-           "MIME-Version: 1.0\r\n"
-           "Content-Type: text/plain; charset=UTF-8\r\n"
-           "Content-Transfer-Encoding: 8bit\r\n\r\n" +
-           body + "\r\n";
+QByteArray encoded(const QString& text) {
+    return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
+}
+// A mail to the test user: `headers` (each ending in CRLF), then `body`.
+QByteArray mailTo(const QByteArray& headers, const QByteArray& body) {
+    return headers + "To: testuser@example.jp\r\nMIME-Version: 1.0\r\n\r\n" + body + "\r\n";
+}
+
+QByteArray plainMail(const QString& subject, const QByteArray& body) {
+    return mailTo("From: " + encoded("佐藤 花子") +
+                      " <sato@example.jp>\r\nSubject: " + encoded(subject) +
+                      "\r\nContent-Type: text/plain; charset=UTF-8\r\n"
+                      "Content-Transfer-Encoding: 8bit\r\n",
+                  body);
 }
 
 // Subject, sender name and body in ISO-2022-JP, as many Japanese mailers write.
 QByteArray iso2022jpMail() {
-    return "From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <yamada@example.jp>\r\n"
-           "To: testuser@example.jp\r\n"
-           "Subject: =?ISO-2022-JP?B?GyRCN29MPiRPRnxLXDhsJEckORsoQg==?=\r\n"
-           "MIME-Version: 1.0\r\n"
-           "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
-           "Content-Transfer-Encoding: 7bit\r\n\r\n" +
-           QByteArray::fromHex(
-               "1b24423b33454424352473212224332473244b2441244f21231b28420d0a1b2442"
-               "32713544244f1b284231301b24423b7e242b24692447243921231b28420d0a");
+    return mailTo(
+        "From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <yamada@example.jp>\r\n"
+        "Subject: =?ISO-2022-JP?B?GyRCN29MPiRPRnxLXDhsJEckORsoQg==?=\r\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n",
+        QByteArray::fromHex("1b24423b33454424352473212224332473244b2441244f21231b28420d0a1b2442"
+                            "32713544244f1b284231301b24423b7e242b24692447243921231b28420d0a"));
 }
 
 QByteArray voiceMail(const QByteArray& mp3) {
-    return "From: voice@example.jp\r\n"
-           "To: testuser@example.jp\r\n"
-           "Subject: =?UTF-8?B?" +
-           QString("音声メッセージ").toUtf8().toBase64() +
-           "?=\r\n"
-           "MIME-Version: 1.0\r\n"
-           "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
-           "--b1\r\n"
-           "Content-Type: text/plain; charset=UTF-8\r\n\r\n" +
-           QString("録音を聞いてください。").toUtf8() +
-           "\r\n"
-           "--b1\r\n"
-           "Content-Type: audio/mpeg; name=\"voice.mp3\"\r\n"
-           "Content-Disposition: attachment; filename=\"voice.mp3\"\r\n"
-           "Content-Transfer-Encoding: base64\r\n\r\n" +
-           mp3.toBase64() + "\r\n--b1--\r\n";
+    return mailTo("From: voice@example.jp\r\nSubject: " + encoded("音声メッセージ") +
+                      "\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n",
+                  "--b1\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n" +
+                      QString("録音を聞いてください。").toUtf8() +
+                      "\r\n--b1\r\nContent-Type: audio/mpeg; name=\"voice.mp3\"\r\n"
+                      "Content-Disposition: attachment; filename=\"voice.mp3\"\r\n"
+                      "Content-Transfer-Encoding: base64\r\n\r\n" +
+                      mp3.toBase64() + "\r\n--b1--");
 }
 
 // Marks that are stored and listed as they are but never heard.
@@ -77,8 +70,7 @@ class ReceivingServerTest : public ::testing::Test {
 
     // Three mails wait: plain UTF-8, ISO-2022-JP, and one with an MP3.
     void deliverThree() {
-        ASSERT_TRUE(
-            pop.deliver(plainMail(kMarkedSubject.toUtf8(), "明日は-10時-からです_よろしく")));
+        ASSERT_TRUE(pop.deliver(plainMail(kMarkedSubject, "明日は-10時-からです_よろしく")));
         ASSERT_TRUE(pop.deliver(iso2022jpMail()));
         ASSERT_TRUE(pop.deliver(voiceMail(mp3)));
     }
@@ -157,9 +149,7 @@ TEST_F(ReceivingServerTest, MailSavedByARunThatEndedBeforeStoringIsStoredOnceAtT
     ASSERT_EQ(saver.exitCode(), 0) << saver.readAllStandardOutput().toStdString();
     ASSERT_EQ(pop.messageCount(), 0);
     // A file put there by hand is no received mail.
-    QFile notes(QDir(home.mailDir()).filePath("notes.eml"));
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
-    notes.close();
+    ASSERT_TRUE(QFile(QDir(home.mailDir()).filePath("notes.eml")).open(QIODevice::WriteOnly));
 
     home.addAccount(plain(pop.pop3Port()), "testuser@example.jp");
     home.start();
