@@ -2,14 +2,14 @@
 // component: the faults a real server seldom shows (an answer that is no count,
 // a refused login, a mail that cannot be read or stored). Against a real
 // server: receiving_server_test.
-#include "window_test_support.h"
+#include "compose_test_support.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
 using namespace orvane;
 using namespace orvane::mailer;
-using orvane::mailer::test::MailerHome;
+using namespace orvane::mailer::test;
 
 namespace {
 
@@ -53,9 +53,7 @@ class ReceivingWindow : public ::testing::Test {
     }
     // Runs a menu item; what it said.
     QStringList run(const char* item) {
-        const qsizetype mark = home.spoken().size();
-        home.window->menuAction(item)->trigger();
-        return home.spokenSince(mark);
+        return saidDuring(home, [&] { home.window->menuAction(item)->trigger(); });
     }
     // Where the component saves a mail, under the name it gives such files.
     QString mailFile(int sequence) const {
