@@ -35,9 +35,6 @@ class ComposeWindow : public ::testing::Test {
         home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
         home.store().setSignature(kSignature);
     }
-    QStringList press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = {}) {
-        return test::press(home, widget, key, modifiers);
-    }
     QLineEdit* mailto() const { return home.control<QLineEdit>("mailto"); }
     QLineEdit* subject() const { return home.control<QLineEdit>("subject"); }
     QTextEdit* body() const { return home.control<QTextEdit>("body"); }
@@ -45,20 +42,40 @@ class ComposeWindow : public ::testing::Test {
     MailerHome home;
 };
 
-TEST_F(ComposeWindow, EscSendsWithTheCurrentAccountAndSaysWhyItCannot) {
+TEST_F(ComposeWindow, CtrlRRepliesToTheCurrentMailAndEscSendsItWithTheCurrentAccount) {
     // Start-up's mail check leaves the working POP values at this one.
     home.addAccount("pop3://127.0.0.1:2", "other@example.jp", false, "other", "secret");
-    home.start();
+    home.store().insertReceivedMail({QDateTime::currentDateTime(), "1.eml",
+                                     "Taro Yamada <taro@example.jp>", "会議", "本文",
+                                     "/mail/声.mp3"});
+    MainWindow& w = home.start();
     ASSERT_TRUE(focus(body()));
     const QStringList noRecipient{"送信先が入力されていません"};
-    EXPECT_EQ(press(body(), Qt::Key_Enter, Qt::KeypadModifier), noRecipient);
-    EXPECT_EQ(press(body(), Qt::Key_Escape), noRecipient);
-    mailto()->setText("tanaka@example.jp");
-    EXPECT_EQ(press(body(), Qt::Key_Escape),
-              (QStringList{"メールを送信します", "メールをtanaka@example.jpへ送信しました"}));
+    EXPECT_EQ(press(home, body(), Qt::Key_Enter, Qt::KeypadModifier), noRecipient);
+    EXPECT_EQ(press(home, body(), Qt::Key_Escape), noRecipient);
+
+    // Start-up leaves the cursor on the header row.
+    QTableView* grid = home.grid();
+    ASSERT_TRUE(focus(grid));
+    mailto()->setText("kept@example.jp");
+    EXPECT_EQ(press(home, grid, Qt::Key_R, Qt::ControlModifier),
+              QStringList{"メールが選択されていません"});
+    EXPECT_EQ(mailto()->text(), "kept@example.jp");
+
+    w.mailList().setCurrentCell(1, 2);
+    EXPECT_EQ(press(home, grid, Qt::Key_R, Qt::ControlModifier),
+              (QStringList{"[返信]メール：アドレスと件名を自動入力しました",
+                           "メール本文を入力してください"}));
+    ASSERT_TRUE(waitForFocus(body()));
+    EXPECT_EQ(mailto()->text(), "taro@example.jp");
+    EXPECT_EQ(subject()->text(), "Re: ♪　会議");
+    EXPECT_EQ(body()->toPlainText(), "\n" + kSignature);
+
+    EXPECT_EQ(press(home, body(), Qt::Key_Escape),
+              (QStringList{"メールを送信します", "メールをtaro@example.jpへ送信しました"}));
     EXPECT_EQ(sends(home),
-              (QList<QStringList>{{"smtp://127.0.0.1:1", "tanaka@example.jp", "me@example.jp", "",
-                                   "\n\n" + kSignature, "", "testuser"}}));
+              (QList<QStringList>{{"smtp://127.0.0.1:1", "taro@example.jp", "me@example.jp",
+                                   "Re: ♪　会議", "\n" + kSignature, "", "testuser"}}));
     // The POP login before sending is the current account's.
     const auto& calls = home.mailFake->calls;
     const auto login = std::find_if(calls.begin(), calls.end(),
@@ -112,14 +129,14 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
             // Speech leaves rulers out: "_" is heard as a pause.
             said << Announcer::spokenForm("[送信先アドレスは]" + row.field);
         }
-        EXPECT_EQ(press(mailto(), Qt::Key_Tab), said << kSubjectPrompt);
+        EXPECT_EQ(press(home, mailto(), Qt::Key_Tab), said << kSubjectPrompt);
         EXPECT_EQ(mailto()->text(), row.field);
     }
 
     // The maintainers' address gets its subject and the user goes on to the body.
     ASSERT_TRUE(focus(mailto()));
     typeText(mailto(), kInquiryAddress);
-    EXPECT_EQ(press(mailto(), Qt::Key_Tab),
+    EXPECT_EQ(press(home, mailto(), Qt::Key_Tab),
               (QStringList{"[送信先アドレスは]" + kInquiryAddress, "件名は" + kInquirySubject,
                            "メール本文を入力してください"}));
     EXPECT_EQ(subject()->text(), kInquirySubject);
@@ -153,30 +170,6 @@ TEST_F(ComposeWindow, AFieldLeftForAMenuOrAnotherWindowKeepsWhatWasTyped) {
     }
 }
 
-TEST_F(ComposeWindow, CtrlRRepliesToTheCurrentMailAndIsRefusedOnTheHeaderRow) {
-    home.store().insertReceivedMail({QDateTime::currentDateTime(), "1.eml",
-                                     "Taro Yamada <taro@example.jp>", "会議", "本文",
-                                     "/mail/声.mp3"});
-    MainWindow& w = home.start();
-    QTableView* grid = home.grid();
-    ASSERT_TRUE(focus(grid));
-
-    // Start-up leaves the cursor on the header row.
-    mailto()->setText("kept@example.jp");
-    EXPECT_EQ(press(grid, Qt::Key_R, Qt::ControlModifier),
-              QStringList{"メールが選択されていません"});
-    EXPECT_EQ(mailto()->text(), "kept@example.jp");
-
-    w.mailList().setCurrentCell(1, 2);
-    EXPECT_EQ(press(grid, Qt::Key_R, Qt::ControlModifier),
-              (QStringList{"[返信]メール：アドレスと件名を自動入力しました",
-                           "メール本文を入力してください"}));
-    ASSERT_TRUE(waitForFocus(body()));
-    EXPECT_EQ(mailto()->text(), "taro@example.jp");
-    EXPECT_EQ(subject()->text(), "Re: ♪　会議");
-    EXPECT_EQ(body()->toPlainText(), "\n" + kSignature);
-}
-
 TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
     home.store().addAddress("山田 ", "yamada@example.jp");
     home.store().addAddress("名前::コロン", "colon@example.jp");
@@ -192,17 +185,17 @@ TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
 
     list->setCurrentRow(-1);
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Delete}) {
-        EXPECT_EQ(press(list, key), QStringList{kNoAddressSelected});
+        EXPECT_EQ(press(home, list, key), QStringList{kNoAddressSelected});
     }
     EXPECT_EQ(list->count(), 5);
 
     // ENTER says the address only.
     list->setCurrentRow(0);
-    EXPECT_EQ(press(list, Qt::Key_Return), QStringList{"colon@example.jp"});
+    EXPECT_EQ(press(home, list, Qt::Key_Return), QStringList{"colon@example.jp"});
     list->setCurrentRow(1);
-    EXPECT_EQ(press(list, Qt::Key_Return), QStringList{"o'hara% x@example.jp"});
+    EXPECT_EQ(press(home, list, Qt::Key_Return), QStringList{"o'hara% x@example.jp"});
     // DEL removes every row of that address and no other; the user stays there.
-    EXPECT_EQ(press(list, Qt::Key_Delete), QStringList{"アドレス削除しました"});
+    EXPECT_EQ(press(home, list, Qt::Key_Delete), QStringList{"アドレス削除しました"});
     QStringList entries;
     for (int i = 0; i < list->count(); ++i) {
         entries << list->item(i)->text();
@@ -214,7 +207,8 @@ TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
     EXPECT_EQ(list->currentRow(), 1);
 
     // ESC starts a mail to it, in the subject field.
-    EXPECT_EQ(press(list, Qt::Key_Escape), (QStringList{"件名を入力してください", kSubjectPrompt}));
+    EXPECT_EQ(press(home, list, Qt::Key_Escape),
+              (QStringList{"件名を入力してください", kSubjectPrompt}));
     ASSERT_TRUE(waitForFocus(subject()));
     EXPECT_EQ(mailto()->text(), "o'haraXYx@example.jp");
     EXPECT_EQ(subject()->text(), "");
