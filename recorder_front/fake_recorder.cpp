@@ -1,6 +1,6 @@
 // A stand-in recorder for tests: prints its arguments and whether it runs on a terminal
 // of its own, counts seconds on one line until the -t time has passed, and ends early,
-// with status 0, on SIGINT. "-hold" makes it ignore SIGINT.
+// with status 0, on SIGINT. "-hold" makes it ignore SIGINT and the hang-up of its terminal.
 #include <signal.h>
 #include <unistd.h>
 
@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
                 getpgrp() == getpid() ? "yes" : "no");
     std::fflush(stdout);
     signal(SIGINT, hold ? SIG_IGN : OnInterrupt);
+    if (hold) {
+        signal(SIGHUP, SIG_IGN);
+    }
 
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::duration<double>(seconds);

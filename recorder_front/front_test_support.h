@@ -14,20 +14,11 @@
 
 namespace trelcapg::testing {
 
-// The stand-in recorder, built under the recorder's own name.
-inline std::string FakeRecorderDir() {
-    const char* dir = std::getenv("TRELCAPG_FAKE_RECORDER_DIR");
-    return dir != nullptr ? dir : "";
-}
-
+// Finds the stand-in recorder, built under the recorder's own name.
 inline RecorderLocator FakeRecorderLocator() {
     return [](std::string_view name) {
-        return LocateRecorder(name, QString::fromStdString(FakeRecorderDir()), {});
+        return LocateRecorder(name, qEnvironmentVariable("TRELCAPG_FAKE_RECORDER_DIR"), {});
     };
-}
-
-inline RecorderLocator NoRecorderLocator() {
-    return [](std::string_view) { return std::optional<std::string>(); };
 }
 
 // Every field away from its default, texts with multi-byte characters.
@@ -54,7 +45,7 @@ class RecordingPresenter : public MessagePresenter {
     QStringList messages;
 };
 
-// Waits, running the event loop, until condition holds or ten seconds have passed.
+// Waits, running the event loop, until condition holds or the time has passed.
 template <typename Condition>
 bool WaitFor(Condition condition, int milliseconds = 10000) {
     return QTest::qWaitFor(condition, milliseconds);

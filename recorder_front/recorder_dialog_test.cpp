@@ -2,7 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDataStream>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -11,21 +11,20 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <signal.h>
 #include <sys/wait.h>
-
-#include <cstdlib>
 
 #include <gtest/gtest.h>
 
 #include "command_line.h"
 #include "console_window.h"
+#include "decoded_audio.h"
 #include "front_test_support.h"
 #include "pseudo_terminal.h"
 
 namespace trelcapg {
 namespace {
 
-using testing::RecordingPresenter;
 using testing::WaitFor;
 
 class RecorderDialogTest : public ::testing::Test {
@@ -38,69 +37,63 @@ class RecorderDialogTest : public ::testing::Test {
     }
 
     CRecorderDlg& open(RecorderLocator locator = testing::FakeRecorderLocator()) {
-        FrontEndEnvironment env;
-        env.applicationName = QStringLiteral("TrelcapG");
-        env.settingsPath = settingsPath();
-        env.locateRecorder = std::move(locator);
-        env.messages = &presenter_;
-        env.endProcess = [this] { ++endProcessCalls_; };
-        dialog_ = std::make_unique<CRecorderDlg>(env);
+        dialog_ = std::make_unique<CRecorderDlg>(
+            FrontEndEnvironment{.applicationName = QStringLiteral("TrelcapG"),
+                                .settingsPath = settingsPath(),
+                                .locateRecorder = std::move(locator),
+                                .messages = &presenter_,
+                                .endProcess = [this] { ++endProcessCalls_; }});
         EXPECT_TRUE(dialog_->OnInitDialog());
         dialog_->show();
         return *dialog_;
     }
 
-    std::string settingsPath() const {
-        return dir_.filePath(QStringLiteral("TrelcapG.dat")).toStdString();
-    }
-    bool settingsFileExists() const {
-        return QFile::exists(QString::fromStdString(settingsPath()));
-    }
-
+    std::string settingsPath() const { return dir_.filePath("TrelcapG.dat").toStdString(); }
     const CRecorderDlg::Controls& c() const { return dialog_->controls(); }
 
-    // The names of the enabled controls, in tab order.
+    // The controls in tab order, and their names.
+    std::vector<const QWidget*> inTabOrder() const {
+        return {c().filePath,     c().recParam,       c().boost,      c().recTime,
+                c().outputRate,   c().rateConversion, c().fileFormat, c().silenceDetection,
+                c().silenceLevel, c().silencePeriod,  c().vbrLevel,   c().options,
+                c().record,       c().clear,          c().exit,       c().mp3Vbr};
+    }
+    const QStringList kNames = QString(
+                                   "filePath recParam boost recTime outputRate rateConversion "
+                                   "fileFormat silenceDetection silenceLevel silencePeriod "
+                                   "vbrLevel options record clear exit mp3Vbr")
+                                   .split(u' ');
+    // Enabled when the record shows GOGO, no VBR and no silence detection.
+    const QStringList kIdleDefaults =
+        without(kNames, {"silenceLevel", "silencePeriod", "vbrLevel"});
+
+    static QStringList without(QStringList names, const QStringList& gone) {
+        names.removeIf([&](const QString& name) { return gone.contains(name); });
+        return names;
+    }
     QStringList enabledControls() const {
-        static const QStringList names =
-            QStringLiteral(
-                "filePath recParam boost recTime outputRate rateConversion fileFormat "
-                "silenceDetection silenceLevel silencePeriod vbrLevel options record "
-                "clear exit mp3Vbr")
-                .split(u' ');
-        const QWidget* widgets[] = {
-            c().filePath,     c().recParam,       c().boost,      c().recTime,
-            c().outputRate,   c().rateConversion, c().fileFormat, c().silenceDetection,
-            c().silenceLevel, c().silencePeriod,  c().vbrLevel,   c().options,
-            c().record,       c().clear,          c().exit,       c().mp3Vbr};
         QStringList enabled;
-        for (int i = 0; i < names.size(); ++i) {
-            if (widgets[i]->isEnabled()) {
-                enabled << names[i];
+        for (int i = 0; i < kNames.size(); ++i) {
+            if (inTabOrder()[i]->isEnabled()) {
+                enabled << kNames[i];
             }
         }
         return enabled;
     }
-
-    // What the record's controls show, in tab order (check boxes as "on" or "off").
+    // What the record's controls show (check boxes as "on" or "off").
     QStringList shown() const {
-        auto on = [](const QCheckBox* box) { return QString(box->isChecked() ? "on" : "off"); };
-        return {c().filePath->text(),
-                c().recParam->currentText(),
-                c().boost->currentText(),
-                c().recTime->text(),
-                c().outputRate->currentText(),
-                c().rateConversion->currentText(),
-                c().fileFormat->currentText(),
-                on(c().silenceDetection),
-                c().silenceLevel->text(),
-                c().silencePeriod->text(),
-                on(c().mp3Vbr),
-                c().vbrLevel->currentText(),
-                c().options->text()};
+        QStringList texts;
+        for (const QWidget* w : inTabOrder()) {
+            if (auto* box = qobject_cast<const QLineEdit*>(w)) {
+                texts << box->text();
+            } else if (auto* list = qobject_cast<const QComboBox*>(w)) {
+                texts << list->currentText();
+            } else if (auto* check = qobject_cast<const QCheckBox*>(w)) {
+                texts << (check->isChecked() ? "on" : "off");
+            }
+        }
+        return texts;
     }
-    const QStringList kDefaultsShown{
-        "", "44kHz, Stereo, 16-bit", "0", "60", "128", "---", "GOGO", "off", "10", "3", "off", "6",
-        ""};
 
     // A choice from a list, as the user makes it.
     static void choose(QComboBox* list, int index) {
@@ -115,52 +108,60 @@ class RecorderDialogTest : public ::testing::Test {
     }
 
     QString consoleText() const { return dialog_->consoleWindow()->screenText(); }
+    // The recorder on the console has begun counting (and handles SIGINT).
+    bool waitForCounting() {
+        return WaitFor([&] { return consoleText().endsWith(QStringLiteral(" sec")); });
+    }
     bool waitForIdle() {
         return WaitFor([&] { return dialog_->recState() == RecState::Idle; }, 20000);
     }
-
-    // Enabled when the record shows GOGO, no VBR and no silence detection.
-    const QStringList kIdleDefaults{
-        "filePath",   "recParam",         "boost",   "recTime", "outputRate", "rateConversion",
-        "fileFormat", "silenceDetection", "options", "record",  "clear",      "exit",
-        "mp3Vbr"};
+    bool waitForEndBanners(int count) {
+        return WaitFor([&] { return consoleText().count("----------END----------\n") == count; });
+    }
 
     QTemporaryDir dir_;
-    RecordingPresenter presenter_;
+    testing::RecordingPresenter presenter_;
     int endProcessCalls_ = 0;
     std::unique_ptr<CRecorderDlg> dialog_;
 };
 
-TEST_F(RecorderDialogTest, OpensWithTheDefaultsAndItsConsole) {
+TEST_F(RecorderDialogTest, ShowsTheSavedSettingsClearShowsTheDefaultsAndOnlyExitSaves) {
+    ASSERT_TRUE(SaveSettings(settingsPath(), testing::UnusualSettings()));
     CRecorderDlg& dialog = open();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("TrelcapG"));
     EXPECT_FALSE(dialog.windowIcon().isNull());
-    EXPECT_EQ(c().recParam->count(), 16);
-    EXPECT_EQ(shown(), kDefaultsShown);
-    EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
-    EXPECT_EQ(enabledControls(), kIdleDefaults);
-
     ASSERT_NE(dialog.consoleWindow(), nullptr);
     EXPECT_TRUE(dialog.consoleWindow()->isVisible());
     EXPECT_EQ(dialog.consoleWindow()->windowTitle(), QStringLiteral("Output - TrelcapG"));
-    EXPECT_FALSE(settingsFileExists());
-}
-
-TEST_F(RecorderDialogTest, ShowsTheSavedSettingsAndClearShowsTheDefaultsWithoutSaving) {
-    const RecorderSettings saved = testing::UnusualSettings();
-    ASSERT_TRUE(SaveSettings(settingsPath(), saved));
-    CRecorderDlg& dialog = open();
-    EXPECT_EQ(dialog.settings(), saved);
+    EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
     EXPECT_EQ(shown(), (QStringList{"/home/user/録音/voice note.mp3", "22kHz, Mono, 16-bit", "2",
-                                    "604799", "320", "44.1", "LAME", "on", "99", "29", "on", "0",
-                                    "-x \"quoted\" ＝ wide"}));
+                                    "604799", "320", "44.1", "LAME", "on", "99", "29", "0",
+                                    "-x \"quoted\" ＝ wide", "on"}));
     EXPECT_EQ(enabledControls().size(), 16) << enabledControls().join(u',').toStdString();
 
     c().clear->click();
-    EXPECT_EQ(dialog.settings(), RecorderSettings{});
-    EXPECT_EQ(shown(), kDefaultsShown);
+    EXPECT_EQ(shown(), (QStringList{"", "44kHz, Stereo, 16-bit", "0", "60", "128", "---", "GOGO",
+                                    "off", "10", "3", "6", "", "off"}));
     EXPECT_EQ(enabledControls(), kIdleDefaults);
-    EXPECT_EQ(LoadSettings(settingsPath()), saved) << "Clear saves nothing";
+
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.close());
+    dialog.reject();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(LoadSettings(settingsPath()), testing::UnusualSettings()) << "saved before EXIT";
+
+    // EXIT (or Enter) with the focus still in a box takes the box first.
+    dialog.activateWindow();
+    c().recTime->setFocus();
+    c().recTime->setText(QStringLiteral("90"));
+    c().exit->click();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.consoleWindow(), nullptr) << "the console is freed";
+    EXPECT_EQ(LoadSettings(settingsPath()), (RecorderSettings{.recTime = 90}));
 }
 
 TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
@@ -189,41 +190,35 @@ TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
     EXPECT_EQ(dialog_->settings().mp3Vbr, 0);
 }
 
-TEST_F(RecorderDialogTest, SilenceRuleKeepsTheValuesWhileOff) {
+// A number box takes C's numbers when it loses the focus, and shows the last valid value
+// again for anything else; silence detection turned off keeps its values.
+TEST_F(RecorderDialogTest, NumberBoxesPutBackTheLastValidValue) {
     open();
     c().silenceDetection->click();
-    EXPECT_EQ(dialog_->settings().silenceDetection, 1);
-    EXPECT_TRUE(c().silenceLevel->isEnabled());
-    EXPECT_TRUE(c().silencePeriod->isEnabled());
-    type(c().silenceLevel, QStringLiteral("50"));
-    type(c().silencePeriod, QStringLiteral("30"));  // out of range: 3 comes back
-
-    c().silenceDetection->click();
-    EXPECT_EQ(dialog_->settings().silenceDetection, 0);
-    EXPECT_FALSE(c().silenceLevel->isEnabled());
-    EXPECT_FALSE(c().silencePeriod->isEnabled());
-    EXPECT_EQ(dialog_->settings().silenceLevel, 50);
-    EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("50"));
-    EXPECT_EQ(dialog_->settings().silencePeriod, 3);
-    EXPECT_EQ(c().silencePeriod->text(), QStringLiteral("3"));
-}
-
-TEST_F(RecorderDialogTest, NumberCheckTakesCNumbersAndPutsBackTheLastValidOne) {
-    open();
-    struct Row {
+    EXPECT_TRUE(c().silenceLevel->isEnabled() && c().silencePeriod->isEnabled());
+    const auto recTime = &RecorderSettings::recTime;
+    const struct {
+        QLineEdit* box;
+        std::int32_t RecorderSettings::*field;
         const char* typed;
         int stored;
         const char* shown;
+    } rows[] = {
+        {c().recTime, recTime, "0x3C", 60, "0x3C"},
+        {c().recTime, recTime, "abc", 60, "60"},
+        {c().recTime, recTime, "604800", 60, "60"},
+        {c().silenceLevel, &RecorderSettings::silenceLevel, "50", 50, "50"},
+        {c().silencePeriod, &RecorderSettings::silencePeriod, "30", 3, "3"},
     };
-    const Row rows[] = {
-        {"45", 45, "45"}, {"0x3C", 60, "0x3C"}, {"010", 8, "010"}, {"0", 8, "8"},
-        {"-5", 8, "8"},   {"604800", 8, "8"},   {"abc", 8, "8"},   {"604799", 604799, "604799"},
-    };
-    for (const Row& row : rows) {
-        type(c().recTime, QString::fromLatin1(row.typed));
-        EXPECT_EQ(dialog_->settings().recTime, row.stored) << row.typed;
-        EXPECT_EQ(c().recTime->text(), QString::fromLatin1(row.shown)) << row.typed;
+    for (const auto& row : rows) {
+        type(row.box, QString::fromLatin1(row.typed));
+        EXPECT_EQ(dialog_->settings().*row.field, row.stored) << row.typed;
+        EXPECT_EQ(row.box->text(), QString::fromLatin1(row.shown)) << row.typed;
     }
+    c().silenceDetection->click();
+    EXPECT_FALSE(c().silenceLevel->isEnabled() || c().silencePeriod->isEnabled());
+    EXPECT_EQ(dialog_->settings().silenceLevel, 50);
+    EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("50"));
 }
 
 TEST_F(RecorderDialogTest, TextBoxesAndListsChangeTheRecord) {
@@ -250,50 +245,26 @@ TEST_F(RecorderDialogTest, TextBoxesAndListsChangeTheRecord) {
               "trelcap -t 60 -b 32 -f 1 -bs1 -sr 44.1 -v 9 -x \"/tmp/voice.mp3\"");
 }
 
-TEST_F(RecorderDialogTest, OnlyExitEndsTheDialogAndSavesOnceWithTheFocusedBox) {
-    CRecorderDlg& dialog = open();
-    QSignalSpy finished(&dialog, &QDialog::finished);
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    EXPECT_FALSE(dialog.close());
-    dialog.reject();
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(finished.count(), 0);
-    EXPECT_FALSE(settingsFileExists());
-
-    // EXIT (or Enter) with the focus still in a box takes the box first.
-    dialog.activateWindow();
-    c().recTime->setFocus();
-    c().recTime->setText(QStringLiteral("90"));
-    c().exit->click();
-    EXPECT_EQ(finished.count(), 1);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.consoleWindow(), nullptr) << "the console is freed";
-    EXPECT_EQ(LoadSettings(settingsPath()).recTime, 90);
-    dialog_.reset();
-    EXPECT_EQ(LoadSettings(settingsPath()).recTime, 90);
-}
-
-TEST_F(RecorderDialogTest, ClosingTheConsoleEndsTheProgramAndNothingIsSavedWithoutExit) {
-    CRecorderDlg& dialog = open();
-    type(c().recTime, QStringLiteral("90"));
-    dialog.consoleWindow()->close();
-    EXPECT_EQ(endProcessCalls_, 1);
-    EXPECT_FALSE(settingsFileExists());
-    dialog_.reset();
-    EXPECT_FALSE(settingsFileExists());
-}
-
-TEST_F(RecorderDialogTest, RecordStartAndStopWithTheBannersAndControls) {
-    CRecorderDlg& dialog = open();
+// The real recorder, fed from a file at a device's pace, stopped with REC STOP.
+TEST_F(RecorderDialogTest, RecordStartAndStopWithTheBannersControlsAndFile) {
+    const QString recorderDir = qEnvironmentVariable("ORVANE_BIN_DIR");
+    const QString input = dir_.filePath(QStringLiteral("in.wav"));
+    ASSERT_TRUE(
+        orvane::recorder::testing::writeToneWav(input.toStdString(), {{30, 0.5}}, 44100, 2, 440));
+    const QString output = dir_.filePath(QStringLiteral("out put.wav"));
+    CRecorderDlg& dialog = open(
+        [recorderDir](std::string_view name) { return LocateRecorder(name, recorderDir, {}); });
     QSignalSpy ended(&dialog.session(), &RecordingSession::recorderEnded);
-    type(c().filePath, QStringLiteral("/tmp/voice.mp3"));
+    type(c().filePath, output);
+    type(c().options, QStringLiteral("-i \"") + input + QStringLiteral("\" -realtime"));
+    choose(c().fileFormat, kWav);
     c().record->click();
-    EXPECT_EQ(dialog.recState(), RecState::Recording);
+    ASSERT_EQ(dialog.recState(), RecState::Recording)
+        << presenter_.messages.join(u'|').toStdString();
     EXPECT_EQ(c().record->text(), QStringLiteral("REC STOP"));
     EXPECT_EQ(enabledControls(), QStringList{"record"});
-    // The recorder is up and handles SIGINT once it counts.
-    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("0 sec")); }));
+    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral(" s  [")); }, 20000))
+        << consoleText().toStdString();
 
     c().record->click();
     EXPECT_EQ(dialog.recState(), RecState::Stopping);
@@ -305,59 +276,60 @@ TEST_F(RecorderDialogTest, RecordStartAndStopWithTheBannersAndControls) {
     ASSERT_TRUE(waitForIdle());
     ASSERT_EQ(ended.count(), 1);
     const int status = ended.at(0).at(0).toInt();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << consoleText().toStdString();
     EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
-    EXPECT_EQ(enabledControls(), kIdleDefaults);
-    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("END")); }));
+    EXPECT_EQ(enabledControls(), without(kIdleDefaults, {"outputRate", "mp3Vbr"}));
+    ASSERT_TRUE(waitForEndBanners(1));
     const QString text = consoleText();
-    EXPECT_TRUE(text.startsWith(QStringLiteral(
-        "---------START---------\ntrelcap -t 60 -b 128 -f 12  \"/tmp/voice.mp3\"\n\n")))
+    EXPECT_TRUE(text.startsWith("---------START---------\ntrelcap -t 60 -b 128 -f 12 -WAV -i \"" +
+                                input + "\" -realtime \"" + output + "\"\n\n"))
         << text.toStdString();
-    EXPECT_TRUE(text.endsWith(QStringLiteral("stopped by interrupt\n----------END----------\n")))
-        << text.toStdString();
-    EXPECT_EQ(text.count(QStringLiteral("---------START---------")), 1);
-    EXPECT_TRUE(presenter_.messages.isEmpty());
+    EXPECT_TRUE(text.contains("stopped by Ctrl+C")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(" bytes)\n----------END----------\n")) << text.toStdString();
+    const qint64 size = QFileInfo(output).size();
+    EXPECT_GT(size, 44);
+    EXPECT_LT(size, 44 + 30 * 44100 * 4) << "stopped early";
 }
 
-TEST_F(RecorderDialogTest, CtrlCInTheConsoleStopsARecordingAndTheNextEndsByItself) {
+// Ctrl+C typed into the console stops a recording; a recorder that ignores the interrupt
+// keeps the dialog stopping until it ends by itself; closing the console ends the program
+// at once, with its recorder and without saving.
+TEST_F(RecorderDialogTest, ConsoleStopsRecordingsAndClosingItEndsTheProgram) {
     CRecorderDlg& dialog = open();
     c().record->click();
-    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("0 sec")); }));
+    ASSERT_TRUE(waitForCounting());
     QTest::keyClick(dialog.consoleWindow()->view(), Qt::Key_C, Qt::ControlModifier);
     ASSERT_TRUE(waitForIdle());
-    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("END")); }));
-    EXPECT_TRUE(consoleText().contains(QStringLiteral("^C")));
-    EXPECT_TRUE(consoleText().contains(QStringLiteral("stopped by interrupt")));
+    ASSERT_TRUE(waitForEndBanners(1));
+    EXPECT_TRUE(consoleText().contains(QStringLiteral("^C\nstopped by interrupt\n")));
 
-    // The next recording, on the same console, ends by itself and gives the controls back.
-    type(c().filePath, QStringLiteral("/tmp/out file.mp3"));
-    c().silenceDetection->click();
-    type(c().recTime, QStringLiteral("1"));
+    type(c().recTime, QStringLiteral("2"));
+    type(c().options, QStringLiteral("-hold"));
     c().record->click();
-    EXPECT_EQ(enabledControls(), QStringList{"record"});
+    ASSERT_TRUE(waitForCounting());
+    c().record->click();
+    EXPECT_EQ(dialog.recState(), RecState::Stopping);
     ASSERT_TRUE(waitForIdle());
     EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
-    QStringList expected = kIdleDefaults;
-    expected.insert(8, QStringLiteral("silenceLevel"));
-    expected.insert(9, QStringLiteral("silencePeriod"));
-    EXPECT_EQ(enabledControls(), expected);
-    EXPECT_EQ(dialog.settings().recTime, 1);
-
-    // The recorder got the path as one argument and ran on a terminal of its own.
-    ASSERT_TRUE(WaitFor(
-        [&] { return consoleText().count(QStringLiteral("----------END----------\n")) == 2; }));
-    EXPECT_TRUE(consoleText().endsWith(
-        QStringLiteral("\n---------START---------\n"
-                       "trelcap -t 1 -b 128 -f 12 -sl 10 -ms 3  \"/tmp/out file.mp3\"\n"
-                       "\n"
-                       "fake recorder: [-t] [1] [-b] [128] [-f] [12] [-sl] [10] [-ms] [3] "
-                       "[/tmp/out file.mp3]\n"
-                       "terminal: yes, group leader: yes\n"
-                       "0 sec\n"
-                       "time passed\n"
-                       "----------END----------\n")))
+    EXPECT_EQ(enabledControls(), kIdleDefaults);
+    ASSERT_TRUE(waitForEndBanners(2));
+    EXPECT_TRUE(consoleText().endsWith(QStringLiteral("time passed\n----------END----------\n")))
         << consoleText().toStdString();
-    EXPECT_EQ(consoleText().count(QStringLiteral("---------START---------")), 2);
+
+    // Closing the console ends the program at once, even with a recorder that ignores the
+    // hang-up.
+    type(c().recTime, QStringLiteral("60"));
+    c().record->click();
+    ASSERT_TRUE(waitForCounting());
+    const pid_t recorder = *dialog.session().recorderPid();
+    QElapsedTimer ending;
+    ending.start();
+    dialog.consoleWindow()->close();
+    EXPECT_EQ(endProcessCalls_, 1);
+    dialog_.reset();
+    EXPECT_LT(ending.elapsed(), 10000) << "the front end waited for its recorder";
+    EXPECT_EQ(::kill(recorder, 0), -1) << "the recorder outlived the front end";
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(settingsPath())));
 }
 
 TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
@@ -367,14 +339,11 @@ TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
     file.write("no interpreter line, no machine code\n");
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     file.close();
-    const std::pair<const char*, RecorderLocator> rows[] = {
-        {"not found", testing::NoRecorderLocator()},
-        {"found but not a program",
-         [&](std::string_view) { return std::optional<std::string>(notAProgram.toStdString()); }},
-    };
-    for (const auto& [name, locator] : rows) {
+    const std::pair<const char*, std::optional<std::string>> rows[] = {
+        {"not found", std::nullopt}, {"found but not a program", notAProgram.toStdString()}};
+    for (const auto& [name, found] : rows) {
         presenter_.messages.clear();
-        CRecorderDlg& dialog = open(locator);
+        CRecorderDlg& dialog = open([found](std::string_view) { return found; });
         choose(c().fileFormat, kWav);
         c().record->click();
         EXPECT_EQ(dialog.recState(), RecState::Idle) << name;
@@ -383,65 +352,11 @@ TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
                       "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")})
             << name;
         EXPECT_EQ(c().record->text(), QStringLiteral("REC START")) << name;
-        QStringList expected = kIdleDefaults;
-        expected.removeOne(QStringLiteral("outputRate"));
-        expected.removeOne(QStringLiteral("mp3Vbr"));
-        EXPECT_EQ(enabledControls(), expected) << name;
+        EXPECT_EQ(enabledControls(), without(kIdleDefaults, {"outputRate", "mp3Vbr"})) << name;
         ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }))
             << name;
         EXPECT_FALSE(consoleText().contains(QStringLiteral("END"))) << name;
     }
-}
-
-// A WAV file of silence, 16-bit PCM.
-void WriteSilentWav(const QString& path, int rate, int channels, int seconds) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const auto dataSize = static_cast<quint32>(rate * channels * 2 * seconds);
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataSize);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate)
-        << quint32(rate * channels * 2) << quint16(channels * 2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataSize;
-    file.write(QByteArray(static_cast<qsizetype>(dataSize), '\0'));
-}
-
-// The real recorder, fed from a file at a device's pace, stopped with REC STOP.
-TEST_F(RecorderDialogTest, RealRecorderStopsAndLeavesItsFile) {
-    const char* binDir = std::getenv("ORVANE_BIN_DIR");
-    const QString recorderDir = QString::fromUtf8(binDir != nullptr ? binDir : "");
-    if (!QFileInfo(recorderDir + QStringLiteral("/trelcap")).isExecutable()) {
-        GTEST_SKIP() << "trelcap is not built beside the front end";
-    }
-    const QString input = dir_.filePath(QStringLiteral("in.wav"));
-    WriteSilentWav(input, 44100, 2, 30);
-    const QString output = dir_.filePath(QStringLiteral("out put.wav"));
-
-    CRecorderDlg& dialog = open(
-        [recorderDir](std::string_view name) { return LocateRecorder(name, recorderDir, {}); });
-    QSignalSpy ended(&dialog.session(), &RecordingSession::recorderEnded);
-    type(c().filePath, output);
-    type(c().options, QStringLiteral("-i \"") + input + QStringLiteral("\" -realtime"));
-    choose(c().fileFormat, kWav);
-    c().record->click();
-    ASSERT_EQ(dialog.recState(), RecState::Recording)
-        << presenter_.messages.join(u'|').toStdString();
-    ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral(" s  [")); }, 20000))
-        << consoleText().toStdString();
-    c().record->click();
-    ASSERT_TRUE(waitForIdle());
-    ASSERT_EQ(ended.count(), 1);
-    const int status = ended.at(0).at(0).toInt();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << consoleText().toStdString();
-    ASSERT_TRUE(WaitFor(
-        [&] { return consoleText().endsWith(QStringLiteral("----------END----------\n")); }));
-    const qint64 size = QFileInfo(output).size();
-    EXPECT_GT(size, 44) << consoleText().toStdString();
-    EXPECT_LT(size, 44 + 30 * 44100 * 4) << "stopped early";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "virtual_sound.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -15,37 +16,20 @@ using orvane::testing::VirtualSoundDevice;
 
 namespace {
 
-void put32(QByteArray& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b.append(char((v >> (8 * i)) & 0xff));
-    }
-}
-void put16(QByteArray& b, std::uint16_t v) {
-    b.append(char(v & 0xff));
-    b.append(char(v >> 8));
-}
-
 // A 16-bit mono 440 Hz sine WAV.
 QByteArray sineWav(int rate, double seconds, double amplitude) {
-    QByteArray pcm;
+    QByteArray w;
+    QDataStream out(&w, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
     const int frames = int(rate * seconds);
+    out.writeRawData("RIFF\0\0\0\0WAVEfmt ", 16);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(rate) << quint32(rate * 2)
+        << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(frames * 2);
     for (int i = 0; i < frames; ++i) {
-        put16(pcm, std::uint16_t(
-                       std::int16_t(amplitude * 32767 * std::sin(2 * M_PI * 440.0 * i / rate))));
+        out << qint16(amplitude * 32767 * std::sin(2 * M_PI * 440.0 * i / rate));
     }
-    QByteArray w("RIFF");
-    put32(w, 0);
-    w += "WAVEfmt ";
-    put32(w, 16);
-    put16(w, 1);
-    put16(w, 1);
-    put32(w, rate);
-    put32(w, rate * 2);
-    put16(w, 2);
-    put16(w, 16);
-    w += "data";
-    put32(w, pcm.size());
-    w += pcm;
     return w;
 }
 

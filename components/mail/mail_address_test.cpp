@@ -13,22 +13,19 @@ TEST(MailAddress, FieldsBecomeCheckedMailboxes) {
         QString header;  // what the To header is made from
     };
     const Row rows[] = {
-        {"bare address",
-         QStringLiteral(" hanako@example.jp "),
-         {QStringLiteral("hanako@example.jp")},
-         QStringLiteral("hanako@example.jp")},
+        {"bare address", " hanako@example.jp ", {"hanako@example.jp"}, "hanako@example.jp"},
         {"Japanese display name",
-         QStringLiteral("山田 太郎 <yamada@example.jp>"),
-         {QStringLiteral("yamada@example.jp")},
-         QStringLiteral("山田 太郎 <yamada@example.jp>")},
+         "山田 太郎 <yamada@example.jp>",
+         {"yamada@example.jp"},
+         "山田 太郎 <yamada@example.jp>"},
         {"quoted name with a comma, then a second mailbox",
-         QStringLiteral("\"Yamada, Taro\" <taro@example.jp>; hanako@example.jp,"),
-         {QStringLiteral("taro@example.jp"), QStringLiteral("hanako@example.jp")},
-         QStringLiteral("\"Yamada, Taro\" <taro@example.jp>, hanako@example.jp")},
+         "\"Yamada, Taro\" <taro@example.jp>; hanako@example.jp,",
+         {"taro@example.jp", "hanako@example.jp"},
+         "\"Yamada, Taro\" <taro@example.jp>, hanako@example.jp"},
         {"name with a quote is escaped",
-         QStringLiteral("\"say \\\"hi\\\"\" <a@example.jp>"),
-         {QStringLiteral("a@example.jp")},
-         QStringLiteral("\"say \\\"hi\\\"\" <a@example.jp>")},
+         "\"say \\\"hi\\\"\" <a@example.jp>",
+         {"a@example.jp"},
+         "\"say \\\"hi\\\"\" <a@example.jp>"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -47,19 +44,17 @@ TEST(MailAddress, WhatCouldReachTheServerAsMoreThanAnAddressIsRefused) {
         const char* reasonPart;
     };
     const Row rows[] = {
-        {"ESMTP parameter after a bracket", QStringLiteral("a@b.com> SIZE=1"), "「<」や「>」"},
-        {"parameter after the brackets", QStringLiteral("A <a@b.com> SIZE=1"), "空白"},
-        {"blank inside the address", QStringLiteral("taro yamada@example.jp"), "空白"},
-        {"line break into a second command", QStringLiteral("a@b.com\r\nRCPT TO:<x@example.jp>"),
-         "制御文字"},
-        {"line break in the display name", QStringLiteral("A\r\nBcc: x@y.jp <a@b.com>"),
-         "制御文字"},
-        {"no at sign", QStringLiteral("taro"), "「@」がありません"},
-        {"nothing before the at sign", QStringLiteral("@example.jp"), "空です"},
-        {"two at signs", QStringLiteral("a@b@example.jp"), "二つ以上"},
-        {"full-width letters", QStringLiteral("ｔａｒｏ@example.jp"), "全角"},
-        {"empty brackets", QStringLiteral("Taro <>"), "アドレスがありません"},
-        {"nothing at all", QStringLiteral(" ; , "), "宛先がありません"},
+        {"ESMTP parameter after a bracket", "a@b.com> SIZE=1", "「<」や「>」"},
+        {"parameter after the brackets", "A <a@b.com> SIZE=1", "空白"},
+        {"blank inside the address", "taro yamada@example.jp", "空白"},
+        {"line break into a second command", "a@b.com\r\nRCPT TO:<x@example.jp>", "制御文字"},
+        {"line break in the display name", "A\r\nBcc: x@y.jp <a@b.com>", "制御文字"},
+        {"no at sign", "taro", "「@」がありません"},
+        {"nothing before the at sign", "@example.jp", "空です"},
+        {"two at signs", "a@b@example.jp", "二つ以上"},
+        {"full-width letters", "ｔａｒｏ@example.jp", "全角"},
+        {"empty brackets", "Taro <>", "アドレスがありません"},
+        {"nothing at all", " ; , ", "宛先がありません"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -6,12 +6,12 @@
 #include "dovecot_server.h"
 #include "smtp_sink_server.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -32,58 +32,41 @@ const QString kBody = QStringLiteral(
 const QString kFrom = QStringLiteral("佐藤 花子 <sato@example.jp>");
 const QString kTo = QStringLiteral("yamada@example.jp");
 
-// A recorded voice message: an .mp3 file.
-QString writeVoiceFile(const QTemporaryDir& dir, QByteArray* content) {
-    *content = QByteArray::fromHex("fffb9064");  // an MPEG-1 layer III frame header
-    for (int i = 0; i < 40000; ++i) {
-        content->append(static_cast<char>(QRandomGenerator::global()->bounded(256)));
-    }
-    const QString path = dir.filePath(QStringLiteral("音声メッセージ.mp3"));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(*content);
-    return path;
-}
-
 class MailRoundTrip : public ::testing::Test {
   protected:
     void SetUp() override {
-        const testing::TestCertificate& cert = test::certificate();
-        ASSERT_TRUE(cert.ok()) << cert.error().toStdString();
-        smtp_ = std::make_unique<SmtpSinkServer>(
-            SmtpSinkServer::Options{cert.certFile(), cert.keyFile(), true});
-        ASSERT_TRUE(smtp_->start()) << smtp_->error().toStdString();
-        pop_ = std::make_unique<DovecotServer>(
-            DovecotServer::Options{cert.certFile(), cert.keyFile()});
-        ASSERT_TRUE(pop_->start()) << pop_->error().toStdString();
+        ASSERT_TRUE(test::certificate().ok()) << test::certificate().error().toStdString();
+        ASSERT_TRUE(smtp_.start()) << smtp_.error().toStdString();
+        ASSERT_TRUE(pop_.start()) << pop_.error().toStdString();
     }
 
-    QString popAddress() const { return test::loopback(pop_->pop3Port()); }
+    QString popAddress() const { return test::loopback(pop_.pop3Port()); }
 
     // Moves every message the SMTP sink captured into the POP3 mailbox.
     void deliverCaptured() {
-        for (const auto& mail : smtp_->captured()) {
-            ASSERT_TRUE(pop_->deliver(mail.message));
+        for (const auto& mail : smtp_.captured()) {
+            ASSERT_TRUE(pop_.deliver(mail.message));
         }
     }
 
-    std::unique_ptr<SmtpSinkServer> smtp_;
-    std::unique_ptr<DovecotServer> pop_;
+    SmtpSinkServer smtp_{{test::certificate().certFile(), test::certificate().keyFile(), true}};
+    DovecotServer pop_{{test::certificate().certFile(), test::certificate().keyFile()}};
     const TransportOptions options_ = test::quickOptions();
 };
 
 TEST_F(MailRoundTrip, JapaneseMailWithVoiceAttachmentComesBackFieldForField) {
     QTemporaryDir work;
-    QByteArray voice;
-    const QString voicePath = writeVoiceFile(work, &voice);
+    const QByteArray voice = test::mp3Like(40000);
+    const QString voicePath = work.filePath(QStringLiteral("音声メッセージ.mp3"));
+    ASSERT_TRUE(test::writeFile(voicePath, voice));
     MailClient client(options_);
 
     const Expected<void> sent =
-        client.sendMail(test::loopback(smtp_->port()), kTo, kFrom, kSubject, kBody, voicePath,
+        client.sendMail(test::loopback(smtp_.port()), kTo, kFrom, kSubject, kBody, voicePath,
                         {SmtpSinkServer::user(), SmtpSinkServer::password()});
     ASSERT_TRUE(sent.ok()) << sent.failure().reason.toStdString();
-    ASSERT_EQ(smtp_->captured().size(), 1);
-    EXPECT_TRUE(smtp_->captured().first().envelope.value("tls").toBool());
+    ASSERT_EQ(smtp_.captured().size(), 1);
+    EXPECT_TRUE(smtp_.captured().first().envelope.value("tls").toBool());
     deliverCaptured();
 
     const QString mailDir = work.filePath(QStringLiteral("mail"));
@@ -99,7 +82,8 @@ TEST_F(MailRoundTrip, JapaneseMailWithVoiceAttachmentComesBackFieldForField) {
     EXPECT_EQ(read->subject, kSubject);
     EXPECT_EQ(read->from, kFrom);
     EXPECT_EQ(read->senderName, QStringLiteral("佐藤 花子"));
-    EXPECT_FALSE(read->date.isEmpty());
+    EXPECT_TRUE(QDateTime::fromString(read->date, Qt::RFC2822Date).isValid())
+        << read->date.toStdString();
     EXPECT_EQ(read->body, kBody);
     ASSERT_EQ(read->attachments.size(), 1);
     const QString attach = read->attachments.first();
@@ -108,10 +92,11 @@ TEST_F(MailRoundTrip, JapaneseMailWithVoiceAttachmentComesBackFieldForField) {
     EXPECT_EQ(readFile(attach), voice);
 }
 
-QJsonObject runMailcomp(const QStringList& args, const QString& extraCa, int* exitCode) {
+// Runs mailcomp trusting the test certificate; its JSON answer.
+QJsonObject runMailcomp(const QStringList& args, int* exitCode) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ORVANE_EXTRA_CA"), extraCa);
+    env.insert(QStringLiteral("ORVANE_EXTRA_CA"), test::certificate().certFile());
     process.setProcessEnvironment(env);
     process.start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/mailcomp"), args);
     process.waitForFinished(60000);
@@ -128,9 +113,9 @@ TEST_F(MailRoundTrip, MailcompSendsReceivesAndReads) {
     int exitCode = 0;
 
     const QJsonObject sent = runMailcomp(
-        {QStringLiteral("send"), QStringLiteral("smtp://127.0.0.1:%1").arg(smtp_->port()),
+        {QStringLiteral("send"), QStringLiteral("smtp://127.0.0.1:%1").arg(smtp_.port()),
          SmtpSinkServer::user(), SmtpSinkServer::password(), kTo, kFrom, kSubject, kBody},
-        test::certificate().certFile(), &exitCode);
+        &exitCode);
     ASSERT_EQ(exitCode, 0) << QJsonDocument(sent).toJson().toStdString();
     EXPECT_TRUE(sent.value("sent").toBool());
     deliverCaptured();
@@ -138,14 +123,14 @@ TEST_F(MailRoundTrip, MailcompSendsReceivesAndReads) {
     const QJsonObject saved =
         runMailcomp({QStringLiteral("saveall"), popAddress(), DovecotServer::user(),
                      DovecotServer::password(), mailDir},
-                    test::certificate().certFile(), &exitCode);
+                    &exitCode);
     ASSERT_EQ(exitCode, 0) << QJsonDocument(saved).toJson().toStdString();
     const QJsonArray files = saved.value("elements").toArray();
     ASSERT_EQ(files.size(), 2);
     EXPECT_TRUE(files[0].toString().startsWith("1 "));
 
-    const QJsonObject read = runMailcomp({QStringLiteral("read"), files[1].toString(), mailDir},
-                                         test::certificate().certFile(), &exitCode);
+    const QJsonObject read =
+        runMailcomp({QStringLiteral("read"), files[1].toString(), mailDir}, &exitCode);
     ASSERT_EQ(exitCode, 0);
     EXPECT_EQ(read.value("subject").toString(), kSubject);
     EXPECT_EQ(read.value("from").toString(), kFrom);
@@ -156,7 +141,7 @@ TEST_F(MailRoundTrip, MailcompSendsReceivesAndReads) {
     const QJsonObject failed = runMailcomp(
         {QStringLiteral("stat"), QStringLiteral("127.0.0.1:%1").arg(testing::freeLoopbackPort()),
          DovecotServer::user(), DovecotServer::password()},
-        test::certificate().certFile(), &exitCode);
+        &exitCode);
     EXPECT_EQ(exitCode, 1);
     EXPECT_TRUE(failed.value("error").toString().contains(QStringLiteral("接続できません")));
 }

@@ -15,16 +15,6 @@ namespace {
 using testing::DovecotServer;
 using namespace test;
 
-QByteArray sampleMail(int n) {
-    return "From: sender@example.jp\nTo: testuser@example.jp\nSubject: test " +
-           QByteArray::number(n) + "\n\nline one of mail " + QByteArray::number(n) +
-           "\n.a line that starts with a dot\n";
-}
-
-QByteArray withoutCr(QByteArray bytes) {
-    return bytes.replace("\r\n", "\n");
-}
-
 std::unique_ptr<DovecotServer> startDovecot(bool tls) {
     DovecotServer::Options options;
     if (tls) {
@@ -65,8 +55,9 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
         const QString address = row.implicitTls ? loopback(server->pop3sPort(), "pop3s://")
                                 : row.tlsServer ? loopback(server->pop3Port())
                                                 : loopback(server->pop3Port(), "pop3://");
-        for (int n = 1; n <= 3; ++n) {
-            ASSERT_TRUE(server->deliver(sampleMail(n)));
+        const QList<QByteArray> mails = numberedMails(3, 5);
+        for (const QByteArray& mail : mails) {
+            ASSERT_TRUE(server->deliver(mail));
         }
 
         Pop3Session session(quickOptions());
@@ -91,7 +82,7 @@ TEST(Pop3Receiver, StatSaveAllDeleteInEveryConnectionMode) {
         ASSERT_EQ(saved->size(), 4);
         EXPECT_EQ(saved->at(0), stat->at(0));
         for (int n = 1; n <= 3; ++n) {
-            EXPECT_EQ(withoutCr(readFile(saved->at(n))), sampleMail(n));
+            EXPECT_EQ(readFile(saved->at(n)), mails[n - 1]);
             EXPECT_EQ(QFileInfo(saved->at(n)).absolutePath(), QDir(mailDir).absolutePath());
         }
         EXPECT_EQ(allFiles(mailDir).size(), 3);  // nothing else, no temporary files
@@ -109,12 +100,13 @@ TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     const QString address = loopback(server->pop3Port(), "pop3://");
     QTemporaryDir dir;
 
-    ASSERT_TRUE(server->deliver(sampleMail(1)));
-    ASSERT_TRUE(server->deliver(sampleMail(2)));
+    const QList<QByteArray> mails = numberedMails(3, 5);
+    ASSERT_TRUE(server->deliver(mails[0]));
+    ASSERT_TRUE(server->deliver(mails[1]));
     const Expected<QStringList> first = receive(address, "SAVEALL", dir.path());
     ASSERT_TRUE(first.ok()) << first.failure().reason.toStdString();
     ASSERT_EQ(first->size(), 2);
-    EXPECT_EQ(withoutCr(readFile(first->at(0))), sampleMail(1));
+    EXPECT_EQ(readFile(first->at(0)), mails[0]);
     EXPECT_EQ(server->messageCount(), 2);
 
     // Nothing new is success with no files.
@@ -122,11 +114,11 @@ TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     ASSERT_TRUE(again.ok()) << again.failure().reason.toStdString();
     EXPECT_TRUE(again->isEmpty());
 
-    ASSERT_TRUE(server->deliver(sampleMail(3)));
+    ASSERT_TRUE(server->deliver(mails[2]));
     const Expected<QStringList> third = receive(address, "SAVEALL", dir.path());
     ASSERT_TRUE(third.ok()) << third.failure().reason.toStdString();
     ASSERT_EQ(third->size(), 1);
-    EXPECT_EQ(withoutCr(readFile(third->at(0))), sampleMail(3));
+    EXPECT_EQ(readFile(third->at(0)), mails[2]);
     EXPECT_EQ(server->messageCount(), 3);
 
     // The mailer still receives all three.
@@ -136,24 +128,18 @@ TEST(Pop3Receiver, CheckerSavesOnlyNewMailAndLeavesItOnTheServer) {
     EXPECT_EQ(mailer->size(), 4);
 }
 
-TEST(Pop3Receiver, LargeMailArrivesWhole) {
+// Streamed through many reads and writes.
+TEST(Pop3Receiver, TwentyMegabyteMailArrivesWhole) {
     auto server = startDovecot(false);
     ASSERT_TRUE(server);
-    QByteArray attachment(20 * 1024 * 1024, Qt::Uninitialized);
-    for (qsizetype i = 0; i < attachment.size(); ++i) {
-        attachment[i] = static_cast<char>((i * 7919) >> 3);
-    }
-    const QByteArray mail =
-        "Subject: big\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n"
-        "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n" +
-        attachment.toBase64(QByteArray::Base64Encoding) + "\n--b--\n";
+    const QByteArray mail = numberedMails(1, 800000).first();
     ASSERT_TRUE(server->deliver(mail));
     QTemporaryDir dir;
     const Expected<QStringList> saved =
         receive(loopback(server->pop3Port(), "pop3://"), "SAVEALLD", dir.path());
     ASSERT_TRUE(saved.ok()) << saved.failure().reason.toStdString();
     ASSERT_EQ(saved->size(), 2);
-    EXPECT_TRUE(withoutCr(readFile(saved->at(1))) == mail);
+    EXPECT_TRUE(readFile(saved->at(1)) == mail);
     EXPECT_EQ(server->messageCount(), 0);
 }
 
@@ -162,7 +148,7 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
     auto plain = startDovecot(false);
     auto tls = startDovecot(true);
     ASSERT_TRUE(plain && tls);
-    ASSERT_TRUE(tls->deliver(sampleMail(1)));
+    ASSERT_TRUE(tls->deliver(numberedMails(1).first()));
     const TransportOptions untrusting = quickOptions(false);  // the system's store only
     const QString password = DovecotServer::password();
 
@@ -190,22 +176,13 @@ TEST(Pop3Receiver, FailuresGiveTheirReason) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Pop3Session session(row.options);
-        Expected<void> status =
-            session.connectToServer(*parseServerAddress(row.server, MailProtocol::Pop3));
-        if (status) {
-            status = session.login(DovecotServer::user(), row.password);
-        }
-        ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.failure().kind, row.kind) << status.failure().reason.toStdString();
-        EXPECT_TRUE(status.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
-            << status.failure().reason.toStdString();
-
         QTemporaryDir dir;
         const Expected<QStringList> result =
             receive(row.server, "SAVEALLD", dir.path(), row.password, row.options);
         ASSERT_FALSE(result.ok());
-        EXPECT_EQ(result.failure().reason, status.failure().reason);
+        EXPECT_EQ(result.failure().kind, row.kind) << result.failure().reason.toStdString();
+        EXPECT_TRUE(result.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
+            << result.failure().reason.toStdString();
         EXPECT_TRUE(allFiles(dir.path()).isEmpty());
     }
     EXPECT_EQ(tls->messageCount(), 1);

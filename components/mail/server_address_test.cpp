@@ -25,8 +25,6 @@ TEST(ServerAddress, ReadsEveryFormOfServerText) {
          true},
         {"pop3s scheme default port", "POP3S://mail.example.jp/", MailProtocol::Pop3,
          "mail.example.jp", 995, true, false},
-        {"pop3s scheme other port", "pop3s://127.0.0.1:2995", MailProtocol::Pop3, "127.0.0.1", 2995,
-         true, false},
         {"blanks around", "  pop.example.jp  ", MailProtocol::Pop3, "pop.example.jp", 110, false,
          false},
         {"ipv6 with port", "[::1]:2110", MailProtocol::Pop3, "::1", 2110, false, false},

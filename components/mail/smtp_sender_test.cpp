@@ -73,55 +73,83 @@ TEST_F(SmtpSender, SendsOverEveryKindOfConnection) {
 }
 
 TEST_F(SmtpSender, RefusalsAndFailuresAreReportedAndNothingIsSent) {
+    SmtpSinkServer noTls{{{}, {}, true}};  // offers AUTH, never STARTTLS
+    SmtpSinkServer trickle{{{}, {}, false, false, 20}};
+    for (SmtpSinkServer* server : {&noTls, &trickle}) {
+        ASSERT_TRUE(server->start()) << server->error().toStdString();
+    }
+    const TransportOptions trusting = quickOptions();
+    const TransportOptions untrusting = quickOptions(false);
+    TransportOptions impatient = quickOptions();
+    impatient.operationBaseTime = std::chrono::seconds(1);
     const QString tlsAddress = loopback(tls.port());
+    const QString hanako = QStringLiteral("hanako@example.jp");
+    const SmtpLogin wrongPassword{SmtpSinkServer::user(), QStringLiteral("wrong")};
+    const QByteArray noTlsName = loopback(noTls.port(), "smtp://").toUtf8();
 
     struct Row {
         const char* name;
         QString address;
         SmtpLogin login;
         QString to;
-        bool trust;
+        TransportOptions options;
         FailureKind kind;
         const char* reasonPart;
     };
     const Row rows[] = {
-        {"login given, no AUTH offered", loopback(noAuth.port(), "smtp://"), login,
-         QStringLiteral("hanako@example.jp"), true, FailureKind::Refused, "AUTH"},
-        {"wrong password",
-         tlsAddress,
-         {SmtpSinkServer::user(), QStringLiteral("wrong")},
-         QStringLiteral("hanako@example.jp"),
-         true,
-         FailureKind::Login,
+        {"login given, no AUTH offered", loopback(noAuth.port(), "smtp://"), login, hanako,
+         trusting, FailureKind::Refused, "AUTH"},
+        {"wrong password", tlsAddress, wrongPassword, hanako, trusting, FailureKind::Login,
          "ログインできません"},
-        {"recipient refused", tlsAddress, login, QStringLiteral("reject@example.jp"), true,
+        {"recipient refused", tlsAddress, login, QStringLiteral("reject@example.jp"), trusting,
          FailureKind::Refused, "550 5.1.1 No such user here"},
-        {"STARTTLS certificate does not verify", tlsAddress, login,
-         QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
+        {"STARTTLS certificate does not verify", tlsAddress, login, hanako, untrusting,
+         FailureKind::Tls, "安全に接続できません"},
         {"implicit TLS certificate does not verify", loopback(tls.smtpsPort(), "smtps://"), login,
-         QStringLiteral("hanako@example.jp"), false, FailureKind::Tls, "安全に接続できません"},
-        {"STARTTLS offered, then declined", loopback(noStartTls.port()), login,
-         QStringLiteral("hanako@example.jp"), true, FailureKind::Tls, "暗号化を受け付けなかった"},
-        {"no server", loopback(testing::freeLoopbackPort()), login,
-         QStringLiteral("hanako@example.jp"), true, FailureKind::Unreachable, "接続できません"},
+         hanako, untrusting, FailureKind::Tls, "安全に接続できません"},
+        {"STARTTLS offered, then declined", loopback(noStartTls.port()), login, hanako, trusting,
+         FailureKind::Tls, "暗号化を受け付けなかった"},
+        {"no STARTTLS where the account requires TLS", loopback(noTls.port()), login, hanako,
+         trusting, FailureKind::Tls, noTlsName.constData()},
+        {"one byte at a time",
+         loopback(trickle.port(), "smtp://"),
+         {},
+         hanako,
+         impatient,
+         FailureKind::Timeout,
+         "時間切れ"},
+        {"no server", loopback(testing::freeLoopbackPort()), login, hanako, trusting,
+         FailureKind::Unreachable, "接続できません"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        QElapsedTimer timer;
+        timer.start();
         const Expected<void> sent = sendSmtp(
             {row.address, row.login, QStringLiteral("taro@example.jp"), {row.to}, kMessage},
-            quickOptions(row.trust));
+            row.options);
         ASSERT_FALSE(sent.ok());
         EXPECT_EQ(sent.failure().kind, row.kind) << sent.failure().reason.toStdString();
         EXPECT_TRUE(sent.failure().reason.contains(QString::fromUtf8(row.reasonPart)))
             << sent.failure().reason.toStdString();
+        EXPECT_LT(timer.elapsed(), 30000);  // the slowest limit is a second or so; generous
     }
-    EXPECT_TRUE(tls.captured().isEmpty());
-    EXPECT_TRUE(noAuth.captured().isEmpty());
-    EXPECT_TRUE(noStartTls.captured().isEmpty());
-    // That server offered AUTH in plain text after declining STARTTLS: the
-    // password must not have gone out unencrypted.
+    for (const SmtpSinkServer* server : {&tls, &noAuth, &noStartTls, &noTls, &trickle}) {
+        EXPECT_TRUE(server->captured().isEmpty());
+    }
+    // Two servers offered AUTH in plain text: the password never went out
+    // unencrypted, nor did the mail.
     EXPECT_TRUE(noStartTls.loginAttempts().isEmpty())
         << noStartTls.loginAttempts().join(", ").toStdString();
+    EXPECT_TRUE(noTls.loginAttempts().isEmpty());
+    const QByteArray received = noTls.received();
+    const QByteArray password = SmtpSinkServer::password().toUtf8();
+    for (const QByteArray& secret :
+         {password,
+          (QByteArray(1, '\0') + SmtpSinkServer::user().toUtf8() + '\0' + password).toBase64(),
+          password.toBase64(), QByteArray("AUTH"), QByteArray("MAIL FROM")}) {
+        EXPECT_FALSE(received.contains(secret)) << received.toStdString();
+    }
 }
 
 // Through the component: the addresses are checked before anything goes out,
@@ -139,9 +167,6 @@ TEST_F(SmtpSender, AddressesAreCheckedAndTheHeaderMatchesTheEnvelope) {
          QStringLiteral("taro@example.jp")},
         {"ESMTP parameter smuggled into MAIL FROM", QStringLiteral("hanako@example.jp"),
          QStringLiteral("taro@example.jp> SIZE=1")},
-        {"second command after a line break",
-         QStringLiteral("hanako@example.jp\r\nRCPT TO:<x@example.jp>"),
-         QStringLiteral("taro@example.jp")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -164,69 +189,17 @@ TEST_F(SmtpSender, AddressesAreCheckedAndTheHeaderMatchesTheEnvelope) {
     ASSERT_EQ(captured.size(), 1);
     const auto& mail = captured.first();
     EXPECT_EQ(mail.envelope.value("mail_from").toString(), QStringLiteral("jiro@example.jp"));
-    const QJsonArray rcpt = mail.envelope.value("rcpt_tos").toArray();
-    ASSERT_EQ(rcpt.size(), 2);
-    EXPECT_EQ(rcpt[0].toString(), QStringLiteral("taro@example.jp"));
-    EXPECT_EQ(rcpt[1].toString(), QStringLiteral("hanako@example.jp"));
+    EXPECT_EQ(mail.envelope.value("rcpt_tos").toVariant().toStringList(),
+              (QStringList{"taro@example.jp", "hanako@example.jp"}));
     // The To header, unfolded: both mailboxes, the quoted comma kept inside its name.
-    const qsizetype headerEnd = mail.message.indexOf("\r\n\r\n");
-    QByteArray to;
-    for (const QByteArray& line : mail.message.left(headerEnd).split('\n')) {
-        if (line.startsWith("To:")) {
-            to = line;
-        } else if (!to.isEmpty() && (line.startsWith(' ') || line.startsWith('\t'))) {
-            to += line;
-        } else if (!to.isEmpty()) {
-            break;
-        }
-    }
+    const QByteArray head = mail.message.left(mail.message.indexOf("\r\n\r\n"))
+                                .replace("\r\n ", " ")
+                                .replace("\r\n\t", " ");
+    const qsizetype toAt = head.indexOf("\nTo: ");
+    const QByteArray to = head.mid(toAt, head.indexOf('\n', toAt + 1) - toAt);
     EXPECT_TRUE(to.contains("<taro@example.jp>")) << to.toStdString();
     EXPECT_TRUE(to.contains("<hanako@example.jp>")) << to.toStdString();
     EXPECT_TRUE(to.contains("\"Yamada, Taro\"")) << to.toStdString();
-}
-
-// Servers of their own, started only here: one that offers AUTH without ever
-// offering STARTTLS, and one that answers a byte at a time.
-TEST(SmtpHostileServer, NeitherGetsThePasswordNorHoldsTheClient) {
-    SmtpSinkServer noTls{{{}, {}, true}};
-    SmtpSinkServer trickle{{{}, {}, false, false, 20}};
-    ASSERT_TRUE(noTls.start()) << noTls.error().toStdString();
-    ASSERT_TRUE(trickle.start()) << trickle.error().toStdString();
-    const SmtpLogin login{SmtpSinkServer::user(), SmtpSinkServer::password()};
-    TransportOptions options = quickOptions();
-    options.operationBaseTime = std::chrono::seconds(1);
-    MailClient client(options);
-
-    QElapsedTimer timer;
-    timer.start();
-    const Expected<void> slow = client.sendMail(
-        loopback(trickle.port(), "smtp://"), QStringLiteral("hanako@example.jp"),
-        QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), {}, {});
-    ASSERT_FALSE(slow.ok());
-    EXPECT_EQ(slow.failure().kind, FailureKind::Timeout) << slow.failure().reason.toStdString();
-    EXPECT_TRUE(slow.failure().reason.contains(QStringLiteral("時間切れ")))
-        << slow.failure().reason.toStdString();
-    EXPECT_LT(timer.elapsed(), 30000);  // the limit is about a second; generous
-    EXPECT_TRUE(trickle.captured().isEmpty());
-
-    const Expected<void> plain = client.sendMail(
-        loopback(noTls.port()), QStringLiteral("hanako@example.jp"),
-        QStringLiteral("taro@example.jp"), QStringLiteral("s"), QStringLiteral("b"), {}, login);
-    ASSERT_FALSE(plain.ok());
-    EXPECT_EQ(plain.failure().kind, FailureKind::Tls) << plain.failure().reason.toStdString();
-    EXPECT_TRUE(
-        plain.failure().reason.contains(QStringLiteral("smtp://127.0.0.1:%1").arg(noTls.port())))
-        << plain.failure().reason.toStdString();
-    EXPECT_TRUE(noTls.captured().isEmpty());
-    EXPECT_TRUE(noTls.loginAttempts().isEmpty());
-    const QByteArray received = noTls.received();
-    const QByteArray password = SmtpSinkServer::password().toUtf8();
-    for (const QByteArray& secret :
-         {password,
-          (QByteArray(1, '\0') + SmtpSinkServer::user().toUtf8() + '\0' + password).toBase64(),
-          password.toBase64(), QByteArray("AUTH"), QByteArray("MAIL FROM")}) {
-        EXPECT_FALSE(received.contains(secret)) << received.toStdString();
-    }
 }
 
 }  // namespace

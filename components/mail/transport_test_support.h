@@ -1,12 +1,12 @@
 #pragma once
 
 // Set-up shared by the tests that talk to the mail servers of testing/mail_servers.
+#include "mime_test_support.h"  // readFile, FileSizeLimit
 #include "transport_options.h"
 
 #include "test_certificate.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace orvane::mail::test {
 
@@ -40,11 +40,6 @@ inline QList<QByteArray> numberedMails(int count, int lines = 200) {
         messages << "Subject: mail " + QByteArray::number(n) + "\r\n\r\n..dot line\r\n" + body;
     }
     return messages;
-}
-
-inline QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Every file in `dir`, hidden (temporary) ones included.

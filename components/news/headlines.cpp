@@ -74,8 +74,7 @@ QString textOf(const xmlNode* node) {
 int parseOptionsFor(bool html) {
     int options = XML_PARSE_RECOVER | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET;
     if (html) {
-        options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                  HTML_PARSE_NONET | HTML_PARSE_NOIMPLIED;
+        options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
 #ifdef HTML_PARSE_IGNORE_ENC
         options |= HTML_PARSE_IGNORE_ENC;  // the text is already UTF-8
 #endif

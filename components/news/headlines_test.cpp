@@ -116,6 +116,10 @@ TEST(HtmlHeadlines, TakesTheNewsHeadingsOfAPage) {
          "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "
          "href=\"file:///etc/passwd\"></head></html>",
          {}},
+        {"a page without html element or doctype whose head comes first",
+         "<head><title>t</title><link rel=\"icon\" href=\"/i\"></head>"
+         "<body><h2>見出し</h2></body>",
+         {"見出し"}},
         {"garbage", QString::fromLatin1("\x01\x02<<\xfe\xff&#;<h2", 13), {}},
     };
     for (const Row& row : rows) {

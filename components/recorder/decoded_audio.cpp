@@ -144,11 +144,11 @@ std::optional<DecodedAudio> decodeWav(const std::string& path) {
 }
 
 bool writeToneWav(const std::string& path, const std::vector<ToneSegment>& segments, int rate,
-                  int channels, double hz) {
+                  int channels, double hz, int bits) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) {
         return false;

@@ -26,9 +26,9 @@ struct ToneSegment {
     double seconds;
     double amplitude;
 };
-// Writes a sine of hz, in the given stretches, as a 16-bit PCM WAV file (every channel
-// alike) with libsndfile. Returns whether the whole file was written.
+// Writes a sine of hz, in the given stretches, as a 16-bit (or 8-bit) PCM WAV file (every
+// channel alike) with libsndfile. Returns whether the whole file was written.
 bool writeToneWav(const std::string& path, const std::vector<ToneSegment>& segments, int rate,
-                  int channels, double hz);
+                  int channels, double hz, int bits = 16);
 
 }  // namespace orvane::recorder::testing

@@ -21,18 +21,20 @@ struct SilenceRule {
 
 // What one run of trelcap was asked to do.
 struct RecorderOptions {
-    std::optional<int> seconds;       // -t; unset: 60 s from the device, the whole file with -i
-    int bitrateKbps = 128;            // -b
-    int captureFormat = 12;           // -f, 1 to 16
-    int boost = 0;                    // -bs1 (x2), -bs2 (x4)
-    std::optional<double> targetKhz;  // -sr, as given
-    std::optional<int> vbrLevel;      // -v, 0 (best) to 9
+    std::optional<int> seconds{};       // -t; unset: 60 s from the device, the whole file with -i
+    int bitrateKbps = 128;              // -b
+    int captureFormat = 12;             // -f, 1 to 16
+    int boost = 0;                      // -bs1 (x2), -bs2 (x4)
+    std::optional<double> targetKhz{};  // -sr, as given
+    std::optional<int> vbrLevel{};      // -v, 0 (best) to 9
     OutputFormat format = OutputFormat::Mp3;  // -WAV, -WMA; -LAME and -GOGO mean MP3
-    std::optional<SilenceRule> silence;       // -sl / -ms
-    std::optional<std::string> inputFile;     // -i: read a WAV file instead of the device
+    std::optional<SilenceRule> silence{};     // -sl / -ms
+    std::optional<std::string> inputFile{};   // -i: read a WAV file instead of the device
     bool realTimeInput = false;               // -realtime: deliver -i at the pace of a device
     bool showHelp = false;                    // -h
-    std::string outputPath;                   // the last argument
+    std::string outputPath{};                 // the last argument
+
+    friend bool operator==(const RecorderOptions&, const RecorderOptions&) = default;
 };
 
 // Brings the arguments of the two ways trelcap is started to one form:

@@ -43,6 +43,18 @@ inline Finished runTrelcap(
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
+// Starts `program` in `workDir` and returns once its console output holds `marker` (how
+// far it got); the output so far is left in `out`.
+inline bool startUntil(QProcess& process, const QString& program, const QStringList& args,
+                       const QString& workDir, const char* marker, QByteArray& out) {
+    process.setWorkingDirectory(workDir);
+    process.start(program, args);
+    while (!out.contains(marker) && process.waitForReadyRead(5000)) {
+        out += process.readAllStandardOutput();
+    }
+    return out.contains(marker);
+}
+
 // Arguments given as one string are split at single blanks.
 inline QStringList args(const char* line) {
     return QString::fromUtf8(line).split(u' ');

@@ -26,24 +26,22 @@ struct WavShape {
 };
 
 QByteArray wav(const WavShape& shape, const QByteArray& pcm) {
-    QByteArray w("RIFF");
-    put(w, 0, 4);
-    w += "WAVE";
-    if (shape.otherChunkFirst) {
-        w += "LIST";
-        put(w, 3, 4);
-        w += "abc";
-        w.append('\0');  // odd chunks are padded
-    }
     const bool extensible = shape.format == 0xFFFE;
+    const int frameBytes = shape.channels * shape.bits / 8;
+    QByteArray w("RIFF\0\0\0\0WAVE", 12);
+    if (shape.otherChunkFirst) {
+        w += QByteArray("LIST\3\0\0\0abc\0", 12);  // odd chunks are padded
+    }
     w += "fmt ";
-    put(w, extensible ? 40 : 16, 4);
-    put(w, shape.format, 2);
-    put(w, shape.channels, 2);
-    put(w, 16000, 4);
-    put(w, 16000 * shape.channels * shape.bits / 8, 4);
-    put(w, shape.channels * shape.bits / 8, 2);
-    put(w, shape.bits, 2);
+    for (const auto& [value, bytes] : {std::pair(extensible ? 40 : 16, 4),
+                                       {shape.format, 2},
+                                       {shape.channels, 2},
+                                       {16000, 4},
+                                       {16000 * frameBytes, 4},
+                                       {frameBytes, 2},
+                                       {shape.bits, 2}}) {
+        put(w, value, bytes);
+    }
     if (extensible) {
         put(w, 22, 2);
         put(w, shape.bits, 2);
@@ -53,8 +51,7 @@ QByteArray wav(const WavShape& shape, const QByteArray& pcm) {
     }
     w += "data";
     put(w, shape.sizeNeverFilledIn ? 0 : pcm.size(), 4);
-    w += pcm;
-    return w;
+    return w + pcm;
 }
 
 QByteArray samples(std::initializer_list<std::int32_t> values, int bytes) {

@@ -3,22 +3,23 @@
 #include "character_window.h"
 #include "fake_engine.h"
 #include "qstring_printer.h"
+#include "test_sink.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <condition_variable>
 #include <set>
 
 using namespace orvane::speech;
+using orvane::speech::test::PacedSink;
 
 namespace {
 
@@ -30,60 +31,6 @@ Agent::Options fakeOptions(QStringList dirs, std::shared_ptr<AudioSink> sink = n
     return {QString(), std::move(dirs), [] { return std::make_unique<TextAsAudioEngine>(); },
             sink ? sink : std::make_shared<RecordingSink>()};
 }
-
-template <class Condition>
-bool processEventsUntil(Condition done, int timeoutMs = 10000) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
-// Holds every piece until released (all, or a number of them), so a test can look at
-// the character mid-queue. A stop releases the piece being held.
-class GateSink final : public AudioSink {
-  public:
-    std::optional<QString> play(const Audio&, const std::atomic<bool>& stop) override {
-        std::unique_lock lock(mutex_);
-        ++entered_;
-        // Nobody signals the stop flag: look at it every millisecond, as a device does.
-        while (!changed_.wait_for(lock, std::chrono::milliseconds(1),
-                                  [&] { return open_ || allowed_ > 0 || stop; })) {
-        }
-        if (allowed_ > 0 && !stop) {
-            --allowed_;
-        }
-        return std::nullopt;
-    }
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-    void allow(int pieces) {
-        {
-            std::lock_guard lock(mutex_);
-            allowed_ += pieces;
-        }
-        changed_.notify_all();
-    }
-    // Pieces that have reached the sink, the one held included.
-    int entered() {
-        std::lock_guard lock(mutex_);
-        return entered_;
-    }
-    ~GateSink() override { open(); }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-    int allowed_ = 0;
-    int entered_ = 0;
-};
 
 }  // namespace
 
@@ -162,7 +109,7 @@ TEST(CharacterWindow, NeverTakesTheFocusAndFollowsShowHideMoveTo) {
     mainWindow.show();
     QApplication::setActiveWindow(&mainWindow);
     mainWindow.setFocus();
-    ASSERT_TRUE(processEventsUntil([&] { return mainWindow.hasFocus(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mainWindow.hasFocus(); }, 2000));
 
     Agent agent(fakeOptions({shippedCharacters()}));
     ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
@@ -192,26 +139,9 @@ TEST(CharacterWindow, NeverTakesTheFocusAndFollowsShowHideMoveTo) {
     EXPECT_EQ(w->pos(), QPoint(400, 300));
 }
 
+// Hide waits for the texts and clips queued before it; a stop lets it act at once.
 TEST(CharacterWindow, BalloonShowsTheSpokenTextAndHideWaitsForIt) {
-    auto gate = std::make_shared<GateSink>();
-    Agent agent(fakeOptions({shippedCharacters()}, gate));
-    ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
-    Character* c = agent.character("genie");
-    c->show();
-    c->speak(QStringLiteral("メールが届いています"));
-    c->hide();
-    CharacterWindow* w = c->window();
-    ASSERT_TRUE(processEventsUntil(
-        [&] { return w->balloonText() == QStringLiteral("メールが届いています"); }));
-    EXPECT_TRUE(w->isVisible()) << "hidden before its text was spoken";
-    gate->open();
-    ASSERT_TRUE(agent.waitUntilIdle(10000));
-    EXPECT_TRUE(processEventsUntil([&] { return !w->isVisible(); }));
-    EXPECT_TRUE(w->balloonText().isEmpty());
-}
-
-TEST(CharacterWindow, HideWaitsForAQueuedClipAndStopLetsItActAtOnce) {
-    auto gate = std::make_shared<GateSink>();
+    auto gate = std::make_shared<PacedSink>();
     Agent agent(fakeOptions({shippedCharacters()}, gate));
     ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
     Character* c = agent.character("genie");
@@ -220,14 +150,17 @@ TEST(CharacterWindow, HideWaitsForAQueuedClipAndStopLetsItActAtOnce) {
     c->speak(QStringLiteral("録音を始めます"));
     c->playTone(1000, 200);
     c->hide();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w->balloonText() == QStringLiteral("録音を始めます"); }));
+    EXPECT_TRUE(w->isVisible()) << "hidden before its text was spoken";
     gate->allow(1);  // the text, not the beep
-    ASSERT_TRUE(processEventsUntil([&] { return gate->entered() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate->played().size() == 2; }));
     QCoreApplication::processEvents();  // the text's end and the beep's start
     EXPECT_TRUE(w->balloonText().isEmpty());
     EXPECT_TRUE(w->isVisible()) << "hidden before the beep was heard";
     gate->allow(1);
     ASSERT_TRUE(agent.waitUntilIdle(10000));
-    EXPECT_TRUE(processEventsUntil([&] { return !w->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }));
 
     // Stopped: the Hide waiting for the dropped texts acts at once.
     c->show();
@@ -236,7 +169,7 @@ TEST(CharacterWindow, HideWaitsForAQueuedClipAndStopLetsItActAtOnce) {
     }
     c->playTone(440, 1000);
     c->hide();
-    ASSERT_TRUE(processEventsUntil([&] { return !w->balloonText().isEmpty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->balloonText().isEmpty(); }));
     c->stop();
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(w->balloonText().isEmpty());
@@ -245,8 +178,7 @@ TEST(CharacterWindow, HideWaitsForAQueuedClipAndStopLetsItActAtOnce) {
     // What is said after a stop is heard and shown as usual.
     c->show();
     c->speak(QStringLiteral("次のメール"));
-    ASSERT_TRUE(
-        processEventsUntil([&] { return w->balloonText() == QStringLiteral("次のメール"); }));
-    gate->open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->balloonText() == QStringLiteral("次のメール"); }));
+    gate->allow(1 << 20);
     EXPECT_TRUE(agent.waitUntilIdle(10000));
 }

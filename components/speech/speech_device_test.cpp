@@ -4,22 +4,19 @@
 #include "character.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
-#include "portaudio_sink.h"
 #include "qstring_printer.h"
 #include "test_sounds.h"
 #include "text_normalizer.h"
 #include "virtual_sound.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <condition_variable>
 #include <thread>
 
 using namespace orvane::speech;
@@ -27,13 +24,6 @@ using orvane::testing::measureWav;
 using orvane::testing::VirtualSoundDevice;
 
 namespace {
-
-// The HTS voice shared beside the repository, or empty.
-QString sharedVoice() {
-    const QString shared = qEnvironmentVariable("ORVANE_SHARED_DIR");
-    const QString path = QDir(shared).filePath("voices/tohoku-f01-neutral.htsvoice");
-    return !shared.isEmpty() && QFileInfo::exists(path) ? path : QString();
-}
 
 std::unique_ptr<Engine> makeEspeak() {
     auto made = EspeakEngine::create();
@@ -104,6 +94,20 @@ void expectAudibleSpeech(std::function<std::unique_ptr<Engine>()> engineFactory)
     EXPECT_GT(heard->rms, 0.005);
 }
 
+// The tests of Open JTalk need the HTS voice shared beside the repository.
+class OpenJTalk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const QString shared = qEnvironmentVariable("ORVANE_SHARED_DIR");
+        voice_ = QDir(shared).filePath("voices/tohoku-f01-neutral.htsvoice");
+        if (shared.isEmpty() || !QFileInfo::exists(voice_)) {
+            GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
+                            "is absent";
+        }
+    }
+    QString voice_;
+};
+
 }  // namespace
 
 TEST(FallbackEngine, NoTextMakesItFail) {
@@ -112,23 +116,13 @@ TEST(FallbackEngine, NoTextMakesItFail) {
     expectEveryTextSynthesises(*engine);
 }
 
-TEST(OpenJTalkEngine, NoTextMakesItFail) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    OpenJTalkEngine engine(voice);
+TEST_F(OpenJTalk, NoTextMakesItFail) {
+    OpenJTalkEngine engine(voice_);
     expectEveryTextSynthesises(engine);
 }
 
-TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    OpenJTalkEngine engine(voice);
+TEST_F(OpenJTalk, CharacterVoiceSettingsChangeTheSound) {
+    OpenJTalkEngine engine(voice_);
     const QString text = QStringLiteral("メールが届いています");
     VoiceSettings fast;
     fast.speed = 1.5;
@@ -144,13 +138,8 @@ TEST(OpenJTalkEngine, CharacterVoiceSettingsChangeTheSound) {
 
 // A stop must not wait for a long stale text to be synthesised; the engine goes on
 // working afterwards.
-TEST(OpenJTalkEngine, InterruptEndsTheSynthesisUnderWayOnly) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    OpenJTalkEngine engine(voice);
+TEST_F(OpenJTalk, InterruptEndsTheSynthesisUnderWayOnly) {
+    OpenJTalkEngine engine(voice_);
     QString longText;
     for (int i = 0; i < 6; ++i) {
         longText += QStringLiteral("本日の会議は午後三時から第二会議室で行います");
@@ -176,56 +165,21 @@ TEST(AudioPath, FallbackEngineIsHeardOnTheDevice) {
     expectAudibleSpeech(makeEspeak);
 }
 
-TEST(AudioPath, OpenJTalkIsHeardOnTheDevice) {
-    const QString voice = sharedVoice();
-    if (voice.isEmpty()) {
-        GTEST_SKIP() << "no HTS voice: ORVANE_SHARED_DIR/voices/tohoku-f01-neutral.htsvoice "
-                        "is absent";
-    }
-    expectAudibleSpeech([voice] { return std::make_unique<OpenJTalkEngine>(voice); });
+TEST_F(OpenJTalk, IsHeardOnTheDevice) {
+    expectAudibleSpeech([voice = voice_] { return std::make_unique<OpenJTalkEngine>(voice); });
 }
 
 namespace {
 
-// The real device, counting the pieces handed to it.
-class CountingDeviceSink final : public AudioSink {
-  public:
-    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
-        {
-            std::lock_guard lock(mutex_);
-            ++pieces_;
-        }
-        changed_.notify_all();
-        return device_.play(audio, stop);
-    }
-    void drain(const std::atomic<bool>& stop) override { device_.drain(stop); }
-    void discard() override { device_.discard(); }
-    int pieces() {
-        std::lock_guard lock(mutex_);
-        return pieces_;
-    }
-    bool waitForPieces(int count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return pieces_ >= count; });
-    }
-
-  private:
-    PortAudioSink device_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int pieces_ = 0;
-};
-
-// The monitor's first samples reach the file a little after the recorder has
-// connected: a sound played before then would be measured short.
-bool waitUntilRecording(const QString& path) {
-    constexpr qint64 kTenthOfASecond = 44 + 8820;
-    const QDeadlineTimer deadline(5000);
-    // The file is written by another process; nothing to wait on but its size.
-    while (QFileInfo(path).size() < kTenthOfASecond && !deadline.hasExpired()) {
-        QThread::msleep(5);
-    }
-    return QFileInfo(path).size() >= kTenthOfASecond;
+// Waits until the monitor's recording at `path` holds `seconds` of sound (or, with
+// `audible`, of audible sound); the file is written by another process.
+bool waitForRecorded(const QString& path, double seconds, bool audible = false) {
+    return QTest::qWaitFor(
+        [&] {
+            const auto heard = measureWav(path);
+            return heard && (audible ? heard->audibleSeconds : heard->seconds) >= seconds;
+        },
+        20000);
 }
 
 }  // namespace
@@ -244,14 +198,16 @@ TEST(AudioPath, ClipsAreHeardOnTheDeviceAndAStopSilencesThem) {
     if (!sox.isEmpty()) {
         GTEST_SKIP() << sox.toStdString();
     }
-    auto sink = std::make_shared<CountingDeviceSink>();
-    Agent agent({dir.filePath("t.txt"), {}, [] { return std::make_unique<SilentEngine>(); }, sink});
+    Agent agent(
+        {dir.filePath("t.txt"), {}, [] { return std::make_unique<SilentEngine>(); }, nullptr});
     Character* c = agent.loadDefault("genie");
 
     const QString whole = dir.filePath("whole.wav");
     QString error;
     ASSERT_TRUE(device.startRecordingMonitor(whole, &error)) << error.toStdString();
-    ASSERT_TRUE(waitUntilRecording(whole));
+    // The monitor's first samples reach the file a little after the recorder has connected:
+    // a sound played before then would be measured short.
+    ASSERT_TRUE(waitForRecorded(whole, 0.1));
     for (int i = 0; i < 2; ++i) {
         c->playTone(1000, 300);  // at another rate than the clip: the stream is reopened
         ASSERT_TRUE(c->playMp3(voiceMail).ok());
@@ -268,10 +224,9 @@ TEST(AudioPath, ClipsAreHeardOnTheDeviceAndAStopSilencesThem) {
 
     const QString cut = dir.filePath("cut.wav");
     ASSERT_TRUE(device.startRecordingMonitor(cut, &error)) << error.toStdString();
-    ASSERT_TRUE(waitUntilRecording(cut));
-    const int before = sink->pieces();
+    ASSERT_TRUE(waitForRecorded(cut, 0.1));
     c->playTone(440, 10000);  // one piece: the device itself must stop in its middle
-    ASSERT_TRUE(sink->waitForPieces(before + 1));
+    ASSERT_TRUE(waitForRecorded(cut, 0.2, true));
     c->stop();
     c->playTone(1500, 1000);  // what follows the stop is heard
     ASSERT_TRUE(agent.waitUntilIdle(20000));
