@@ -4,6 +4,7 @@
 
 #include "address_book.h"
 #include "compose_fields.h"
+#include "reply.h"
 
 #include <QFocusEvent>
 #include <QLabel>
@@ -82,6 +83,27 @@ TEST_F(ComposeWindow, CtrlRRepliesToTheCurrentMailAndEscSendsItWithTheCurrentAcc
                                     [](const auto& call) { return call.args.value(3) == "LIST"; });
     ASSERT_NE(login, calls.end());
     EXPECT_EQ(login->args.mid(0, 3), (QStringList{"pop3://127.0.0.1:1", "testuser", "testpass"}));
+}
+
+TEST(ReplyAddress, TakesTheBracketedAddressOnlyWhenTheBracketsStandInOrder) {
+    struct Row {
+        const char* name;
+        QString sender;
+        QString address;
+    };
+    const Row rows[] = {
+        {"display name and address", "Taro Yamada <taro@example.jp>", "taro@example.jp"},
+        {"bare address", "taro@example.jp", "taro@example.jp"},
+        {"blank left by an older receive", " taro@example.jp", "taro@example.jp"},
+        {"only the first pair counts", "a <b@example.jp> <c@example.jp>", "b@example.jp"},
+        {"closing bracket first: the whole text", "x> y <z@example.jp", "x> y <z@example.jp"},
+        {"no closing bracket", "Taro <taro@example.jp", "Taro <taro@example.jp"},
+        {"no opening bracket", "Taro taro@example.jp>", "Taro taro@example.jp>"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(replyAddress(row.sender), row.address);
+    }
 }
 
 TEST(ComposeWindowWithoutACurrentAccount, EscSaysSoAndSendsNothing) {
