@@ -184,7 +184,7 @@ TEST_F(ComposeServer, ARefusedOrUnreachableSendIsSaidAndKeepsEverything) {
         EXPECT_TRUE(home->window->state().voice_attached);
 
         // A voice file gone before the next send is said; that send is not made
-        // and the one after it is a plain mail.
+        // and the recording is no longer counted as attached.
         ASSERT_TRUE(QFile::remove(voiceFile()));
         EXPECT_EQ(press(*home, home->control<QTextEdit>("body"), Qt::Key_Escape).value(1),
                   "メールを送信できませんでした：録音した音声ファイルが見つかりません。"
