@@ -22,10 +22,7 @@ Expected<speech::Character*> AgentVoice::load(const QString& name) {
     if (name.trimmed().isEmpty()) {
         return fail(FailureKind::BadInput, QStringLiteral("キャラクタが選ばれていません"));
     }
-    if (const auto reason = agent_.load(kId, name + QStringLiteral(".acs"))) {
-        return fail(FailureKind::NotFound, *reason);
-    }
-    return agent_.character(kId);
+    return agent_.load(kId, name + QStringLiteral(".acs"));
 }
 
 Expected<void> AgentVoice::useCharacter(const QString& name) {

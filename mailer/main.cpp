@@ -38,8 +38,8 @@ int refuseToStart(const QString& folder, const QString& message) {
     std::fprintf(stderr, "orvane: %s\n", message.toLocal8Bit().constData());
     speech::Agent agent(agentOptions(folder));
     agent.setConnected(true);
-    speech::Character* character =
-        agent.load("genie", "genie.acs") ? agent.loadDefault("genie") : agent.character("genie");
+    const auto loaded = agent.load("genie", "genie.acs");
+    speech::Character* character = loaded ? *loaded : agent.loadDefault("genie");
     character->speak(message);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvane Mailer V 2.0"), message);
     box.open();
@@ -69,11 +69,12 @@ int main(int argc, char** argv) {
     const QString folder = mailer::programFolder();
     const QString storePath = QDir(folder).filePath(QStringLiteral("speak_mail.mdb"));
     auto opened = mailer::MailStore::open(storePath);
-    if (auto* reason = std::get_if<QString>(&opened)) {
-        return refuseToStart(folder, QStringLiteral("メールストア %1 を開けません：%2")
-                                         .arg(QDir::toNativeSeparators(storePath), *reason));
+    if (!opened) {
+        return refuseToStart(
+            folder, QStringLiteral("メールストア %1 を開けません：%2")
+                        .arg(QDir::toNativeSeparators(storePath), opened.failure().reason));
     }
-    mailer::MailStore& store = std::get<mailer::MailStore>(opened);
+    mailer::MailStore& store = *opened;
 
     speech::Agent agent(agentOptions(folder));
     mailer::MailerServices services;

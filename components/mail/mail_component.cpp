@@ -19,8 +19,9 @@ void MailComponent::sleep(int seconds) {
     }
     // Excluding user input leaves keys and clicks in the queue; they are
     // delivered once the pause is over. Timers, repaints and the like run.
+    // A precise timer: a coarse one may end a pause of seconds 5% early.
     QEventLoop loop;
-    QTimer::singleShot(pause, &loop, &QEventLoop::quit);
+    QTimer::singleShot(pause, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 

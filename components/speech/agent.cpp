@@ -38,18 +38,19 @@ void Agent::setConnected(bool connected) {
     connected_ = connected;
 }
 
-std::optional<QString> Agent::load(const QString& id, const QString& file) {
+Expected<Character*> Agent::load(const QString& id, const QString& file) {
     const QString path = findCharacterFile(options_.characterDirs, file);
     if (path.isEmpty()) {
-        return QStringLiteral("キャラクターファイル %1 が見つかりません").arg(file);
+        return fail(FailureKind::NotFound,
+                    QStringLiteral("キャラクターファイル %1 が見つかりません").arg(file));
     }
-    auto read = readCharacterFile(path);
-    if (auto* error = std::get_if<CharacterFileError>(&read)) {
-        return error->reason;
+    Expected<CharacterProfile> read = readCharacterFile(path);
+    if (!read) {
+        return read.failure();
     }
-    characters_[id] =
-        std::make_unique<Character>(std::move(std::get<CharacterProfile>(read)), output_);
-    return std::nullopt;
+    auto& loaded = characters_[id];
+    loaded = std::make_unique<Character>(std::move(read).value(), output_);
+    return loaded.get();
 }
 
 Character* Agent::loadDefault(const QString& id) {

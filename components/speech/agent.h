@@ -2,6 +2,7 @@
 
 #include "audio_sink.h"
 #include "engine.h"
+#include "expected.h"
 
 #include <QString>
 #include <QStringList>
@@ -56,9 +57,9 @@ class Agent {
     bool connected() const { return connected_; }
 
     // Loads `file` (for example "genie.acs"; the name is matched without regard to
-    // case) under `id`, replacing a character loaded under it before. Returns the
-    // reason on failure, in Japanese, fit to be shown and spoken.
-    std::optional<QString> load(const QString& id, const QString& file);
+    // case) under `id`, replacing a character loaded under it before. A failure's
+    // reason is in Japanese, fit to be shown and spoken.
+    Expected<Character*> load(const QString& id, const QString& file);
     // Loads a plain character with the engine's default voice and no picture
     // under `id`: the one that says why a character file could not be loaded.
     Character* loadDefault(const QString& id);

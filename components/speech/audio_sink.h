@@ -2,11 +2,12 @@
 
 #include "audio.h"
 
+#include "expected.h"
+
 #include <QString>
 
 #include <atomic>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 namespace orvane::speech {
@@ -21,9 +22,8 @@ class AudioSink {
     // Hands all of `audio` to the device, returning when the last sample has been
     // handed over (not necessarily heard). Hands over nothing more once `stop` is
     // set, and nothing at all when it is set on entry; a sink checks it at least every
-    // few milliseconds of audio. A reason on failure: the caller then stops using the
-    // sink.
-    virtual std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) = 0;
+    // few milliseconds of audio. On failure the caller stops using the sink.
+    virtual Expected<void> play(const Audio& audio, const std::atomic<bool>& stop) = 0;
     // Returns when everything handed over has been heard, or soon after `stop` is
     // set (discard() then follows).
     virtual void drain(const std::atomic<bool>& stop) { (void)stop; }
@@ -34,12 +34,12 @@ class AudioSink {
 // Keeps every piece it is given, for tests: which audio arrived, in which order.
 class RecordingSink final : public AudioSink {
   public:
-    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+    Expected<void> play(const Audio& audio, const std::atomic<bool>& stop) override {
         if (!stop) {
             std::lock_guard lock(mutex_);
             pieces_.push_back(audio);
         }
-        return std::nullopt;
+        return success();
     }
     std::vector<Audio> pieces() const {
         std::lock_guard lock(mutex_);

@@ -7,14 +7,15 @@
 namespace orvane::speech {
 namespace {
 
-CharacterFileError unreadable(const QString& path, const QString& detail) {
-    return {QStringLiteral("キャラクターファイル %1 を読み込めません（%2）")
-                .arg(QFileInfo(path).fileName(), detail)};
+Failure unreadable(const QString& path, const QString& detail) {
+    return fail(FailureKind::BadInput,
+                QStringLiteral("キャラクターファイル %1 を読み込めません（%2）")
+                    .arg(QFileInfo(path).fileName(), detail));
 }
 
 }  // namespace
 
-std::variant<CharacterProfile, CharacterFileError> readCharacterFile(const QString& path) {
+Expected<CharacterProfile> readCharacterFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return unreadable(path, file.errorString());

@@ -2,10 +2,10 @@
 
 #include "engine.h"
 
+#include "expected.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <variant>
 
 namespace orvane::speech {
 
@@ -24,11 +24,9 @@ struct CharacterProfile {
 //   speed   1.0 is normal speed (0.5 .. 2.0)
 //   pitch   semitones up (+) or down (-) from the voice (-12 .. 12)
 //   volume  0.0 .. 1.0
-// Unknown keys are ignored, so that later versions may add some.
-struct CharacterFileError {
-    QString reason;  // Japanese, fit to be shown and spoken
-};
-std::variant<CharacterProfile, CharacterFileError> readCharacterFile(const QString& path);
+// Unknown keys are ignored, so that later versions may add some. A failure's reason
+// is fit to be shown and spoken.
+Expected<CharacterProfile> readCharacterFile(const QString& path);
 
 // The file in `dirs` (searched in order) whose name equals `fileName` without regard
 // to case; empty if none.

@@ -40,7 +40,7 @@ TEST(CharacterFiles, ShippedCharactersLoadWithOwnPictureAndVoice) {
     for (const char* name : {"genie", "MAX", "Genie", "Merlin", "Wabbit"}) {
         SCOPED_TRACE(name);
         const QString file = QString::fromLatin1(name) + ".acs";
-        ASSERT_EQ(agent.load("genie", file), std::nullopt);
+        ASSERT_TRUE(agent.load("genie", file).ok());
         Character* c = agent.character("genie");
         ASSERT_TRUE(c);
         EXPECT_EQ(c->profile().name.toLower(), QString::fromLatin1(name).toLower());
@@ -63,7 +63,7 @@ TEST(CharacterFiles, PathsAreTakenFromTheFilesFolder) {
         "speed=0.9\npitch=-2.5\nvolume=0.5\nfuture=ignored\n");
     f.close();
     Agent agent(fakeOptions({dir.filePath("missing-folder"), dir.path()}));
-    ASSERT_EQ(agent.load("genie", "own.acs"), std::nullopt);
+    ASSERT_TRUE(agent.load("genie", "own.acs").ok());
     const CharacterProfile& p = agent.character("genie")->profile();
     EXPECT_EQ(p.name, QStringLiteral("自分"));
     EXPECT_EQ(p.picturePath, dir.filePath("pics/own.png"));
@@ -96,10 +96,10 @@ TEST(CharacterFiles, BadFilesGiveAReasonNotACrash) {
     for (const char* file : {"missing.acs", "", "binary.acs", "noname.acs", "badspeed.acs",
                              "garbage.acs", "folder.acs", "../x/genie.acs"}) {
         SCOPED_TRACE(file);
-        const auto error = agent.load("genie", QString::fromLatin1(file));
-        ASSERT_TRUE(error.has_value());
-        EXPECT_TRUE(error->startsWith(QStringLiteral("キャラクターファイル")))
-            << error->toStdString();
+        const auto loaded = agent.load("genie", QString::fromLatin1(file));
+        ASSERT_FALSE(loaded.ok());
+        EXPECT_TRUE(loaded.failure().reason.startsWith(QStringLiteral("キャラクターファイル")))
+            << loaded.failure().reason.toStdString();
         EXPECT_EQ(agent.character("genie"), nullptr);
     }
 }
@@ -112,7 +112,7 @@ TEST(CharacterWindow, NeverTakesTheFocusAndFollowsShowHideMoveTo) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return mainWindow.hasFocus(); }, 2000));
 
     Agent agent(fakeOptions({shippedCharacters()}));
-    ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+    ASSERT_TRUE(agent.load("genie", "genie.acs").ok());
     Character* c = agent.character("genie");
     c->show();
     c->moveTo(400, 300);
@@ -143,7 +143,7 @@ TEST(CharacterWindow, NeverTakesTheFocusAndFollowsShowHideMoveTo) {
 TEST(CharacterWindow, BalloonShowsTheSpokenTextAndHideWaitsForIt) {
     auto gate = std::make_shared<PacedSink>();
     Agent agent(fakeOptions({shippedCharacters()}, gate));
-    ASSERT_EQ(agent.load("genie", "genie.acs"), std::nullopt);
+    ASSERT_TRUE(agent.load("genie", "genie.acs").ok());
     Character* c = agent.character("genie");
     c->show();
     CharacterWindow* w = c->window();

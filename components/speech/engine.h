@@ -2,9 +2,9 @@
 
 #include "audio.h"
 
-#include <QString>
+#include "expected.h"
 
-#include <variant>
+#include <QString>
 
 namespace orvane::speech {
 
@@ -17,12 +17,9 @@ struct VoiceSettings {
     friend bool operator==(const VoiceSettings&, const VoiceSettings&) = default;
 };
 
-// An engine failed on one text; the reason is for standard error.
-struct EngineError {
-    QString reason;
-};
-
-using Synthesis = std::variant<Audio, EngineError>;
+// The audio of one text, or why the engine failed on it (the reason goes to
+// standard error; the queue goes on with the next text).
+using Synthesis = Expected<Audio>;
 
 // A speech synthesis engine. One thread uses an engine at a time (the speech
 // queue's synthesis thread; interrupt() alone comes from another); calls are:

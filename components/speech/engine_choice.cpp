@@ -50,9 +50,10 @@ EngineChoice chooseEngine(const QString& requested) {
         return {std::make_unique<SilentEngine>(), QStringLiteral("speech: none (silent)")};
     }
     if (mode == u"auto" || mode == u"jtalk") {
-        QString why;
         const QString voice = findDefaultHtsVoice();
-        if (OpenJTalkEngine::installed(&why) && voice.isEmpty()) {
+        const Expected<void> installed = OpenJTalkEngine::installed();
+        QString why = installed ? QString() : installed.failure().reason;
+        if (installed && voice.isEmpty()) {
             why = QStringLiteral(
                 "no HTS voice (set ORVANE_VOICE or install one under "
                 "/usr/share/hts-voice)");
@@ -64,15 +65,15 @@ EngineChoice chooseEngine(const QString& requested) {
         note = withNote(QStringLiteral("Open JTalk not used: %1").arg(why), note);
     }
     auto espeak = EspeakEngine::create();
-    if (auto* engine = std::get_if<std::unique_ptr<EspeakEngine>>(&espeak)) {
-        const QString description = (*engine)->voiceDescription();
-        return {std::move(*engine),
+    if (espeak) {
+        const QString description = espeak.value()->voiceDescription();
+        return {std::move(espeak).value(),
                 withNote(QStringLiteral("speech: espeak, voice %1").arg(description), note)};
     }
     return {
         std::make_unique<SilentEngine>(),
         withNote(
-            QStringLiteral("speech: none, fallback unavailable: %1").arg(std::get<QString>(espeak)),
+            QStringLiteral("speech: none, fallback unavailable: %1").arg(espeak.failure().reason),
             note)};
 }
 

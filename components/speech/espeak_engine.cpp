@@ -48,18 +48,18 @@ const EspeakState& espeakState() {
 
 }  // namespace
 
-std::variant<std::unique_ptr<EspeakEngine>, QString> EspeakEngine::create() {
+Expected<std::unique_ptr<EspeakEngine>> EspeakEngine::create() {
     auto reader = KanaReader::create();
-    if (auto* error = std::get_if<QString>(&reader)) {
-        return *error;
+    if (!reader) {
+        return reader.failure();
     }
     std::lock_guard lock(espeakMutex());
     const EspeakState& state = espeakState();
     if (state.sampleRate <= 0) {
-        return state.error;
+        return fail(FailureKind::NotFound, state.error);
     }
-    return std::unique_ptr<EspeakEngine>(new EspeakEngine(
-        std::move(std::get<std::unique_ptr<KanaReader>>(reader)), state.sampleRate));
+    return std::unique_ptr<EspeakEngine>(
+        new EspeakEngine(std::move(reader).value(), state.sampleRate));
 }
 
 EspeakEngine::~EspeakEngine() = default;
@@ -80,8 +80,9 @@ Synthesis EspeakEngine::synthesize(const QString& text, const VoiceSettings& voi
         espeak_Synth(utf8.constData(), std::size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
                      espeakCHARS_UTF8, nullptr, &audio.samples);
     if (result != EE_OK) {
-        return EngineError{
-            QStringLiteral("espeak-ng failed on \"%1\" (error %2)").arg(kana).arg(int(result))};
+        return fail(
+            FailureKind::Internal,
+            QStringLiteral("espeak-ng failed on \"%1\" (error %2)").arg(kana).arg(int(result)));
     }
     return audio;
 }

@@ -14,7 +14,7 @@ class EspeakEngine final : public Engine {
   public:
     // Fails with the reason when MeCab's dictionary or espeak-ng's Japanese voice is
     // missing.
-    static std::variant<std::unique_ptr<EspeakEngine>, QString> create();
+    static Expected<std::unique_ptr<EspeakEngine>> create();
     ~EspeakEngine() override;
 
     QString name() const override { return QStringLiteral("espeak"); }

@@ -24,7 +24,7 @@ class TextAsAudioEngine final : public Engine {
             QThread::msleep(delayMs_);
         }
         if (!failMarker_.isEmpty() && text.contains(failMarker_)) {
-            return EngineError{QStringLiteral("asked to fail")};
+            return fail(FailureKind::Internal, QStringLiteral("asked to fail"));
         }
         Audio audio;
         audio.sampleRate = 8000;

@@ -43,20 +43,21 @@ QString belowTenThousand(int n) {
 
 }  // namespace
 
-std::variant<std::unique_ptr<KanaReader>, QString> KanaReader::create(
-    const QString& dictionaryDir) {
+Expected<std::unique_ptr<KanaReader>> KanaReader::create(const QString& dictionaryDir) {
     const QString dir =
         dictionaryDir.isEmpty() ? QString::fromLatin1(kDefaultDictionary) : dictionaryDir;
     if (!QFileInfo::exists(dir + "/sys.dic")) {
-        return QStringLiteral("MeCab dictionary not found in %1 (package mecab-naist-jdic)")
-            .arg(dir);
+        return fail(
+            FailureKind::NotFound,
+            QStringLiteral("MeCab dictionary not found in %1 (package mecab-naist-jdic)").arg(dir));
     }
     // -r /dev/null: the dictionary alone decides, whatever the system mecabrc says.
     const QByteArray args = "-r /dev/null -d " + dir.toLocal8Bit();
     mecab_t* mecab = mecab_new2(args.constData());
     if (!mecab) {
-        return QStringLiteral("MeCab cannot open %1: %2")
-            .arg(dir, QString::fromLocal8Bit(mecab_strerror(nullptr)));
+        return fail(FailureKind::Internal,
+                    QStringLiteral("MeCab cannot open %1: %2")
+                        .arg(dir, QString::fromLocal8Bit(mecab_strerror(nullptr))));
     }
     return std::unique_ptr<KanaReader>(new KanaReader(mecab));
 }

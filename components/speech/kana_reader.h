@@ -1,9 +1,10 @@
 #pragma once
 
+#include "expected.h"
+
 #include <QString>
 
 #include <memory>
-#include <variant>
 
 struct mecab_t;
 
@@ -18,8 +19,7 @@ namespace orvane::speech {
 class KanaReader {
   public:
     // The dictionary folder; empty: Debian's naist-jdic.
-    static std::variant<std::unique_ptr<KanaReader>, QString> create(
-        const QString& dictionaryDir = {});
+    static Expected<std::unique_ptr<KanaReader>> create(const QString& dictionaryDir = {});
     ~KanaReader();
     KanaReader(const KanaReader&) = delete;
     KanaReader& operator=(const KanaReader&) = delete;

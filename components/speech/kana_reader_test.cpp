@@ -10,11 +10,11 @@ namespace {
 
 std::unique_ptr<KanaReader> makeReader() {
     auto made = KanaReader::create();
-    if (auto* error = std::get_if<QString>(&made)) {
-        ADD_FAILURE() << error->toStdString();
+    if (!made) {
+        ADD_FAILURE() << made.failure().reason.toStdString();
         return nullptr;
     }
-    return std::move(std::get<std::unique_ptr<KanaReader>>(made));
+    return std::move(made).value();
 }
 
 }  // namespace

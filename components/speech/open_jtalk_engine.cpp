@@ -59,19 +59,17 @@ OpenJTalkEngine::~OpenJTalkEngine() {
     discard(waiting_);
 }
 
-bool OpenJTalkEngine::installed(QString* whyNot) {
-    QString reason;
+Expected<void> OpenJTalkEngine::installed() {
     if (program().isEmpty()) {
-        reason = QStringLiteral("open_jtalk is not installed (package open-jtalk)");
-    } else if (!QFileInfo::exists(QString::fromLatin1(kDefaultDictionary) + "/sys.dic")) {
-        reason = QStringLiteral(
-            "the Open JTalk dictionary is not installed "
-            "(package open-jtalk-mecab-naist-jdic)");
+        return fail(FailureKind::NotFound,
+                    QStringLiteral("open_jtalk is not installed (package open-jtalk)"));
     }
-    if (whyNot) {
-        *whyNot = reason;
+    if (!QFileInfo::exists(QString::fromLatin1(kDefaultDictionary) + "/sys.dic")) {
+        return fail(FailureKind::NotFound, QStringLiteral("the Open JTalk dictionary is not "
+                                                          "installed (package "
+                                                          "open-jtalk-mecab-naist-jdic)"));
     }
-    return reason.isEmpty();
+    return success();
 }
 
 QStringList OpenJTalkEngine::argumentsFor(const VoiceSettings& voice,
@@ -128,7 +126,7 @@ void OpenJTalkEngine::prepare(const VoiceSettings& voice) {
 
 Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& voice) {
     if (program().isEmpty()) {
-        return EngineError{QStringLiteral("open_jtalk is not installed")};
+        return fail(FailureKind::NotFound, QStringLiteral("open_jtalk is not installed"));
     }
     prepare(voice);
     Waiting current = std::move(waiting_);
@@ -136,7 +134,7 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
     if (!current.process || !current.process->waitForStarted(5000)) {
         const QString why = current.process ? current.process->errorString() : QString();
         discard(current);
-        return EngineError{QStringLiteral("open_jtalk did not start: %1").arg(why)};
+        return fail(FailureKind::Internal, QStringLiteral("open_jtalk did not start: %1").arg(why));
     }
     current.process->write(text.toUtf8() + '\n');
     current.process->closeWriteChannel();
@@ -157,8 +155,8 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
     }
     if (!finished) {
         discard(current);
-        return EngineError{
-            QStringLiteral("open_jtalk did not finish within %1 s").arg(timeoutMs / 1000)};
+        return fail(FailureKind::Timeout,
+                    QStringLiteral("open_jtalk did not finish within %1 s").arg(timeoutMs / 1000));
     }
     // The next text's process loads its dictionary and voice while this one plays
     // (not during this synthesis: on two cores that would slow it down).
@@ -169,8 +167,9 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
         if (foundNothingToSay(errors)) {
             return Audio{};
         }
-        return EngineError{QStringLiteral("open_jtalk failed: %1")
-                               .arg(QString::fromLocal8Bit(errors).trimmed().section(u'\n', -1))};
+        return fail(FailureKind::Internal,
+                    QStringLiteral("open_jtalk failed: %1")
+                        .arg(QString::fromLocal8Bit(errors).trimmed().section(u'\n', -1)));
     }
     QFile wav(current.wavPath);
     std::optional<Audio> audio;
@@ -179,7 +178,7 @@ Synthesis OpenJTalkEngine::synthesize(const QString& text, const VoiceSettings& 
     }
     discard(current);
     if (!audio) {
-        return EngineError{QStringLiteral("open_jtalk wrote no readable WAV file")};
+        return fail(FailureKind::Internal, QStringLiteral("open_jtalk wrote no readable WAV file"));
     }
     return std::move(*audio);
 }

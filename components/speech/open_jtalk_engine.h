@@ -32,8 +32,8 @@ class OpenJTalkEngine final : public Engine {
     // Ends the open_jtalk process of the text being synthesised.
     void interrupt() override;
 
-    // Whether the program and the dictionary are installed.
-    static bool installed(QString* whyNot = nullptr);
+    // Whether the program and the dictionary are installed; if not, which is missing.
+    static Expected<void> installed();
 
   private:
     struct Waiting {

@@ -46,24 +46,25 @@ void PortAudioSink::close(bool heardFirst, const std::atomic<bool>& stop) {
     }
 }
 
-std::optional<QString> PortAudioSink::openFor(int sampleRate, const std::atomic<bool>& stop) {
+Expected<void> PortAudioSink::openFor(int sampleRate, const std::atomic<bool>& stop) {
     if (!initialized_) {
         snd_lib_error_set_handler(quietAlsa);
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
         const PaError e = Pa_Initialize();
         if (e != paNoError) {
-            return QStringLiteral("PortAudio cannot start: %1").arg(paText(e));
+            return fail(FailureKind::Device,
+                        QStringLiteral("PortAudio cannot start: %1").arg(paText(e)));
         }
         initialized_ = true;
     }
     if (stream_ && pieceRate_ == sampleRate) {
-        return std::nullopt;
+        return success();
     }
     close(true, stop);  // the end of the last piece is heard before the rate changes
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
     if (device == paNoDevice) {
-        return QStringLiteral("no sound output device");
+        return fail(FailureKind::Device, QStringLiteral("no sound output device"));
     }
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     PaStreamParameters out{};
@@ -82,22 +83,23 @@ std::optional<QString> PortAudioSink::openFor(int sampleRate, const std::atomic<
                                     paNoFlag, nullptr, nullptr);
     if (e != paNoError) {
         stream_ = nullptr;
-        return QStringLiteral("cannot open the sound output device \"%1\" at %2 Hz: %3")
-            .arg(QString::fromLocal8Bit(info->name))
-            .arg(rate)
-            .arg(paText(e));
+        return fail(FailureKind::Device,
+                    QStringLiteral("cannot open the sound output device \"%1\" at %2 Hz: %3")
+                        .arg(QString::fromLocal8Bit(info->name))
+                        .arg(rate)
+                        .arg(paText(e)));
     }
     pieceRate_ = sampleRate;
     streamRate_ = rate;
-    return std::nullopt;
+    return success();
 }
 
-std::optional<QString> PortAudioSink::play(const Audio& audio, const std::atomic<bool>& stop) {
+Expected<void> PortAudioSink::play(const Audio& audio, const std::atomic<bool>& stop) {
     if (audio.samples.empty() || audio.sampleRate <= 0 || stop) {
-        return std::nullopt;
+        return success();
     }
-    if (auto error = openFor(audio.sampleRate, stop)) {
-        return error;
+    if (Expected<void> opened = openFor(audio.sampleRate, stop); !opened) {
+        return opened;
     }
     const Audio converted =
         streamRate_ == audio.sampleRate ? Audio{} : resampled(audio, streamRate_);
@@ -106,15 +108,16 @@ std::optional<QString> PortAudioSink::play(const Audio& audio, const std::atomic
     if (!running_) {
         const PaError e = Pa_StartStream(stream_);
         if (e != paNoError) {
-            return QStringLiteral("cannot start the sound output: %1").arg(paText(e));
+            return fail(FailureKind::Device,
+                        QStringLiteral("cannot start the sound output: %1").arg(paText(e)));
         }
         running_ = true;
     }
     return write(samples, stop);
 }
 
-std::optional<QString> PortAudioSink::write(const std::vector<std::int16_t>& samples,
-                                            const std::atomic<bool>& stop) {
+Expected<void> PortAudioSink::write(const std::vector<std::int16_t>& samples,
+                                    const std::atomic<bool>& stop) {
     // Written only as far as the device has room, so that no call blocks for long
     // and a stop is seen within a few milliseconds whatever the device does.
     const auto block = std::size_t(std::max(1, streamRate_ * kBlockMs / 1000));
@@ -131,11 +134,12 @@ std::optional<QString> PortAudioSink::write(const std::vector<std::int16_t>& sam
         // An underflow only means the device waited for us (a gap between texts).
         if (e != paNoError && e != paOutputUnderflowed) {
             close(false, stop);
-            return QStringLiteral("the sound output failed: %1").arg(paText(e));
+            return fail(FailureKind::Device,
+                        QStringLiteral("the sound output failed: %1").arg(paText(e)));
         }
         at += frames;
     }
-    return std::nullopt;
+    return success();
 }
 
 void PortAudioSink::drain(const std::atomic<bool>& stop) {

@@ -27,7 +27,7 @@ class PortAudioSink final : public AudioSink {
     PortAudioSink(const PortAudioSink&) = delete;
     PortAudioSink& operator=(const PortAudioSink&) = delete;
 
-    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override;
+    Expected<void> play(const Audio& audio, const std::atomic<bool>& stop) override;
     void drain(const std::atomic<bool>& stop) override;
     void discard() override;
 
@@ -36,9 +36,8 @@ class PortAudioSink final : public AudioSink {
     double outputLatency() const;
 
   private:
-    std::optional<QString> openFor(int sampleRate, const std::atomic<bool>& stop);
-    std::optional<QString> write(const std::vector<std::int16_t>& samples,
-                                 const std::atomic<bool>& stop);
+    Expected<void> openFor(int sampleRate, const std::atomic<bool>& stop);
+    Expected<void> write(const std::vector<std::int16_t>& samples, const std::atomic<bool>& stop);
     // `heardFirst`: what was handed over is played out (unless `stop` is set) before
     // the stream closes.
     void close(bool heardFirst, const std::atomic<bool>& stop);

@@ -175,8 +175,8 @@ void SpeechOutput::synthesizeText(const Pending& item, quint64 generation) {
             }
             if (auto cached = cache_.find(parts[i], item.voice)) {
                 piece.audio = std::move(*cached);
-            } else if (Synthesis result = engine_->synthesize(parts[i], item.voice);
-                       auto* audio = std::get_if<Audio>(&result)) {
+            } else if (Synthesis result = engine_->synthesize(parts[i], item.voice); result) {
+                Audio* audio = &*result;
                 // A pause that fits how the piece ends: sentence, phrase or text.
                 const QChar end = parts[i].back();
                 const int tailMs = QStringLiteral("。！？!?").contains(end) ? 300
@@ -190,8 +190,7 @@ void SpeechOutput::synthesizeText(const Pending& item, quint64 generation) {
             } else if (!reported) {
                 reported = true;
                 printLine(QStringLiteral("%1 could not speak \"%2\": %3")
-                              .arg(engine_->name(), oneLine(item.text),
-                                   std::get<EngineError>(result).reason));
+                              .arg(engine_->name(), oneLine(item.text), result.failure().reason));
             }
         }
         if (!hand(std::move(piece), generation)) {
@@ -241,9 +240,10 @@ void SpeechOutput::playerLoop() {
             emit started(piece.id, piece.text);
         }
         if (!sinkFailed_ && !piece.audio.samples.empty()) {
-            if (auto error = sink_->play(piece.audio, cut_)) {
+            if (const Expected<void> played = sink_->play(piece.audio, cut_); !played) {
                 sinkFailed_ = true;
-                reportOnce(reported, *error + QStringLiteral("; going on without sound"));
+                reportOnce(reported,
+                           played.failure().reason + QStringLiteral("; going on without sound"));
             }
         }
         if (!piece.last) {

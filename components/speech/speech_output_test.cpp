@@ -163,8 +163,7 @@ namespace {
 
 // A clip whose samples spell `text`, like the fake engine's speech.
 std::unique_ptr<ClipSource> textClip(const QString& text) {
-    return std::make_unique<AudioClip>(
-        std::get<Audio>(TextAsAudioEngine(0, {}).synthesize(text, {})));
+    return std::make_unique<AudioClip>(TextAsAudioEngine(0, {}).synthesize(text, {}).value());
 }
 
 }  // namespace

@@ -20,10 +20,10 @@ class PacedSink final : public AudioSink {
     explicit PacedSink(int pieceMs = -1) : pieceMs_(pieceMs) {}
     ~PacedSink() override { allow(1 << 20); }
 
-    std::optional<QString> play(const Audio& audio, const std::atomic<bool>& stop) override {
+    Expected<void> play(const Audio& audio, const std::atomic<bool>& stop) override {
         std::unique_lock lock(mutex_);
         if (stop) {
-            return std::nullopt;
+            return success();
         }
         played_.push_back({TextAsAudioEngine::decode(audio), round});
         changed_.notify_all();
@@ -37,7 +37,7 @@ class PacedSink final : public AudioSink {
         if (pieceMs_ < 0 && !stop) {
             --allowed_;
         }
-        return std::nullopt;
+        return success();
     }
     void discard() override { ++discards; }
 

@@ -64,11 +64,11 @@ bool makeStore(const QString& folder) {
     QElapsedTimer timer;
     timer.start();
     auto opened = MailStore::open(path);
-    if (auto* reason = std::get_if<QString>(&opened)) {
-        std::fprintf(stderr, "%s\n", qPrintable(*reason));
+    if (!opened) {
+        std::fprintf(stderr, "%s\n", qPrintable(opened.failure().reason));
         return false;
     }
-    MailStore& store = std::get<MailStore>(opened);
+    MailStore& store = *opened;
     store.insertAccount({QStringLiteral("pop3://127.0.0.1:%1").arg(closedPort()), "smtp", "u", "p",
                          "bench@example.jp", "", ""});
     const QString body =
@@ -106,7 +106,7 @@ int openWindow(const QString& folder) {
     QElapsedTimer timer;
     timer.start();
     auto opened = MailStore::open(QDir(folder).filePath("speak_mail.mdb"));
-    MailStore& store = std::get<MailStore>(opened);
+    MailStore& store = *opened;
     speech::Agent::Options options;
     options.transcriptPath = transcript;
     speech::Agent agent(options);

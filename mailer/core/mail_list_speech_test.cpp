@@ -27,18 +27,17 @@ class SlowSink final : public speech::AudioSink {
         bool whole;
     };
 
-    std::optional<QString> play(const speech::Audio& audio,
-                                const std::atomic<bool>& stop) override {
+    Expected<void> play(const speech::Audio& audio, const std::atomic<bool>& stop) override {
         ++started;
         for (std::size_t i = 0; i < audio.samples.size(); ++i) {
             if (stop) {
                 record({speech::TextAsAudioEngine::decode(audio), false});
-                return std::nullopt;
+                return success();
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         record({speech::TextAsAudioEngine::decode(audio), true});
-        return std::nullopt;
+        return success();
     }
     std::vector<Played> played() const {
         std::lock_guard lock(mutex_);

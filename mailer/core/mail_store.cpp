@@ -117,26 +117,32 @@ QString spokenReason(const QSqlError& error) {
     }
 }
 
+Failure storeFailure(QString reason) {
+    return fail(FailureKind::Store, std::move(reason));
+}
+
 StoreError storeError(const QSqlError& error) {
     return StoreError(spokenReason(error));
 }
 
 // Reads the first bytes without opening the file for writing, so that a file
 // we refuse keeps every byte.
-std::optional<QString> refuseForeignFile(const QString& path) {
+Expected<void> refuseForeignFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("ファイルを読めません（%1）").arg(file.errorString());
+        return fail(FailureKind::Disk,
+                    QStringLiteral("ファイルを読めません（%1）").arg(file.errorString()));
     }
     const QByteArray head = file.read(32);
     if (head.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
-        return std::nullopt;
+        return success();
     }
     if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB") {
-        return QStringLiteral(
-            "Access 形式のデータベースです。このプログラムのメールストアではありません");
+        return fail(FailureKind::BadInput,
+                    QStringLiteral("Access 形式のデータベースです。"
+                                   "このプログラムのメールストアではありません"));
     }
-    return QStringLiteral("データベースではありません");
+    return fail(FailureKind::BadInput, QStringLiteral("データベースではありません"));
 }
 
 QSqlQuery prepare(const QSqlDatabase& db, const QString& statement) {
@@ -187,12 +193,12 @@ QSqlDatabase MailStore::db() const {
     return QSqlDatabase::database(connectionName_, false);
 }
 
-std::variant<MailStore, QString> MailStore::open(const QString& path) {
+Expected<MailStore> MailStore::open(const QString& path) {
     const QFileInfo info(path);
     const bool fresh = !info.exists() || info.size() == 0;
     if (!fresh) {
-        if (auto reason = refuseForeignFile(path)) {
-            return *reason;
+        if (Expected<void> ours = refuseForeignFile(path); !ours) {
+            return ours.failure();
         }
     }
     // The store holds the accounts' passwords, so only the user may read it.
@@ -201,7 +207,8 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
     if (!info.exists()) {
         QFile created(path);
         if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            return QStringLiteral("%1 を作れません（%2）").arg(path, created.errorString());
+            return fail(FailureKind::Disk,
+                        QStringLiteral("%1 を作れません（%2）").arg(path, created.errorString()));
         }
     }
     // Start-up checks again and reports a store it could not make private.
@@ -217,7 +224,7 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
         // Another program may hold the file for a moment: wait instead of failing.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            return spokenReason(db.lastError());
+            return storeFailure(spokenReason(db.lastError()));
         }
     }
     QSqlDatabase db = store.db();
@@ -232,38 +239,39 @@ std::variant<MailStore, QString> MailStore::open(const QString& path) {
         if (!empty) {
             for (const QString& table : kTables) {
                 if (!present.contains(table)) {
-                    return QStringLiteral("メールストアの表 %1 がありません").arg(table);
+                    return storeFailure(
+                        QStringLiteral("メールストアの表 %1 がありません").arg(table));
                 }
             }
         }
         QSqlQuery wal(db);
         if (!wal.exec("PRAGMA journal_mode=WAL") || !wal.exec("PRAGMA synchronous=NORMAL")) {
-            return spokenReason(wal.lastError());
+            return storeFailure(spokenReason(wal.lastError()));
         }
         if (empty) {
             if (!db.transaction()) {
-                return spokenReason(db.lastError());
+                return storeFailure(spokenReason(db.lastError()));
             }
             for (const char* statement : kSchema) {
                 QSqlQuery q(db);
                 if (!q.exec(QString::fromUtf8(statement))) {
                     const QString reason = spokenReason(q.lastError());
                     db.rollback();
-                    return reason;
+                    return storeFailure(reason);
                 }
             }
             if (!db.commit()) {
-                return spokenReason(db.lastError());
+                return storeFailure(spokenReason(db.lastError()));
             }
         }
         for (const char* statement : kAddedSchema) {
             QSqlQuery added(db);
             if (!added.exec(QString::fromUtf8(statement))) {
-                return spokenReason(added.lastError());
+                return storeFailure(spokenReason(added.lastError()));
             }
         }
     } catch (const StoreError& e) {
-        return e.reason();
+        return storeFailure(e.reason());
     }
     return store;
 }

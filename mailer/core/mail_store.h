@@ -10,7 +10,6 @@
 
 #include <optional>
 #include <stdexcept>
-#include <variant>
 #include <vector>
 
 namespace orvane::mailer {
@@ -113,7 +112,7 @@ class MailStore {
     // Opens `path`, creating a new store with its tables, folders and option
     // rows when the file does not exist (or is empty). A file that is not a
     // store is refused, with the reason, and left untouched.
-    static std::variant<MailStore, QString> open(const QString& path);
+    static Expected<MailStore> open(const QString& path);
 
     MailStore(MailStore&& other) noexcept;
     MailStore& operator=(MailStore&&) = delete;

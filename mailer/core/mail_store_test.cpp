@@ -19,10 +19,10 @@ class MailStoreTest : public ::testing::Test {
   protected:
     MailStore& openStore() {
         auto opened = MailStore::open(dir.filePath("speak_mail.mdb"));
-        if (auto* reason = std::get_if<QString>(&opened)) {
-            ADD_FAILURE() << reason->toStdString();
+        if (!opened) {
+            ADD_FAILURE() << opened.failure().reason.toStdString();
         }
-        store.emplace(std::move(std::get<MailStore>(opened)));
+        store.emplace(std::move(opened).value());
         return *store;
     }
     QTemporaryDir dir;
@@ -204,8 +204,8 @@ TEST(MailStoreRefusal, ForeignFilesAreRefusedAndLeftUntouched) {
         f.write(row.bytes);
         f.close();
         auto opened = MailStore::open(path);
-        ASSERT_TRUE(std::holds_alternative<QString>(opened));
-        EXPECT_FALSE(std::get<QString>(opened).isEmpty());
+        ASSERT_FALSE(opened.ok());
+        EXPECT_FALSE(opened.failure().reason.isEmpty());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), row.bytes);
         EXPECT_FALSE(QFile::exists(path + "-wal"));

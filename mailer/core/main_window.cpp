@@ -257,14 +257,13 @@ QAction* MainWindow::menuAction(const QString& name) const {
 void MainWindow::loadCharacter() {
     speech::Agent& agent = *services_.agent;
     agent.setConnected(true);
-    const auto failure = agent.load(QStringLiteral("genie"), QStringLiteral("genie.acs"));
+    const auto loaded = agent.load(QStringLiteral("genie"), QStringLiteral("genie.acs"));
     // Without its character file the mailer still has to talk: a plain
     // character says why and speaks from then on.
-    character_ = failure ? agent.loadDefault(QStringLiteral("genie"))
-                         : agent.character(QStringLiteral("genie"));
+    character_ = loaded ? *loaded : agent.loadDefault(QStringLiteral("genie"));
     announcer_.setCharacter(character_);
-    if (failure) {
-        announcer_.report_error(*failure);
+    if (!loaded) {
+        announcer_.report_error(loaded.failure().reason);
     }
     character_->setLanguageId(1041);
     character_->setSoundEffectsOn(false);

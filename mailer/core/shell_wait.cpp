@@ -19,12 +19,12 @@ void ShellWait::Timer1_Timer() {
     showMessage_(QString::number(countdown_));
 }
 
-std::optional<QString> ShellWait::shell_and_wait(const QString& commandLine, int windowStyle,
-                                                 int seconds, const QString& workingFolder) {
+Expected<void> ShellWait::shell_and_wait(const QString& commandLine, int windowStyle, int seconds,
+                                         const QString& workingFolder) {
     Q_UNUSED(windowStyle);
     QStringList args = QProcess::splitCommand(commandLine);
     if (args.isEmpty()) {
-        return QStringLiteral("コマンドがありません");
+        return fail(FailureKind::BadInput, QStringLiteral("コマンドがありません"));
     }
     const QString program = args.takeFirst();
 
@@ -38,21 +38,22 @@ std::optional<QString> ShellWait::shell_and_wait(const QString& commandLine, int
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
     QEventLoop loop;
-    std::optional<QString> failure;
+    Expected<void> result;
     connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            failure =
-                QStringLiteral("%1 を起動できません（%2）").arg(program, process.errorString());
+            result = fail(
+                FailureKind::NotFound,
+                QStringLiteral("%1 を起動できません（%2）").arg(program, process.errorString()));
             loop.quit();
         }
     });
     process.start(program, args);
-    if (process.state() != QProcess::NotRunning || !failure) {
+    if (process.state() != QProcess::NotRunning || result) {
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     Timer1_.stop();
-    return failure;
+    return result;
 }
 
 }  // namespace orvane::mailer

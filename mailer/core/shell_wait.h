@@ -1,11 +1,12 @@
 #pragma once
 
+#include "expected.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
-#include <optional>
 
 namespace orvane::mailer {
 
@@ -20,10 +21,10 @@ class ShellWait : public QObject {
 
     // Runs `commandLine` (program and arguments, quoted as on a command line)
     // in `workingFolder`. `windowStyle` is accepted for the callers' sake;
-    // started programs never get a window here. Returns the reason when the
-    // program could not be started.
-    std::optional<QString> shell_and_wait(const QString& commandLine, int windowStyle, int seconds,
-                                          const QString& workingFolder);
+    // started programs never get a window here. Fails when the program could
+    // not be started.
+    Expected<void> shell_and_wait(const QString& commandLine, int windowStyle, int seconds,
+                                  const QString& workingFolder);
 
     const QTimer& timer() const { return Timer1_; }
 

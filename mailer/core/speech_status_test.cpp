@@ -32,7 +32,7 @@ class SpeechStatusTest : public ::testing::Test {
         options.transcriptPath = transcript();
         options.characterDirs = {dir.path()};
         agent = std::make_unique<speech::Agent>(options);
-        ASSERT_FALSE(agent->load("genie", "genie.acs"));
+        ASSERT_TRUE(agent->load("genie", "genie.acs").ok());
         announcer.setCharacter(agent->character("genie"));
     }
     QString transcript() const { return dir.filePath("transcript.txt"); }
@@ -79,7 +79,7 @@ TEST_F(SpeechStatusTest, KeyGuideAndStatusLine) {
 TEST_F(SpeechStatusTest, ProgramThatEndsAtOnceLeavesTheStatusLine) {
     ShellWait wait([this](const QString& w) { announcer.show_message(w); });
     announcer.show_message("録音");
-    EXPECT_FALSE(wait.shell_and_wait("true", 0, 30, dir.path()));
+    EXPECT_TRUE(wait.shell_and_wait("true", 0, 30, dir.path()).ok());
     EXPECT_FALSE(wait.timer().isActive());
     EXPECT_EQ(status.text(), "録音");
 }
@@ -99,7 +99,7 @@ TEST_F(SpeechStatusTest, CountdownTicksWhileProgramRunsAndTypedKeysComeAfter) {
         }
     });
     probe.start(50);
-    EXPECT_FALSE(wait.shell_and_wait("sleep 2.5", 0, 30, dir.path()));
+    EXPECT_TRUE(wait.shell_and_wait("sleep 2.5", 0, 30, dir.path()).ok());
     probe.stop();
     EXPECT_EQ(field.text(), "");  // held back until now
     EXPECT_TRUE(QTest::qWaitFor([&] { return field.text() == "abc"; }, 2000));
@@ -110,7 +110,7 @@ TEST_F(SpeechStatusTest, CountdownTicksWhileProgramRunsAndTypedKeysComeAfter) {
 
 TEST_F(SpeechStatusTest, ProgramThatCannotStartIsReported) {
     ShellWait wait([this](const QString& w) { announcer.show_message(w); });
-    const auto failure = wait.shell_and_wait("/nonexistent/trelcap -t 5", 0, 5, dir.path());
-    ASSERT_TRUE(failure);
-    EXPECT_TRUE(failure->contains("/nonexistent/trelcap"));
+    const auto ran = wait.shell_and_wait("/nonexistent/trelcap -t 5", 0, 5, dir.path());
+    ASSERT_FALSE(ran.ok());
+    EXPECT_TRUE(ran.failure().reason.contains("/nonexistent/trelcap"));
 }

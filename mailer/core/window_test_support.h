@@ -104,10 +104,10 @@ class MailerHome {
     MailStore& store() {
         if (!store_) {
             auto opened = MailStore::open(storePath());
-            if (auto* reason = std::get_if<QString>(&opened)) {
-                ADD_FAILURE() << reason->toStdString();
+            if (!opened) {
+                ADD_FAILURE() << opened.failure().reason.toStdString();
             }
-            store_.emplace(std::move(std::get<MailStore>(opened)));
+            store_.emplace(std::move(opened).value());
         }
         return *store_;
     }

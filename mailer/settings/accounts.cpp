@@ -255,19 +255,21 @@ void Accounts::makeCurrent(int entry) {
     state_.current_account = entry + 1;
 }
 
-std::optional<QString> Accounts::checkServers() {
+Expected<void> Accounts::checkServers() {
     const AccountForm& f = *form_;
     if (!mail::parseServerAddress(f.Text1[0]->text(), mail::MailProtocol::Pop3)) {
-        return QStringLiteral(
-            "POP サーバーは、ホスト名、ホスト名:ポート番号、pop3s://ホスト名 "
-            "のどれかの形で入力してください");
+        return fail(
+            FailureKind::BadInput,
+            QStringLiteral("POP サーバーは、ホスト名、ホスト名:ポート番号、pop3s://ホスト名 "
+                           "のどれかの形で入力してください"));
     }
     if (!mail::parseServerAddress(f.Text1[1]->text(), mail::MailProtocol::Smtp)) {
-        return QStringLiteral(
-            "SMTP サーバーは、ホスト名、ホスト名:ポート番号、smtps://ホスト名 "
-            "のどれかの形で入力してください");
+        return fail(
+            FailureKind::BadInput,
+            QStringLiteral("SMTP サーバーは、ホスト名、ホスト名:ポート番号、smtps://ホスト名 "
+                           "のどれかの形で入力してください"));
     }
-    return std::nullopt;
+    return success();
 }
 
 void Accounts::formOK_Click() {
@@ -277,9 +279,10 @@ void Accounts::formOK_Click() {
         f.Text1[static_cast<std::size_t>(empty)]->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (const auto wrong = checkServers()) {
-        tell(f.Label2, *wrong);
-        const bool popIsWrong = wrong->startsWith(QLatin1String("POP"));
+    if (const Expected<void> servers = checkServers(); !servers) {
+        const QString& wrong = servers.failure().reason;
+        tell(f.Label2, wrong);
+        const bool popIsWrong = wrong.startsWith(QLatin1String("POP"));
         f.Text1[popIsWrong ? 0 : 1]->setFocus(Qt::OtherFocusReason);
         return;
     }

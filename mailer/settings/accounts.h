@@ -1,5 +1,6 @@
 #pragma once
 
+#include "expected.h"
 #include "mailer_state.h"
 
 #include <QObject>
@@ -65,7 +66,7 @@ class Accounts : public QObject {
     // The loaded entry of the list's selected line (0-based), or nothing after
     // saying why.
     std::optional<int> selectedEntry();
-    std::optional<QString> checkServers();
+    Expected<void> checkServers();
     void addAccount(const AccountFields& fields);
     void editAccount(const AccountFields& fields);
     void makeCurrent(int entry);

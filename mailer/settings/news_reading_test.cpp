@@ -30,8 +30,8 @@ class NewsReadingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         auto opened = MailStore::open(storePath());
-        ASSERT_TRUE(std::holds_alternative<MailStore>(opened));
-        store.emplace(std::move(std::get<MailStore>(opened)));
+        ASSERT_TRUE(opened.ok()) << opened.failure().reason.toStdString();
+        store.emplace(std::move(opened).value());
         speech::Agent::Options options;
         options.transcriptPath = dir.filePath("transcript.txt");
         agent = std::make_unique<speech::Agent>(options);

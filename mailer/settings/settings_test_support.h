@@ -22,7 +22,7 @@ class SettingsTest : public ::testing::Test {
   protected:
     SettingsTest() {
         auto opened = orvane::mailer::MailStore::open(storePath());
-        store.emplace(std::move(std::get<orvane::mailer::MailStore>(opened)));
+        store.emplace(std::move(opened).value());
         orvane::speech::Agent::Options options;
         options.transcriptPath = home.filePath("transcript.txt");
         agent = std::make_unique<orvane::speech::Agent>(options);

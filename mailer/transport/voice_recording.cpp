@@ -209,10 +209,10 @@ Expected<QString> VoiceRecording::runRecorder(const QString& recorder, int secon
                                               const QString& base) {
     const QString folder = p_.state.programFolder;
     const Recordings before = recordingsOf(folder, base);
-    const auto notStarted = p_.shellWait.shell_and_wait(
+    const Expected<void> ran = p_.shellWait.shell_and_wait(
         recorderCommandLine(recorder, seconds, base), 0, seconds, folder);
-    if (notStarted) {
-        return Failure{FailureKind::NotFound, *notStarted};
+    if (!ran) {
+        return ran.failure();
     }
     const auto written = newRecording(before, recordingsOf(folder, base));
     if (!written) {

@@ -185,9 +185,9 @@ long residentKb() {
 class PacedSink final : public AudioSink {
   public:
     explicit PacedSink(double speedup) : speedup_(speedup) {}
-    std::optional<QString> play(const Audio& audio, const std::atomic<bool>&) override {
+    Expected<void> play(const Audio& audio, const std::atomic<bool>&) override {
         std::this_thread::sleep_for(std::chrono::duration<double>(audio.seconds() / speedup_));
-        return std::nullopt;
+        return success();
     }
 
   private:
