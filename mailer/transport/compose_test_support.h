@@ -1,106 +1,37 @@
 #pragma once
 
-// The compose places on widgets of their own: a store in a temporary folder,
-// an announcer whose every text lands in a transcript, the program-wide
-// values, and a window holding the three fields, the address book and a
-// stand-in for the mail list to leave the fields for.
-#include "address_book.h"
-#include "agent.h"
-#include "announcer.h"
-#include "compose_fields.h"
-#include "focus_convention.h"
-#include "mail_store.h"
-#include "mailer_state.h"
-#include "test_support.h"
+// The transport places through the keys of the real main window: focus, keys
+// and typing as a user gives them, what was said meanwhile, and a stand-in
+// recorder where the mailer looks for one.
+#include "voice_recording.h"
+#include "window_test_support.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextEdit>
-#include <QVBoxLayout>
-#include <QWidget>
 
-#include <gtest/gtest.h>
+namespace orvane::mailer::test {
 
-#include <memory>
-#include <optional>
+inline bool waitForFocus(QWidget* widget) {
+    return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000);
+}
+inline bool focus(QWidget* widget) {
+    widget->setFocus(Qt::OtherFocusReason);
+    return waitForFocus(widget);
+}
 
-class ComposeTest : public ::testing::Test {
-  protected:
-    ComposeTest() {
-        auto opened = orvane::mailer::MailStore::open(home.filePath("speak_mail.mdb"));
-        store.emplace(std::move(opened).value());
-        orvane::speech::Agent::Options options;
-        options.transcriptPath = home.filePath("transcript.txt");
-        agent = std::make_unique<orvane::speech::Agent>(options);
-        announcer.setCharacter(agent->loadDefault("genie"));
-
-        state.programFolder = home.path();
-        state.mail_dir = home.filePath("mail");
-        state.signature = "山田太郎\nyamada@example.jp";
-
-        auto* layout = new QVBoxLayout(&window);
-        for (QWidget* w : std::initializer_list<QWidget*>{mailList, List2, mailto, subject, body,
-                                                          cmd_message, shortcut02}) {
-            layout->addWidget(w);
-        }
-        focus.addPlace(mailList, orvane::mailer::kModeMailList);
-        compose.emplace(*store, announcer, state, focus,
-                        orvane::mailer::ComposeWidgets{mailto, subject, body});
-        book.emplace(*store, announcer, focus, List2, *compose);
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-
-    QStringList spoken() const { return transcriptTexts(home.filePath("transcript.txt")); }
-    qsizetype mark() const { return spoken().size(); }
-    QStringList spokenSince(qsizetype mark) const { return spoken().mid(mark); }
-
-    // Moves the focus as the user would and waits until it has arrived.
-    static bool focusOn(QWidget* widget) {
-        widget->setFocus(Qt::OtherFocusReason);
-        return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000);
-    }
-    static bool tabFrom(QWidget* from, QWidget* to) {
-        QTest::keyClick(from, Qt::Key_Tab);
-        return QTest::qWaitFor([to] { return to->hasFocus(); }, 2000);
-    }
-
-    // The account that sends through `smtp` (and logs in to `pop` first).
-    orvane::mailer::AccountRow account(const QString& smtp, const QString& pop = {}) const {
-        orvane::mailer::AccountRow row;
-        row.id = 1;
-        row.cur = true;
-        row.fields = {pop, smtp, "testuser", "testpass", "yamada@example.jp", "やまだ", "表題"};
-        return row;
-    }
-    void makeCurrent(const orvane::mailer::AccountRow& row) {
-        state.accounts = {row};
-        state.current_account = 1;
-    }
-
-    QTemporaryDir home;
-    std::optional<orvane::mailer::MailStore> store;
-    std::unique_ptr<orvane::speech::Agent> agent;
-    QWidget window;
-    QListWidget* mailList = new QListWidget(&window);
-    QListWidget* List2 = new QListWidget(&window);
-    QLineEdit* mailto = new QLineEdit(&window);
-    QLineEdit* subject = new QLineEdit(&window);
-    QTextEdit* body = new QTextEdit(&window);
-    QLabel* cmd_message = new QLabel(&window);
-    QLabel* shortcut02 = new QLabel(&window);
-    orvane::mailer::Announcer announcer{cmd_message, shortcut02};
-    orvane::mailer::MailerState state;
-    orvane::mailer::FocusConvention focus;
-    std::optional<orvane::mailer::ComposeFields> compose;
-    std::optional<orvane::mailer::AddressBook> book;
-};
+// What `home` said while `act` ran.
+template <typename Act>
+QStringList saidDuring(const MailerHome& home, Act act) {
+    const qsizetype mark = home.spoken().size();
+    act();
+    return home.spokenSince(mark);
+}
+inline QStringList press(const MailerHome& home, QWidget* widget, int key,
+                         Qt::KeyboardModifiers modifiers = {}) {
+    return saidDuring(home, [&] { QTest::keyClick(widget, Qt::Key(key), modifiers); });
+}
 
 // Types `text` into `widget` as a user would: plain characters as key presses,
 // everything else as the input method's committed text.
@@ -124,3 +55,18 @@ inline void typeText(QWidget* widget, const QString& text) {
     }
     commit();
 }
+
+// A recorder in `programFolder`: a script that notes its arguments in args.txt
+// (in the folder it runs in), then runs `behaviour` with $last set to the base
+// name it was given.
+inline void putRecorder(const QString& programFolder, const QByteArray& behaviour) {
+    ASSERT_TRUE(QDir(programFolder).mkpath("trelcap28"));
+    QFile script(QDir(programFolder).filePath(kRecorderPath));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nfor a; do last=\"$a\"; done\nprintf '%s\\n' \"$@\" > args.txt\n" +
+                 behaviour);
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+}  // namespace orvane::mailer::test
