@@ -69,4 +69,23 @@ inline void putRecorder(const QString& programFolder, const QByteArray& behaviou
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// A mail to the test user: `headers` (each ending in CRLF), then `body`.
+inline QByteArray mailToTestUser(const QByteArray& headers, const QByteArray& body) {
+    return headers + "To: testuser@example.jp\r\nMIME-Version: 1.0\r\n\r\n" + body + "\r\n";
+}
+inline QByteArray encodedWord(const QString& text) {
+    return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
+}
+// A voice mail to the test user: a line of text and `mp3` as its attachment.
+inline QByteArray voiceMail(const QString& subject, const QByteArray& mp3) {
+    return mailToTestUser("From: voice@example.jp\r\nSubject: " + encodedWord(subject) +
+                              "\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n",
+                          "--b1\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n" +
+                              QString("録音を聞いてください。").toUtf8() +
+                              "\r\n--b1\r\nContent-Type: audio/mpeg; name=\"voice.mp3\"\r\n"
+                              "Content-Disposition: attachment; filename=\"voice.mp3\"\r\n"
+                              "Content-Transfer-Encoding: base64\r\n\r\n" +
+                              mp3.toBase64() + "\r\n--b1--");
+}
+
 }  // namespace orvane::mailer::test

@@ -6,7 +6,6 @@
 #include "compose_fields.h"
 #include "reply.h"
 
-#include <QFocusEvent>
 #include <QLabel>
 #include <QListWidget>
 
@@ -93,12 +92,11 @@ TEST(ReplyAddress, TakesTheBracketedAddressOnlyWhenTheBracketsStandInOrder) {
     };
     const Row rows[] = {
         {"display name and address", "Taro Yamada <taro@example.jp>", "taro@example.jp"},
-        {"bare address", "taro@example.jp", "taro@example.jp"},
-        {"blank left by an older receive", " taro@example.jp", "taro@example.jp"},
+        {"bare address with a blank left by an older receive", " taro@example.jp",
+         "taro@example.jp"},
         {"only the first pair counts", "a <b@example.jp> <c@example.jp>", "b@example.jp"},
         {"closing bracket first: the whole text", "x> y <z@example.jp", "x> y <z@example.jp"},
         {"no closing bracket", "Taro <taro@example.jp", "Taro <taro@example.jp"},
-        {"no opening bracket", "Taro taro@example.jp>", "Taro taro@example.jp>"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -121,11 +119,11 @@ TEST(ComposeWindowWithoutACurrentAccount, EscSaysSoAndSendsNothing) {
 }
 
 TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextLiterally) {
-    home.store().addAddress("百", "100%off@example.jp");
     home.store().addAddress(" ", "a_b@example.jp");
-    home.store().addAddress("オハラ", "o'hara@example.jp");
     home.start();
-    // Wildcards in the lookup itself are the store's tests; here, what is said and kept.
+    // Wildcards and quotes in the lookup itself are the store's tests, a
+    // completion naming its person the compose server story's; here, what is
+    // said and kept.
     struct Row {
         const char* name;
         QString typed;
@@ -134,9 +132,7 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
     };
     const Row rows[] = {
         {"no match stays as typed", "zz@example.jp", "zz@example.jp", ""},
-        {"a completion names the person", "100%", "100%off@example.jp", "百"},
         {"a blank name says only the address", "a_", "a_b@example.jp", ""},
-        {"a quote breaks nothing", "o'h", "o'hara@example.jp", "オハラ"},
         {"an empty field says nothing", "", "", ""},
     };
     for (const Row& row : rows) {
@@ -159,34 +155,6 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
               (QStringList{"[送信先アドレスは]" + kInquiryAddress, "件名は" + kInquirySubject,
                            "メール本文を入力してください"}));
     EXPECT_EQ(subject()->text(), kInquirySubject);
-}
-
-TEST_F(ComposeWindow, AFieldLeftForAMenuOrAnotherWindowKeepsWhatWasTyped) {
-    home.start();
-    for (QWidget* field : std::initializer_list<QWidget*>{mailto(), subject(), body()}) {
-        SCOPED_TRACE(field->objectName().toStdString());
-        ASSERT_TRUE(focus(field));
-        typeText(field, "kept");
-        const auto text = [field] {
-            auto* line = qobject_cast<QLineEdit*>(field);
-            return line ? line->text() : static_cast<QTextEdit*>(field)->toPlainText();
-        };
-        const QString held = text();
-        ASSERT_TRUE(held.startsWith("kept"));
-        for (const Qt::FocusReason reason :
-             {Qt::PopupFocusReason, Qt::MenuBarFocusReason, Qt::ActiveWindowFocusReason}) {
-            EXPECT_EQ(saidDuring(home,
-                                 [&] {
-                                     QFocusEvent out(QEvent::FocusOut, reason);
-                                     QApplication::sendEvent(field, &out);
-                                     QFocusEvent in(QEvent::FocusIn, reason);
-                                     QApplication::sendEvent(field, &in);
-                                 }),
-                      QStringList{})
-                << reason;
-        }
-        EXPECT_EQ(text(), held);
-    }
 }
 
 TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {

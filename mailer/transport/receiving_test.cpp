@@ -1,11 +1,8 @@
 // Receiving through the menus of the real window with a scripted mail
 // component: the faults a real server seldom shows (an answer that is no count,
-// a refused login, a mail that cannot be read or stored). Against a real
-// server: receiving_server_test.
+// a refused login, a mail that cannot be read). Against a real server:
+// receiving_server_test; the store's all-or-nothing receive: its own tests.
 #include "compose_test_support.h"
-
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 using namespace orvane;
 using namespace orvane::mailer;
@@ -60,67 +57,29 @@ class ReceivingWindow : public ::testing::Test {
         return QDir(home.mailDir())
             .filePath(QString("20260301-090000-%1-abcd.eml").arg(sequence, 4, 10, QChar('0')));
     }
-    QStringList storedSubjects() {
-        QStringList subjects;
-        for (const MailSubject& m : home.store().subjectsInFolder(kReceivedFolder, false)) {
-            subjects << m.subject;
-        }
-        return subjects;
-    }
-    // Runs `statement` on the store file through a connection of its own.
-    bool execOnStore(const QString& statement) {
-        bool ok = false;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "side");
-            db.setDatabaseName(home.storePath());
-            ok = db.open() && QSqlQuery(db).exec(statement);
-        }
-        QSqlDatabase::removeDatabase("side");
-        return ok;
-    }
-
     MailerHome home;
     SavingFake* component = nullptr;
 };
 
 }  // namespace
 
-TEST_F(ReceivingWindow, TheCountIsTheSumAndAnAccountNotCheckedIsNeverTakenForOneWithoutMail) {
+// The sum of the counts rides on the Dovecot start-up story; here, failures a
+// real server seldom gives are never taken for an account without mail.
+TEST_F(ReceivingWindow, AnAccountNotCheckedIsNeverTakenForOneWithoutMail) {
     start(3);
-    struct Row {
-        const char* name;
-        QList<Expected<QStringList>> answers;
-        QStringList said;
-        int pending;
-    };
-    const Row rows[] = {
-        {"mail at two of three",
-         {QStringList{"2 100"}, QStringList{"0 0"}, QStringList{"3 9"}},
-         {"メールが届いています[メールの数は]5"},
-         5},
-        {"none waiting",
-         {QStringList{"0 0"}, QStringList{"0 0"}, QStringList{"0 0"}},
-         {"新規メールは有りません"},
-         0},
-        {"one unreachable, none waiting elsewhere",
-         {QStringList{"0 0"}, kUnreachable, QStringList{"0 0"}},
-         {"確認できたアカウントに新規メールは有りません",
-          "エラー：b@example.jp：サーバーに接続できません"},
-         0},
-        {"every account failing, one with an answer that is not a count",
-         {kUnreachable, Failure{FailureKind::Login, "ユーザー名かパスワードが違います"},
-          QStringList{"garbage"}},
-         {"メールを確認できませんでした", "エラー：a@example.jp：サーバーに接続できません",
-          "エラー：b@example.jp：ユーザー名かパスワードが違います",
-          "エラー：c@example.jp：受信サーバーの答えを読めません"},
-         0},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        component->rcvAnswers = row.answers;
-        EXPECT_EQ(run("mail_check"), row.said);
-        EXPECT_EQ(home.window->state().pending_mail_count, row.pending);
-    }
+    const QString cannotRead = "エラー：c@example.jp：受信サーバーの答えを読めません";
+    component->rcvAnswers = {QStringList{"0 0"}, kUnreachable, QStringList{"garbage"}};
+    EXPECT_EQ(run("mail_check"),
+              (QStringList{"確認できたアカウントに新規メールは有りません",
+                           "エラー：b@example.jp：サーバーに接続できません", cannotRead}));
+    component->rcvAnswers = {kUnreachable,
+                             Failure{FailureKind::Login, "ユーザー名かパスワードが違います"},
+                             QStringList{"garbage"}};
+    EXPECT_EQ(run("mail_check"),
+              (QStringList{"メールを確認できませんでした",
+                           "エラー：a@example.jp：サーバーに接続できません",
+                           "エラー：b@example.jp：ユーザー名かパスワードが違います", cannotRead}));
+    EXPECT_EQ(home.window->state().pending_mail_count, 0);
 }
 
 TEST_F(ReceivingWindow, AnUnreadableMailIsNamedKeptAndStoredOnceItReads) {
@@ -137,22 +96,7 @@ TEST_F(ReceivingWindow, AnUnreadableMailIsNamedKeptAndStoredOnceItReads) {
     component->rcvAnswers = {QStringList{"0 0"}};
     component->readAnswers = {mailWithSubject("読めた")};
     EXPECT_EQ(run("receive"), QStringList{"1通のメールを受信しました"});
-    EXPECT_EQ(storedSubjects(), QStringList{"読めた"});
-}
-
-TEST_F(ReceivingWindow, AStoreRefusingOneMailStoresNoneOfTheAccountsAndTheNextReceiveStoresThem) {
-    start(1);
-    ASSERT_TRUE(
-        execOnStore("CREATE TRIGGER refuse BEFORE INSERT ON mail "
-                    "WHEN NEW.subject = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END"));
-    component->rcvAnswers = {QStringList{"2 20", mailFile(1), mailFile(2)}};
-    component->readAnswers = {mailWithSubject("良い"), mailWithSubject("boom")};
-    EXPECT_TRUE(run("receive").value(0).startsWith("エラー：メールストア"));
-    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 0);  // one transaction: none of the two
-
-    ASSERT_TRUE(execOnStore("DROP TRIGGER refuse"));
-    component->rcvAnswers = {QStringList{"0 0"}};
-    component->readAnswers = {mailWithSubject("良い"), mailWithSubject("boom")};
-    EXPECT_EQ(run("receive"), QStringList{"2通のメールを受信しました"});
-    EXPECT_EQ(storedSubjects(), (QStringList{"boom", "良い"}));
+    const auto stored = home.store().subjectsInFolder(kReceivedFolder, false);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored.front().subject, "読めた");
 }
