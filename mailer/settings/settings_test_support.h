@@ -1,11 +1,10 @@
 #pragma once
 
+#include "compose_test_support.h"
 #include "settings_wiring.h"
-#include "window_test_support.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QInputMethodEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -14,19 +13,7 @@
 
 #include <algorithm>
 
-// Types `text` into `widget` as a user would: plain characters as key presses,
-// everything else as what the input method commits.
-inline void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
-            QTest::keyClick(widget, c.toLatin1());
-        } else {
-            QInputMethodEvent event;
-            event.setCommitString(c);
-            QApplication::sendEvent(widget, &event);
-        }
-    }
-}
+using orvane::mailer::test::typeText;
 
 // The widgets of `window` that a user can reach or read but that have no name
 // for screen readers (the parts Qt makes inside its own widgets aside).

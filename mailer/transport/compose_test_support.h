@@ -34,26 +34,17 @@ inline QStringList press(const MailerHome& home, QWidget* widget, int key,
 }
 
 // Types `text` into `widget` as a user would: plain characters as key presses,
-// everything else as the input method's committed text.
+// everything else as what the input method commits.
 inline void typeText(QWidget* widget, const QString& text) {
-    QString composed;
-    auto commit = [&] {
-        if (!composed.isEmpty()) {
-            QInputMethodEvent event;
-            event.setCommitString(composed);
-            QApplication::sendEvent(widget, &event);
-            composed.clear();
-        }
-    };
     for (const QChar c : text) {
         if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
-            commit();
             QTest::keyClick(widget, c.toLatin1());
         } else {
-            composed += c;
+            QInputMethodEvent event;
+            event.setCommitString(c);
+            QApplication::sendEvent(widget, &event);
         }
     }
-    commit();
 }
 
 // A recorder in `programFolder`: a script that notes its arguments in args.txt
