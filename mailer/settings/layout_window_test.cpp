@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QSemaphore>
 #include <QTableView>
 #include <QTextEdit>
@@ -91,7 +90,6 @@ TEST(LayoutWindowTest, TheSplitterMovesByMouseAndKeysWithinItsLimitsAndFollowsTh
         int expectedList;
     } keys[] = {
         {"down in the mail list", grid, Qt::Key_Down, start + line},
-        {"down in the folder list", home.control<QListWidget>("List1"), Qt::Key_Down, start + line},
         {"up in the body field, ahead of its selection key", compose, Qt::Key_Up, start - line},
     };
     for (const Key& row : keys) {
@@ -178,7 +176,6 @@ TEST(NewsAtStartUpTest, HeadlinesAreSpokenAfterTheTimeWhenAskedForAndAFailureOnl
         {"news asked for", true, " news.example.jp/top ", "news.example.jp/top",
          "最新のニュースです。台風が上陸。株価が上昇。"},
         {"news flag off", false, "news.example.jp", "", ""},
-        {"no site", true, "", "", ""},
         {"blank site", true, "   ", "", ""},
         {"unreadable site", true, "news.example.jp", "news.example.jp", ""},
     };
