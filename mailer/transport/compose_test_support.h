@@ -16,21 +16,10 @@ namespace orvane::mailer::test {
 inline bool waitForFocus(QWidget* widget) {
     return QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000);
 }
-inline bool focus(QWidget* widget) {
-    widget->setFocus(Qt::OtherFocusReason);
-    return waitForFocus(widget);
-}
-
-// What `home` said while `act` ran.
-template <typename Act>
-QStringList saidDuring(const MailerHome& home, Act act) {
-    const qsizetype mark = home.spoken().size();
-    act();
-    return home.spokenSince(mark);
-}
+// What `home` said while a key was pressed in `widget`.
 inline QStringList press(const MailerHome& home, QWidget* widget, int key,
                          Qt::KeyboardModifiers modifiers = {}) {
-    return saidDuring(home, [&] { QTest::keyClick(widget, Qt::Key(key), modifiers); });
+    return home.saidDuring([&] { QTest::keyClick(widget, Qt::Key(key), modifiers); });
 }
 
 // Types `text` into `widget` as a user would: plain characters as key presses,

@@ -49,14 +49,14 @@ TEST_F(ComposeWindow, CtrlRRepliesToTheCurrentMailAndEscSendsItWithTheCurrentAcc
                                      "Taro Yamada <taro@example.jp>", "会議", "本文",
                                      "/mail/声.mp3"});
     MainWindow& w = home.start();
-    ASSERT_TRUE(focus(body()));
+    ASSERT_TRUE(home.focus(body()));
     const QStringList noRecipient{"送信先が入力されていません"};
     EXPECT_EQ(press(home, body(), Qt::Key_Enter, Qt::KeypadModifier), noRecipient);
     EXPECT_EQ(press(home, body(), Qt::Key_Escape), noRecipient);
 
     // Start-up leaves the cursor on the header row.
     QTableView* grid = home.grid();
-    ASSERT_TRUE(focus(grid));
+    ASSERT_TRUE(home.focus(grid));
     mailto()->setText("kept@example.jp");
     EXPECT_EQ(press(home, grid, Qt::Key_R, Qt::ControlModifier),
               QStringList{"メールが選択されていません"});
@@ -109,7 +109,7 @@ TEST(ComposeWindowWithoutACurrentAccount, EscSaysSoAndSendsNothing) {
     home.addAccount("pop3://127.0.0.1:1", "me@example.jp", false);
     home.start();
     auto* body = home.control<QTextEdit>("body");
-    ASSERT_TRUE(focus(body));
+    ASSERT_TRUE(home.focus(body));
     home.control<QLineEdit>("mailto")->setText("tanaka@example.jp");
     EXPECT_EQ(
         press(home, body, Qt::Key_Escape),
@@ -137,7 +137,7 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ASSERT_TRUE(focus(mailto()));
+        ASSERT_TRUE(home.focus(mailto()));
         typeText(mailto(), row.typed);
         QStringList said = row.person.isEmpty() ? QStringList{} : QStringList{row.person};
         if (!row.field.isEmpty()) {
@@ -149,7 +149,7 @@ TEST_F(ComposeWindow, LeavingTheRecipientCompletesFromTheBookTakingTheTypedTextL
     }
 
     // The maintainers' address gets its subject and the user goes on to the body.
-    ASSERT_TRUE(focus(mailto()));
+    ASSERT_TRUE(home.focus(mailto()));
     typeText(mailto(), kInquiryAddress);
     EXPECT_EQ(press(home, mailto(), Qt::Key_Tab),
               (QStringList{"[送信先アドレスは]" + kInquiryAddress, "件名は" + kInquirySubject,
@@ -165,7 +165,7 @@ TEST_F(ComposeWindow, TheAddressBookSpeaksDeletesLiterallyAndStartsAMail) {
     home.store().addAddress("似た人", "o'haraXYx@example.jp");
     MainWindow& w = home.start();
     auto* list = home.control<QListWidget>("List2");
-    EXPECT_EQ(saidDuring(home, [&] { w.menuAction("t_address")->trigger(); }),
+    EXPECT_EQ(home.saidDuring([&] { w.menuAction("t_address")->trigger(); }),
               (QStringList{"アドレス帳編集", "アドレス帳"}));
     ASSERT_TRUE(waitForFocus(list));
     EXPECT_EQ(home.control<QLabel>("shortcut02")->text(), "[矢印:選択 DEL:削除 ESC:メール送信 ]");

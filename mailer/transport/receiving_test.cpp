@@ -50,7 +50,7 @@ class ReceivingWindow : public ::testing::Test {
     }
     // Runs a menu item; what it said.
     QStringList run(const char* item) {
-        return saidDuring(home, [&] { home.window->menuAction(item)->trigger(); });
+        return home.saidDuring([&] { home.window->menuAction(item)->trigger(); });
     }
     // Where the component saves a mail, under the name it gives such files.
     QString mailFile(int sequence) const {

@@ -80,7 +80,7 @@ class VoiceOnADevice : public ::testing::Test {
 TEST_F(VoiceOnADevice, ARecordedToneComesBackWholeThroughPop3AndIsPlayed) {
     home.start();
     auto* body = home.control<QTextEdit>("body");
-    ASSERT_TRUE(focus(body));
+    ASSERT_TRUE(home.focus(body));
     // Every countdown tick, as the status line shows it.
     QStringList ticks;
     QTimer watch;
@@ -114,7 +114,7 @@ TEST_F(VoiceOnADevice, ARecordedToneComesBackWholeThroughPop3AndIsPlayed) {
     home.window.reset();
     home.start();
     QTableView* grid = home.grid();
-    ASSERT_TRUE(focus(grid));
+    ASSERT_TRUE(home.focus(grid));
     EXPECT_EQ(grid->model()->index(1, 2).data().toString(), "♪　声の便り");
     const std::vector<MailListRow> rows = home.store().mailsInFolder(kReceivedFolder);
     ASSERT_EQ(rows.size(), 1u);
