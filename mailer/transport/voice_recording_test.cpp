@@ -128,9 +128,6 @@ struct FailureRow {
     bool staleFile = false;              // a file of the recording's name is there before
     bool executable = true;
 };
-void PrintTo(const FailureRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class RecordingThatFails : public VoiceRecordingTest,
                            public ::testing::WithParamInterface<FailureRow> {};
