@@ -75,11 +75,11 @@ class FakeNotificationArea : public NotificationArea {
 inline QStringList transcriptTexts(const QString& path) {
     QFile file(path);
     QStringList texts;
-    for (const QString& line :
-         file.open(QIODevice::ReadOnly)
-             ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-             : QStringList()) {
-        texts << line.section(u'\t', 1);
+    for (const QByteArray& line :
+         file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList()) {
+        if (!line.isEmpty()) {
+            texts << QString::fromUtf8(line).section(u'\t', 1);
+        }
     }
     return texts;
 }

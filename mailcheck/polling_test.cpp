@@ -78,15 +78,21 @@ class PollingTest : public ::testing::Test {
     std::unique_ptr<Polling> polling;
 };
 
-TEST_F(PollingTest, ChecksWhenTheTickCountReachesTheLimit) {
-    mailFake.rcvAnswers = {QStringList(), QStringList(), QStringList()};
+// A server that cannot be reached is told once, and once more when it answers again.
+TEST_F(PollingTest, ChecksWhenTheTickCountReachesTheLimitAndTellsTroubleOnce) {
+    const Failure refused{FailureKind::Unreachable, QStringLiteral("接続できません")};
+    mailFake.rcvAnswers = {refused, refused, QStringList(), QStringList()};
     polling->setTickLimit(3);  // 1.5 minutes
     EXPECT_EQ(ticksUntilCheck(), 3);
     EXPECT_EQ(ticksUntilCheck(), 3) << "the count starts again after a check";
     polling->setTickLimit(0);
     EXPECT_EQ(ticksUntilCheck(), 1);
-    // Nothing new: the character stays hidden and silent.
-    EXPECT_EQ(voice.events, QStringList({"hide", "hide", "hide"}));
+    EXPECT_EQ(ticksUntilCheck(), 1);
+    // Between the two notices, and after them with nothing new, the character stays hidden.
+    EXPECT_EQ(
+        voice.events,
+        QStringList({"show", "speak:メールを確認できません：接続できません", "hide", "hide", "show",
+                     "speak:メールを確認できるようになりました", "hide", "hide", "hide"}));
 }
 
 TEST_F(PollingTest, AnnouncesTheFirstMailPlaysItsVoiceAndRemovesEverySavedFile) {
