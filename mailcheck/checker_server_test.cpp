@@ -88,11 +88,7 @@ class CheckerServerTest : public ::testing::Test {
 
     orvane::testing::DovecotServer dovecot{{}};
     QTemporaryDir home;
-    mail::MailClient client{[] {
-        mail::TransportOptions options;
-        options.connectTimeout = options.idleTimeout = 5s;
-        return options;
-    }()};
+    mail::MailClient client;
     std::unique_ptr<speech::Agent> agent;
     std::unique_ptr<AgentVoice> voice;
     std::unique_ptr<Announcer> announcer;

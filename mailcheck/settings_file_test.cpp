@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 using namespace orvane::mailcheck;
 
@@ -36,11 +37,8 @@ TEST(SettingsFile, ReadsFilesFromElsewhereAndRefusesShortOnes) {
     QStringEncoder toShiftJis("Shift_JIS");
     ASSERT_TRUE(toShiftJis.isValid());
     const CheckerSettings plain{"h", "u", "p", "10", "MAX"};
-    struct Row {
-        const char* name;
-        QByteArray bytes;
-        std::optional<CheckerSettings> expected;  // none: refused
-    } rows[] = {
+    // Each file's bytes and what is read from them (none: refused).
+    const std::tuple<const char*, QByteArray, std::optional<CheckerSettings>> rows[] = {
         {"shift_jis", toShiftJis.encode(QStringLiteral("サーバー\r\n山田\r\n秘密\r\n5\r\nMAX\r\n")),
          CheckerSettings{QStringLiteral("サーバー"), QStringLiteral("山田"), QStringLiteral("秘密"),
                          "5", "MAX"}},
@@ -51,9 +49,9 @@ TEST(SettingsFile, ReadsFilesFromElsewhereAndRefusesShortOnes) {
         {"empty_values_kept", "\r\n\r\n\r\n10\r\n\r\n", CheckerSettings{"", "", "", "10", ""}},
         {"four_lines", "h\r\nu\r\np\r\n10\r\n", std::nullopt},
     };
-    for (const Row& row : rows) {
-        const auto decoded = decodeSettings(row.bytes);
-        EXPECT_EQ(decoded.ok() ? std::optional(*decoded) : std::nullopt, row.expected) << row.name;
+    for (const auto& [name, bytes, expected] : rows) {
+        const auto decoded = decodeSettings(bytes);
+        EXPECT_EQ(decoded.ok() ? std::optional(*decoded) : std::nullopt, expected) << name;
     }
 }
 
@@ -71,11 +69,8 @@ TEST(SettingsFile, TickLimitIsTwiceTheInterval) {
 }
 
 TEST(SettingsFile, ValuesThatCannotBeStoredAreRefusedNamingTheBox) {
-    struct Row {
-        const char* name;
-        CheckerSettings settings;
-        const char* reasonStart;
-    } rows[] = {
+    // Each row: what is refused, and how the reason begins.
+    const std::tuple<const char*, CheckerSettings, const char*> rows[] = {
         {"comma_in_password", {"h", "u", "p,q", "10", "MAX"}, "password にカンマ"},
         {"line_break_in_account", {"h", "u\nv", "p", "10", "MAX"}, "account に改行"},
         {"carriage_return_in_character", {"h", "u", "p", "10", "M\rAX"}, "キャラクタ に改行"},
@@ -83,11 +78,11 @@ TEST(SettingsFile, ValuesThatCannotBeStoredAreRefusedNamingTheBox) {
         {"no_user", {"h", "", "p", "10", "MAX"}, "account に"},
         {"negative_interval", {"h", "u", "p", "-5", "MAX"}, "メール検査周期(分) に"},
     };
-    for (const Row& row : rows) {
-        const auto checked = checkSettings(row.settings);
-        ASSERT_FALSE(checked.ok()) << row.name;
-        EXPECT_TRUE(checked.failure().reason.startsWith(QString::fromUtf8(row.reasonStart)))
-            << row.name << ": " << checked.failure().reason.toStdString();
+    for (const auto& [name, settings, reasonStart] : rows) {
+        const auto checked = checkSettings(settings);
+        ASSERT_FALSE(checked.ok()) << name;
+        EXPECT_TRUE(checked.failure().reason.startsWith(QString::fromUtf8(reasonStart)))
+            << name << ": " << checked.failure().reason.toStdString();
     }
 }
 

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace orvane;
 using namespace orvane::mailcheck;
 
@@ -156,25 +158,20 @@ TEST_F(VantelmoTest, SavedSettingsStartHiddenBehindOneIconWithItsMouseMessagesAn
     EXPECT_TRUE(spoken().isEmpty());
 
     QMenu& menu = w.tray().menupopup();
-    struct Row {
-        const char* name;
-        int message;
-        bool shows;
-        bool popsUp;
-    } rows[] = {
+    // Each message: whether it shows the window, whether it pops the menu up.
+    const std::tuple<const char*, int, bool, bool> rows[] = {
         {"left_press", LeftButtonDown, true, false},
         {"right_press", RightButtonDown, false, true},
         {"right_release", RightButtonUp, false, false},
         {"right_double_click", RightButtonDoubleClick, true, false},
         {"move", MouseMove, false, false},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, message, shows, popsUp] : rows) {
         w.hide();
         menu.hide();
-        emit area.iconMessage(row.message, QPoint(40, 30));  // as the desktop delivers them
-        EXPECT_EQ(w.isVisible(), row.shows);
-        EXPECT_EQ(menu.isVisible(), row.popsUp);
+        emit area.iconMessage(message, QPoint(40, 30));  // as the desktop delivers them
+        EXPECT_EQ(w.isVisible(), shows) << name;
+        EXPECT_EQ(menu.isVisible(), popsUp) << name;
     }
 
     w.hide();
