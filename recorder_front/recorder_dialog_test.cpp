@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "command_line.h"
 #include "console_window.h"
 #include "decoded_audio.h"
@@ -58,11 +60,11 @@ class RecorderDialogTest : public ::testing::Test {
                 c().silenceLevel, c().silencePeriod,  c().vbrLevel,   c().options,
                 c().record,       c().clear,          c().exit,       c().mp3Vbr};
     }
-    const QStringList kNames = QString(
-                                   "filePath recParam boost recTime outputRate rateConversion "
-                                   "fileFormat silenceDetection silenceLevel silencePeriod "
-                                   "vbrLevel options record clear exit mp3Vbr")
-                                   .split(u' ');
+    const QStringList kNames =
+        QStringList{"filePath",     "recParam",       "boost",      "recTime",
+                    "outputRate",   "rateConversion", "fileFormat", "silenceDetection",
+                    "silenceLevel", "silencePeriod",  "vbrLevel",   "options",
+                    "record",       "clear",          "exit",       "mp3Vbr"};
     // Enabled when the record shows GOGO, no VBR and no silence detection.
     const QStringList kIdleDefaults =
         without(kNames, {"silenceLevel", "silencePeriod", "vbrLevel"});
@@ -166,13 +168,9 @@ TEST_F(RecorderDialogTest, ShowsTheSavedSettingsClearShowsTheDefaultsAndOnlyExit
 
 TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
     open();
-    struct Step {
-        const char* name;
-        std::function<void()> act;
-        int fileFormat;
-        bool outputRate, mp3Vbr, vbrLevel;
-    };
-    const Step steps[] = {
+    // Each step: what the user does, the format then, whether output rate, VBR and its level
+    // are enabled.
+    const std::tuple<const char*, std::function<void()>, int, bool, bool, bool> steps[] = {
         {"WAV", [&] { choose(c().fileFormat, kWav); }, kWav, false, false, false},
         {"LAME, VBR off", [&] { choose(c().fileFormat, kLame); }, kLame, true, true, false},
         {"VBR on", [&] { c().mp3Vbr->click(); }, kLame, true, true, true},
@@ -180,12 +178,12 @@ TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
         {"GOGO, VBR still on", [&] { choose(c().fileFormat, kGogo); }, kGogo, true, true, true},
         {"VBR off", [&] { c().mp3Vbr->click(); }, kGogo, true, true, false},
     };
-    for (const Step& step : steps) {
-        step.act();
-        EXPECT_EQ(dialog_->settings().fileFormat, step.fileFormat) << step.name;
-        EXPECT_EQ(c().outputRate->isEnabled(), step.outputRate) << step.name;
-        EXPECT_EQ(c().mp3Vbr->isEnabled(), step.mp3Vbr) << step.name;
-        EXPECT_EQ(c().vbrLevel->isEnabled(), step.vbrLevel) << step.name;
+    for (const auto& [name, act, fileFormat, outputRate, mp3Vbr, vbrLevel] : steps) {
+        act();
+        EXPECT_EQ(dialog_->settings().fileFormat, fileFormat) << name;
+        EXPECT_EQ(c().outputRate->isEnabled(), outputRate) << name;
+        EXPECT_EQ(c().mp3Vbr->isEnabled(), mp3Vbr) << name;
+        EXPECT_EQ(c().vbrLevel->isEnabled(), vbrLevel) << name;
     }
     EXPECT_EQ(dialog_->settings().mp3Vbr, 0);
 }
@@ -197,23 +195,19 @@ TEST_F(RecorderDialogTest, NumberBoxesPutBackTheLastValidValue) {
     c().silenceDetection->click();
     EXPECT_TRUE(c().silenceLevel->isEnabled() && c().silencePeriod->isEnabled());
     const auto recTime = &RecorderSettings::recTime;
-    const struct {
-        QLineEdit* box;
-        std::int32_t RecorderSettings::*field;
-        const char* typed;
-        int stored;
-        const char* shown;
-    } rows[] = {
-        {c().recTime, recTime, "0x3C", 60, "0x3C"},
-        {c().recTime, recTime, "abc", 60, "60"},
-        {c().recTime, recTime, "604800", 60, "60"},
-        {c().silenceLevel, &RecorderSettings::silenceLevel, "50", 50, "50"},
-        {c().silencePeriod, &RecorderSettings::silencePeriod, "30", 3, "3"},
-    };
-    for (const auto& row : rows) {
-        type(row.box, QString::fromLatin1(row.typed));
-        EXPECT_EQ(dialog_->settings().*row.field, row.stored) << row.typed;
-        EXPECT_EQ(row.box->text(), QString::fromLatin1(row.shown)) << row.typed;
+    // Each row: the box, its field, what is typed, what is stored and what the box shows.
+    const std::tuple<QLineEdit*, std::int32_t RecorderSettings::*, const char*, int, const char*>
+        rows[] = {
+            {c().recTime, recTime, "0x3C", 60, "0x3C"},
+            {c().recTime, recTime, "abc", 60, "60"},
+            {c().recTime, recTime, "604800", 60, "60"},
+            {c().silenceLevel, &RecorderSettings::silenceLevel, "50", 50, "50"},
+            {c().silencePeriod, &RecorderSettings::silencePeriod, "30", 3, "3"},
+        };
+    for (const auto& [box, field, typed, stored, shown] : rows) {
+        type(box, QString::fromLatin1(typed));
+        EXPECT_EQ(dialog_->settings().*field, stored) << typed;
+        EXPECT_EQ(box->text(), QString::fromLatin1(shown)) << typed;
     }
     c().silenceDetection->click();
     EXPECT_FALSE(c().silenceLevel->isEnabled() || c().silencePeriod->isEnabled());
