@@ -53,8 +53,6 @@ class CheckerServerTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dovecot.start()) << dovecot.error().toStdString();
         ASSERT_TRUE(QDir(home.path()).mkpath("mail"));
-    }
-    void startChecker() {
         speech::Agent::Options agentOptions;
         agentOptions.transcriptPath = home.filePath("transcript.txt");
         agent = std::make_unique<speech::Agent>(agentOptions);
@@ -98,7 +96,6 @@ class CheckerServerTest : public ::testing::Test {
 TEST_F(CheckerServerTest, NewMailIsAnnouncedOnceAndStaysForTheMailer) {
     ASSERT_TRUE(
         dovecot.deliver(message(QStringLiteral("山田太郎"), QStringLiteral("会議のお知らせ"))));
-    startChecker();
     tick();
     EXPECT_EQ(spoken(), QStringList({QStringLiteral("メールが届いています"),
                                      QStringLiteral("差出人 山田太郎、件名 会議のお知らせ")}));
@@ -146,7 +143,6 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
                                         {{"x.mp3.exe", longTone}, {"voice.mp3", voiceTone}})));
     ASSERT_TRUE(dovecot.deliver(
         message(QStringLiteral("田中"), QStringLiteral("別件"), {{"x.mp3.exe", longTone}})));
-    startChecker();
 
     const QString recording = tones.filePath("monitor.wav");
     ASSERT_TRUE(sound.startRecordingMonitor(recording));

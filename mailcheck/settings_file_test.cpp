@@ -2,9 +2,7 @@
 
 #include "qstring_printer.h"
 
-#include <QFile>
 #include <QStringEncoder>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -14,24 +12,6 @@
 using namespace orvane::mailcheck;
 
 namespace {
-
-TEST(SettingsFile, RoundTripIsFiveCrLfLinesByteForByte) {
-    const CheckerSettings settings{"pop3://mail.example.jp:110", QStringLiteral("山田"),
-                                   "p@ss word", "10", "Merlin"};
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromLatin1(kSettingsFileName));
-    ASSERT_TRUE(writeSettingsFile(path, settings).ok());
-
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "pop3://mail.example.jp:110\r\n" + QStringLiteral("山田").toUtf8() +
-                                  "\r\np@ss word\r\n10\r\nMerlin\r\n");
-    // It holds the password.
-    EXPECT_EQ(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
-    const auto read = readSettingsFile(path);
-    ASSERT_TRUE(read.ok()) << read.failure().reason.toStdString();
-    EXPECT_EQ(*read, settings);
-}
 
 TEST(SettingsFile, ReadsFilesFromElsewhereAndRefusesShortOnes) {
     QStringEncoder toShiftJis("Shift_JIS");

@@ -113,6 +113,8 @@ TEST_F(VantelmoTest, FirstStartAsksForTheSettingsAndChecksOnlyOnceTheyAreSaved) 
     control<QLineEdit>("Text1_0")->setText("pop3://127.0.0.1:1100");
     save();
     EXPECT_EQ(fileBytes(iniPath()), "pop3://127.0.0.1:1100\r\nuser\r\nsecret\r\n1.5\r\nGenie\r\n");
+    // It holds the password.
+    EXPECT_EQ(QFile::permissions(iniPath()) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
     EXPECT_EQ(spoken().last(), QStringLiteral("設定を保存しました"));
 
     // The count of 30 is past the new limit of 3: the next tick checks.
