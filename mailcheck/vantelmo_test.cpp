@@ -219,13 +219,12 @@ TEST_F(VantelmoTest, WithoutANotificationAreaTheWindowStaysAndSaysWhy) {
 TEST(SecondCopy, SaysSoAndEndsWhileTheFirstRuns) {
     QTemporaryDir home;
     std::array<QProcess, 3> copies;
-    // Starts copy `i` and gives what it has said once it has said something.
+    // Starts copy `i` (silent and off-screen, as this test runs) and gives what it has said
+    // once it has said something.
     const auto run = [&](int i) {
         const QString transcript = home.filePath(QStringLiteral("%1.txt").arg(i));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ORVANE_HOME", home.path());
-        env.insert("ORVANE_SPEECH", "none");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("ORVANE_TRANSCRIPT", transcript);
         copies[i].setProcessEnvironment(env);
         copies[i].start(QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("orvane_mail_check"));
@@ -237,8 +236,7 @@ TEST(SecondCopy, SaysSoAndEndsWhileTheFirstRuns) {
 
     EXPECT_EQ(run(1), QStringLiteral("Orvaneメールチェッカーはすでに動いています"));
     ASSERT_TRUE(copies[1].waitForFinished(20000));
-    EXPECT_EQ(copies[1].exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(copies[1].exitCode(), 0);
+    EXPECT_TRUE(copies[1].exitStatus() == QProcess::NormalExit && copies[1].exitCode() == 0);
     EXPECT_EQ(test::transcriptTexts(home.filePath("1.txt")).size(), 1);
     EXPECT_EQ(copies[0].state(), QProcess::Running);
 
