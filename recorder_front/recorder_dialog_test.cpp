@@ -166,7 +166,10 @@ TEST_F(RecorderDialogTest, ShowsTheSavedSettingsClearShowsTheDefaultsAndOnlyExit
     EXPECT_EQ(LoadSettings(settingsPath()), (RecorderSettings{.recTime = 90}));
 }
 
-TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
+// The format and VBR rules enable their controls; a number box takes C's numbers when it loses
+// the focus and shows the last valid value again for anything else, and silence detection
+// turned off keeps its values; texts are cut to their slots; lists change the record.
+TEST_F(RecorderDialogTest, EditingTheRecord) {
     open();
     // Each step: what the user does, the format then, whether output rate, VBR and its level
     // are enabled.
@@ -186,12 +189,7 @@ TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
         EXPECT_EQ(c().vbrLevel->isEnabled(), vbrLevel) << name;
     }
     EXPECT_EQ(dialog_->settings().mp3Vbr, 0);
-}
 
-// A number box takes C's numbers when it loses the focus, and shows the last valid value
-// again for anything else; silence detection turned off keeps its values.
-TEST_F(RecorderDialogTest, NumberBoxesPutBackTheLastValidValue) {
-    open();
     c().silenceDetection->click();
     EXPECT_TRUE(c().silenceLevel->isEnabled() && c().silencePeriod->isEnabled());
     const auto recTime = &RecorderSettings::recTime;
@@ -199,7 +197,6 @@ TEST_F(RecorderDialogTest, NumberBoxesPutBackTheLastValidValue) {
     const std::tuple<QLineEdit*, std::int32_t RecorderSettings::*, const char*, int, const char*>
         rows[] = {
             {c().recTime, recTime, "0x3C", 60, "0x3C"},
-            {c().recTime, recTime, "abc", 60, "60"},
             {c().recTime, recTime, "604800", 60, "60"},
             {c().silenceLevel, &RecorderSettings::silenceLevel, "50", 50, "50"},
             {c().silencePeriod, &RecorderSettings::silencePeriod, "30", 3, "3"},
@@ -213,10 +210,7 @@ TEST_F(RecorderDialogTest, NumberBoxesPutBackTheLastValidValue) {
     EXPECT_FALSE(c().silenceLevel->isEnabled() || c().silencePeriod->isEnabled());
     EXPECT_EQ(dialog_->settings().silenceLevel, 50);
     EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("50"));
-}
 
-TEST_F(RecorderDialogTest, TextBoxesAndListsChangeTheRecord) {
-    open();
     type(c().filePath, QString(300, u'録'));
     EXPECT_EQ(QString::fromStdString(dialog_->settings().filePath), QString(170, u'録'))
         << "260 characters, then whole characters within 511 bytes";
@@ -329,27 +323,26 @@ TEST_F(RecorderDialogTest, ConsoleStopsRecordingsAndClosingItEndsTheProgram) {
 TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
     const QString notAProgram = dir_.filePath(QStringLiteral("trelcap"));
     QFile file(notAProgram);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("no interpreter line, no machine code\n");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
+                file.write("no interpreter line, no machine code\n") > 0);
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     file.close();
     const std::pair<const char*, std::optional<std::string>> rows[] = {
         {"not found", std::nullopt}, {"found but not a program", notAProgram.toStdString()}};
     for (const auto& [name, found] : rows) {
+        SCOPED_TRACE(name);
         presenter_.messages.clear();
         CRecorderDlg& dialog = open([found](std::string_view) { return found; });
         choose(c().fileFormat, kWav);
         c().record->click();
-        EXPECT_EQ(dialog.recState(), RecState::Idle) << name;
+        EXPECT_EQ(dialog.recState(), RecState::Idle);
         EXPECT_EQ(presenter_.messages,
                   QStringList{QStringLiteral(
-                      "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")})
-            << name;
-        EXPECT_EQ(c().record->text(), QStringLiteral("REC START")) << name;
-        EXPECT_EQ(enabledControls(), without(kIdleDefaults, {"outputRate", "mp3Vbr"})) << name;
-        ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }))
-            << name;
-        EXPECT_FALSE(consoleText().contains(QStringLiteral("END"))) << name;
+                      "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")});
+        EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
+        EXPECT_EQ(enabledControls(), without(kIdleDefaults, {"outputRate", "mp3Vbr"}));
+        ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }));
+        EXPECT_FALSE(consoleText().contains(QStringLiteral("END")));
     }
 }
 

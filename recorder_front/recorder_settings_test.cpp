@@ -57,12 +57,6 @@ Bytes UnusualImageByHand() {
     return image;
 }
 
-RecorderSettings UnusualWithOptions(std::string options) {
-    RecorderSettings s = UnusualSettings();
-    s.options = std::move(options);
-    return s;
-}
-
 class SettingsFileTest : public ::testing::Test {
   protected:
     std::string path(const char* name = "TrelcapG.dat") const {
@@ -147,13 +141,15 @@ TEST(SettingsDecodeTest, ShortOrLongImageFillsTheRestWithDefaults) {
     Bytes longer = UnusualImageByHand();
     longer.resize(2000, std::byte{0x7F});
     const Bytes full = UnusualImageByHand();
+    RecorderSettings partOfOptions = UnusualSettings();
+    partOfOptions.options = "-x \"q";
     auto first = [&](long n) { return Bytes(full.begin(), full.begin() + n); };
     const std::tuple<const char*, Bytes, RecorderSettings> rows[] = {
         {"empty", {}, RecorderSettings{}},
         {"path cut short", first(10), {.filePath = "/home/user"}},
         {"half of recParam", first(514), {.filePath = unusualPath}},
         {"through boost", first(520), {.filePath = unusualPath, .recParam = 7, .boost = 2}},
-        {"part of options", first(561), UnusualWithOptions("-x \"q")},
+        {"part of options", first(561), partOfOptions},
         {"bytes after the terminators", afterTerminators, UnusualSettings()},
         {"bytes beyond the record", longer, UnusualSettings()},
     };
