@@ -1,6 +1,5 @@
-// The checker against a real Dovecot on 127.0.0.1: what is spoken (in the
-// transcript), what is played (in a private sound device), what stays on the
-// server and in the mail folder.
+// The checker against a real Dovecot on 127.0.0.1: what is spoken (in the transcript), what is
+// played (in a private sound device), what stays on the server and in the mail folder.
 #include "agent.h"
 #include "agent_voice.h"
 #include "announcer.h"
@@ -69,8 +68,7 @@ class CheckerServerTest : public ::testing::Test {
     QString pop() const { return QStringLiteral("pop3://127.0.0.1:%1").arg(dovecot.pop3Port()); }
     QString mailDir() const { return home.filePath("mail"); }
     QStringList spoken() const { return test::transcriptTexts(home.filePath("transcript.txt")); }
-    // Every file the checks left, hidden ones too, but the record of the
-    // mail already announced.
+    // Every file the checks left, hidden ones too, but the record of the mail already announced.
     QStringList filesLeft() const {
         QStringList left = QDir(mailDir()).entryList(QDir::Files | QDir::Hidden);
         left.removeIf([](const QString& name) { return name.startsWith(".seen-uidl-"); });
@@ -137,8 +135,8 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
     if (voiceTone.isEmpty() || longTone.isEmpty()) {
         GTEST_SKIP() << "sox cannot write MP3 here";
     }
-    // The voice of the announced mail stands behind a name that only
-    // contains ".mp3"; the second mail's attachment is not the announced one's.
+    // The voice of the announced mail stands behind a name that only contains ".mp3"; the
+    // second mail's attachment is not the announced one's.
     ASSERT_TRUE(dovecot.deliver(message(QStringLiteral("鈴木"), QStringLiteral("声の便り"),
                                         {{"x.mp3.exe", longTone}, {"voice.mp3", voiceTone}})));
     ASSERT_TRUE(dovecot.deliver(
@@ -147,8 +145,8 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
     const QString recording = tones.filePath("monitor.wav");
     ASSERT_TRUE(sound.startRecordingMonitor(recording));
     tick();
-    // The queue has passed the clip; one more second of recording lets the
-    // device's latency pass, so anything played is in the file.
+    // The queue has passed the clip; one more second of recording lets the device's latency
+    // pass, so anything played is in the file.
     const auto atEnd = orvane::testing::measureWav(recording);
     ASSERT_TRUE(atEnd);
     ASSERT_TRUE(QTest::qWaitFor(
@@ -161,8 +159,7 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
 
     const auto stats = orvane::testing::measureWav(recording);
     ASSERT_TRUE(stats);
-    // The voice lasts 1 s, each decoy 3 s. (The device may swallow the
-    // first moments of a stream.)
+    // The voice lasts 1 s, each decoy 3 s (the device may swallow a stream's first moments).
     EXPECT_GT(stats->audibleSeconds, 0.5);
     EXPECT_LT(stats->audibleSeconds, 1.8);
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(", ").toStdString();

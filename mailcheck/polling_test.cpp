@@ -19,11 +19,11 @@ using namespace std::chrono_literals;
 namespace {
 
 mail::ReceivedMail mailFrom(const QString& sender, const QString& subject,
-                            QStringList attachments = {}) {
+                            const QStringList& attachments = {}) {
     mail::ReceivedMail mail;
     mail.senderName = mail.from = sender;
     mail.subject = subject;
-    mail.attachments = std::move(attachments);
+    mail.attachments = attachments;
     return mail;
 }
 
@@ -44,9 +44,7 @@ class PollingTest : public ::testing::Test {
     QString saved(const QString& name) {
         const QString path = mailDir.filePath(name);
         QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("x");
-        return path;
+        return file.open(QIODevice::WriteOnly) && file.write("x") == 1 ? path : QString();
     }
     QStringList filesLeft() const { return QDir(mailDir.path()).entryList(QDir::Files); }
 

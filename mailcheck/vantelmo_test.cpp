@@ -214,8 +214,8 @@ TEST_F(VantelmoTest, WithoutANotificationAreaTheWindowStaysAndSaysWhy) {
     EXPECT_EQ(quitStatus, 0);
 }
 
-// The real program on one folder: a second copy says so and ends while the
-// first runs; once the first has ended a new copy runs.
+// The real program on one folder: a second copy says so and ends while the first runs; once
+// the first has ended a new copy runs.
 TEST(SecondCopy, SaysSoAndEndsWhileTheFirstRuns) {
     QTemporaryDir home;
     std::array<QProcess, 3> copies;
