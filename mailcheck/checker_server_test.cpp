@@ -1,6 +1,5 @@
-// The checker against a real Dovecot on 127.0.0.1: what is spoken (in the
-// transcript), what is played (in a private sound device), what stays on the
-// server and in the mail folder.
+// The checker against a real Dovecot on 127.0.0.1: what is spoken (in the transcript), what is
+// played (in a private sound device), what stays on the server and in the mail folder.
 #include "agent.h"
 #include "agent_voice.h"
 #include "announcer.h"
@@ -13,8 +12,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,45 +46,12 @@ QByteArray message(const QString& sender, const QString& subject,
     return mail + "--b1--\r\n";
 }
 
-// Relays connections on a port of its own to another, once opened; until
-// then nothing listens there and connections are refused.
-class Relay : public QObject {
-  public:
-    Relay() {
-        server_.listen(QHostAddress::LocalHost);
-        port_ = server_.serverPort();
-        server_.close();
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* in = server_.nextPendingConnection()) {
-                auto* out = new QTcpSocket(in);
-                connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
-                connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
-                connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::disconnectFromHost);
-                connect(in, &QTcpSocket::disconnected, in, &QObject::deleteLater);
-                out->connectToHost(QHostAddress::LocalHost, target_);
-            }
-        });
-    }
-    quint16 port() const { return port_; }
-    bool open(quint16 target) {
-        target_ = target;
-        return server_.listen(QHostAddress::LocalHost, port_);
-    }
-
-  private:
-    QTcpServer server_;
-    quint16 port_ = 0;
-    quint16 target_ = 0;
-};
-
 // The checker's places over the real mail component and speech, no window.
 class CheckerServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dovecot.start()) << dovecot.error().toStdString();
         ASSERT_TRUE(QDir(home.path()).mkpath("mail"));
-    }
-    void startChecker(quint16 port) {
         speech::Agent::Options agentOptions;
         agentOptions.transcriptPath = home.filePath("transcript.txt");
         agent = std::make_unique<speech::Agent>(agentOptions);
@@ -96,19 +60,15 @@ class CheckerServerTest : public ::testing::Test {
         announcer = std::make_unique<Announcer>(*voice);
         PollingOptions options;
         options.pauseBeforeClip = 100ms;
-        options.openExternally = [this](const QString& path) {
-            opened << path;
-            return true;
-        };
+        options.openExternally = [](const QString&) { return true; };  // never the desktop's
         polling = std::make_unique<Polling>(client, *voice, *announcer, mailDir(), options);
-        polling->setLogin({pop(port), dovecot.user(), dovecot.password()});
+        polling->setLogin({pop(), dovecot.user(), dovecot.password()});
         polling->setTickLimit(0);
     }
-    QString pop(quint16 port) const { return QStringLiteral("pop3://127.0.0.1:%1").arg(port); }
+    QString pop() const { return QStringLiteral("pop3://127.0.0.1:%1").arg(dovecot.pop3Port()); }
     QString mailDir() const { return home.filePath("mail"); }
     QStringList spoken() const { return test::transcriptTexts(home.filePath("transcript.txt")); }
-    // Every file the checks left, hidden ones too, but the record of the
-    // mail already announced.
+    // Every file the checks left, hidden ones too, but the record of the mail already announced.
     QStringList filesLeft() const {
         QStringList left = QDir(mailDir()).entryList(QDir::Files | QDir::Hidden);
         left.removeIf([](const QString& name) { return name.startsWith(".seen-uidl-"); });
@@ -124,42 +84,27 @@ class CheckerServerTest : public ::testing::Test {
 
     orvane::testing::DovecotServer dovecot{{}};
     QTemporaryDir home;
-    mail::MailClient client{[] {
-        mail::TransportOptions options;
-        options.connectTimeout = options.idleTimeout = 5s;
-        return options;
-    }()};
+    mail::MailClient client;
     std::unique_ptr<speech::Agent> agent;
     std::unique_ptr<AgentVoice> voice;
     std::unique_ptr<Announcer> announcer;
     std::unique_ptr<Polling> polling;
-    QStringList opened;  // by the desktop's opener
 };
 
-TEST_F(CheckerServerTest, AnUnreachableServerIsToldOnceAndNewMailAnnouncedOnceWhenBack) {
-    Relay relay;
-    startChecker(relay.port());
-    tick();
-    tick();
-    ASSERT_EQ(spoken().size(), 1);
-    EXPECT_TRUE(spoken()[0].startsWith(QStringLiteral("メールを確認できません：")));
-
+TEST_F(CheckerServerTest, NewMailIsAnnouncedOnceAndStaysForTheMailer) {
     ASSERT_TRUE(
         dovecot.deliver(message(QStringLiteral("山田太郎"), QStringLiteral("会議のお知らせ"))));
-    ASSERT_TRUE(relay.open(dovecot.pop3Port()));
     tick();
-    EXPECT_EQ(spoken().mid(1),
-              QStringList({QStringLiteral("メールを確認できるようになりました"),
-                           QStringLiteral("メールが届いています"),
-                           QStringLiteral("差出人 山田太郎、件名 会議のお知らせ")}));
+    EXPECT_EQ(spoken(), QStringList({QStringLiteral("メールが届いています"),
+                                     QStringLiteral("差出人 山田太郎、件名 会議のお知らせ")}));
     tick();
-    EXPECT_EQ(spoken().size(), 4) << spoken().join('|').toStdString();
+    EXPECT_EQ(spoken().size(), 2) << spoken().join('|').toStdString();
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(", ").toStdString();
 
     // The mailer receives it afterwards: it is still on the server.
     QTemporaryDir mailerDir;
-    const auto received = client.rcvMail(pop(dovecot.pop3Port()), dovecot.user(),
-                                         dovecot.password(), "SAVEALLD", mailerDir.path());
+    const auto received =
+        client.rcvMail(pop(), dovecot.user(), dovecot.password(), "SAVEALLD", mailerDir.path());
     ASSERT_TRUE(received.ok()) << received.failure().reason.toStdString();
     ASSERT_EQ(received->size(), 2);
     const auto read = client.readMail(received->at(1), mailerDir.path());
@@ -190,19 +135,18 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
     if (voiceTone.isEmpty() || longTone.isEmpty()) {
         GTEST_SKIP() << "sox cannot write MP3 here";
     }
-    // The voice of the announced mail stands behind a name that only
-    // contains ".mp3"; the second mail's attachment is not the announced one's.
+    // The voice of the announced mail stands behind a name that only contains ".mp3"; the
+    // second mail's attachment is not the announced one's.
     ASSERT_TRUE(dovecot.deliver(message(QStringLiteral("鈴木"), QStringLiteral("声の便り"),
                                         {{"x.mp3.exe", longTone}, {"voice.mp3", voiceTone}})));
     ASSERT_TRUE(dovecot.deliver(
         message(QStringLiteral("田中"), QStringLiteral("別件"), {{"x.mp3.exe", longTone}})));
-    startChecker(dovecot.pop3Port());
 
     const QString recording = tones.filePath("monitor.wav");
     ASSERT_TRUE(sound.startRecordingMonitor(recording));
     tick();
-    // The queue has passed the clip; one more second of recording lets the
-    // device's latency pass, so anything played is in the file.
+    // The queue has passed the clip; one more second of recording lets the device's latency
+    // pass, so anything played is in the file.
     const auto atEnd = orvane::testing::measureWav(recording);
     ASSERT_TRUE(atEnd);
     ASSERT_TRUE(QTest::qWaitFor(
@@ -213,17 +157,12 @@ TEST_F(CheckerServerTest, OnlyTheVoiceAttachmentIsPlayedAndNothingIsLeft) {
         10000));
     ASSERT_TRUE(sound.stopRecording());
 
-    EXPECT_EQ(spoken(), QStringList({QStringLiteral("メールが届いています"),
-                                     QStringLiteral("差出人 鈴木、件名 声の便り、ほか1通")}));
     const auto stats = orvane::testing::measureWav(recording);
     ASSERT_TRUE(stats);
-    // The voice lasts 1 s, each decoy 3 s. (The device may swallow the
-    // first moments of a stream.)
+    // The voice lasts 1 s, each decoy 3 s (the device may swallow a stream's first moments).
     EXPECT_GT(stats->audibleSeconds, 0.5);
     EXPECT_LT(stats->audibleSeconds, 1.8);
-    EXPECT_TRUE(opened.isEmpty());
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(", ").toStdString();
-    EXPECT_EQ(dovecot.messageCount(), 2);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
-// Stand-ins for the checker's tests: a voice that records what it is asked,
-// a notification area whose host can be re-created, and the transcript.
+// Stand-ins for the checker's tests: a voice that records what it is asked, a notification
+// area whose host can be re-created, and the transcript.
 #include "checker_voice.h"
 #include "notification_area.h"
 #include "qstring_printer.h"
@@ -40,10 +40,8 @@ class RecordingVoice : public CheckerVoice {
     }
 };
 
-// A notification area whose host holds the icons a user would see. Like the
-// real one, the client remembers that its icon is shown and does not put it in
-// again: after the host is re-created only the tray putting it in afresh
-// brings it back.
+// A notification area whose host holds the icons a user would see. As with the real one, an
+// icon lost with a re-created host comes back only when the tray puts it in afresh.
 class FakeNotificationArea : public NotificationArea {
   public:
     bool present = true;
@@ -75,11 +73,11 @@ class FakeNotificationArea : public NotificationArea {
 inline QStringList transcriptTexts(const QString& path) {
     QFile file(path);
     QStringList texts;
-    for (const QString& line :
-         file.open(QIODevice::ReadOnly)
-             ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-             : QStringList()) {
-        texts << line.section(u'\t', 1);
+    for (const QByteArray& line :
+         file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList()) {
+        if (!line.isEmpty()) {
+            texts << QString::fromUtf8(line).section(u'\t', 1);
+        }
     }
     return texts;
 }

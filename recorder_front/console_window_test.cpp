@@ -10,15 +10,8 @@ namespace {
 TEST(ConsoleWindowTest, ViewFollowsTheScreenThroughRedrawsAndDroppedLines) {
     RecorderConsole console;
     ConsoleWindow window(console, QStringLiteral("Output - TrelcapG"), 4);
-    const char* chunks[] = {"one\r\n",
-                            "two\r\n",
-                            "\r0 sec",
-                            "\r1 sec",
-                            "\r2 sec\r\ndone\r\n",
-                            "five\r\nsix\r\n",
-                            "\x1b[1mbold\x1b[0m",
-                            "\rB\x1b[K"};
-    for (const char* chunk : chunks) {
+    for (const char* chunk : {"one\r\n", "two\r\n", "\r0 sec", "\r1 sec", "\r2 sec\r\ndone\r\n",
+                              "five\r\nsix\r\n", "\x1b[1mbold\x1b[0m", "\rB\x1b[K"}) {
         window.showOutput(QByteArray(chunk));
         EXPECT_EQ(window.view()->toPlainText(), window.screenText()) << chunk;
     }

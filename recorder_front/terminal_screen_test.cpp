@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace trelcapg {
 namespace {
 
-QString Screen(std::initializer_list<const char*> chunks) {
+QString Screen(const std::vector<const char*>& chunks) {
     TerminalScreen screen;
     for (const char* chunk : chunks) {
         screen.feed(QByteArray(chunk));
@@ -14,12 +17,8 @@ QString Screen(std::initializer_list<const char*> chunks) {
 }
 
 TEST(TerminalScreenTest, ShowsWhatATerminalWould) {
-    struct Row {
-        const char* name;
-        std::initializer_list<const char*> chunks;
-        const char* expected;
-    };
-    const Row rows[] = {
+    // Each row: the chunks the recorder writes, and the screen they leave.
+    const std::tuple<const char*, std::vector<const char*>, const char*> rows[] = {
         {"lines", {"one\r\ntwo\r\n"}, "one\ntwo\n"},
         {"progress line redraws itself", {"\r1 sec", "\r2 sec", "\r10 sec\r\n"}, "10 sec\n"},
         {"carriage return overwrites only what it writes", {"abcdef\rXY"}, "XYcdef"},
@@ -33,8 +32,8 @@ TEST(TerminalScreenTest, ShowsWhatATerminalWould) {
         {"character split across chunks", {"\xe9\x8c", "\xb2\xe9\x9f\xb3"}, "録音"},
         {"echoed Ctrl+C", {"^C\r\n"}, "^C\n"},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(Screen(row.chunks), QString::fromUtf8(row.expected)) << row.name;
+    for (const auto& [name, chunks, expected] : rows) {
+        EXPECT_EQ(Screen(chunks), QString::fromUtf8(expected)) << name;
     }
 }
 
