@@ -106,7 +106,16 @@ Expected<void> writeSettingsFile(const QString& path, const CheckerSettings& set
                            errno);
     }
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(encodeSettings(settings));
+    // Flushed here because commit() renames a cut file into place when the
+    // final flush fails (a full disk or quota), and the old settings are lost.
+    const QByteArray image = encodeSettings(settings);
+    if (file.write(image) != image.size() || !file.flush()) {
+        const int error = errno ? errno : ENOSPC;
+        file.cancelWriting();
+        file.commit();  // removes the temporary file
+        return fileFailure(QStringLiteral("設定ファイル"), QStringLiteral("に書き込めません"),
+                           error);
+    }
     if (!file.commit()) {
         return fileFailure(QStringLiteral("設定ファイル"), QStringLiteral("に書き込めません"),
                            errno);

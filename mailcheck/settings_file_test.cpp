@@ -2,12 +2,20 @@
 
 #include "qstring_printer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <tuple>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
 
 using namespace orvane::mailcheck;
 
@@ -64,6 +72,39 @@ TEST(SettingsFile, ValuesThatCannotBeStoredAreRefusedNamingTheBox) {
         EXPECT_TRUE(checked.failure().reason.startsWith(QString::fromUtf8(reasonStart)))
             << name << ": " << checked.failure().reason.toStdString();
     }
+}
+
+// Saves in a child process whose files may not grow past `maxBytes`, as on a
+// disk that fills up during the write; whether the child reported success.
+bool saveOnAFullDisk(const QString& path, const CheckerSettings& settings, rlim_t maxBytes) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{maxBytes, maxBytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+        ::_exit(writeSettingsFile(path, settings).ok() ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The file holds the password: a save that cannot finish keeps the old
+// settings whole and leaves no half-written file beside them.
+TEST(SettingsFile, AFailedSaveLeavesTheOldFileWhole) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(kSettingsFileName);
+    const CheckerSettings old{"pop.example.jp", "yamada", "secret", "10", "MAX"};
+    ASSERT_TRUE(writeSettingsFile(path, old).ok());
+    const CheckerSettings longer{"pop.example.jp", QString(200, u'a'), "secret", "10", "MAX"};
+    EXPECT_FALSE(saveOnAFullDisk(path, longer, 64));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), encodeSettings(old));
+    EXPECT_EQ(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{kSettingsFileName});
 }
 
 }  // namespace
