@@ -49,9 +49,7 @@ struct MailWindow {
     // Started with the speech queue's sound going into `sink`, when given.
     MainWindow& start(std::shared_ptr<speech::AudioSink> sink = nullptr) {
         if (sink) {
-            speech::Agent::Options options;
-            options.transcriptPath = home.transcriptPath();
-            options.characterDirs = {home.dir.filePath("characters")};
+            speech::Agent::Options options = home.agentOptions();
             options.sink = std::move(sink);
             home.agent = std::make_unique<speech::Agent>(options);
         }

@@ -105,9 +105,7 @@ TEST(MailList, ListsNewestFirstUnreadInBoldAndArrowsReadTheNewRowCuttingTheLastO
     MailerHome home;
     addThreeMails(home.store());
     const auto sink = std::make_shared<SlowSink>();
-    speech::Agent::Options options;
-    options.transcriptPath = home.transcriptPath();
-    options.characterDirs = {home.dir.filePath("characters")};
+    speech::Agent::Options options = home.agentOptions();
     options.engineFactory = [] { return std::make_unique<speech::TextAsAudioEngine>(); };
     options.sink = sink;
     options.synthesisCacheBytes = 0;
