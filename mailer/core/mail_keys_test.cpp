@@ -154,13 +154,8 @@ TEST(MailKeys, TheHeaderRowRefusesEveryMailKeyInsStoresTheSenderAndDelLeavesACur
     EXPECT_EQ(m.pressOnRow(2, Qt::Key_Insert), QStringList{"アドレス帳に登録しました"});
     w.menuAction("t_add_address")->trigger();  // the same on the current mail
     EXPECT_EQ(m.pressOnRow(3, Qt::Key_Insert), QStringList{"送信者のアドレスがありません"});
-    // In address order; the name keeps its trailing blank, a bare address gets a blank name.
-    QStringList stored;
-    for (const Address& a : m.home.store().addresses()) {
-        stored << a.name + "|" + a.address;
-    }
-    EXPECT_EQ(stored, (QStringList{" |hanako@example.jp", " |hanako@example.jp",
-                                   "Taro Yamada |taro@example.jp"}));
+    // The book as listed, in address order: the name keeps its trailing blank
+    // and a bare address gets a blank name.
     auto* book = m.home.control<QListWidget>("List2");
     ASSERT_EQ(book->count(), 3);
     EXPECT_TRUE(book->item(0)->text().startsWith("hanako@example.jp:: :::"));
