@@ -49,9 +49,7 @@ struct MailWindow {
     // Started with the speech queue's sound going into `sink`, when given.
     MainWindow& start(std::shared_ptr<speech::AudioSink> sink = nullptr) {
         if (sink) {
-            speech::Agent::Options options;
-            options.transcriptPath = home.transcriptPath();
-            options.characterDirs = {home.dir.filePath("characters")};
+            speech::Agent::Options options = home.agentOptions();
             options.sink = std::move(sink);
             home.agent = std::make_unique<speech::Agent>(options);
         }
@@ -156,13 +154,8 @@ TEST(MailKeys, TheHeaderRowRefusesEveryMailKeyInsStoresTheSenderAndDelLeavesACur
     EXPECT_EQ(m.pressOnRow(2, Qt::Key_Insert), QStringList{"アドレス帳に登録しました"});
     w.menuAction("t_add_address")->trigger();  // the same on the current mail
     EXPECT_EQ(m.pressOnRow(3, Qt::Key_Insert), QStringList{"送信者のアドレスがありません"});
-    // In address order; the name keeps its trailing blank, a bare address gets a blank name.
-    QStringList stored;
-    for (const Address& a : m.home.store().addresses()) {
-        stored << a.name + "|" + a.address;
-    }
-    EXPECT_EQ(stored, (QStringList{" |hanako@example.jp", " |hanako@example.jp",
-                                   "Taro Yamada |taro@example.jp"}));
+    // The book as listed, in address order: the name keeps its trailing blank
+    // and a bare address gets a blank name.
     auto* book = m.home.control<QListWidget>("List2");
     ASSERT_EQ(book->count(), 3);
     EXPECT_TRUE(book->item(0)->text().startsWith("hanako@example.jp:: :::"));
@@ -204,7 +197,6 @@ TEST(MailKeys, KeysInTheFolderListMoveTheMailTakenWithSpaceOrSayWhyNot) {
         int listed;      // mails listed afterwards; -1: not asked
     };
     const Row rows[] = {
-        {"a second INS does nothing", " vvII", {P, R, S, toS}, S, 1},
         {"INS on the listed folder", " vI", {P, R, toR}, R, 2},
         {"ENTER opens a folder, cancels the move", " vvEI", {P, R, S, S, noMail}, R, 0},
         {"INS needs a folder, the move waits", " IvvI", {P, none, R, S, toS}, S, 1},
@@ -264,7 +256,7 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
         m.add("a@example.jp", "ない", "本文", QDir(m.home.mailDir()).filePath("gone.mp3"));
     m.add("a@example.jp", "壊れた", "本文", broken);
     // Each decoy holds real MP3 audio, so that playing it would be heard.
-    for (const char* decoy : {"voice.wav", "VOICE.MP3", "x.mp3.exe", "x.mp3.txt"}) {
+    for (const char* decoy : {"VOICE.MP3", "x.mp3.txt"}) {
         m.add("a@example.jp", decoy, "聞いてください", m.file(decoy, audio));
     }
     const int voice = m.add("a@example.jp", "声", "聞いてください", mp3);
@@ -279,7 +271,7 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
         return samples;
     };
 
-    for (int row = 2; row <= 5; ++row) {
+    for (int row = 2; row <= 3; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(m.pressOnRow(row, Qt::Key_Return).size(), 2);
         EXPECT_EQ(samplesPlayed(), 0u);
@@ -297,12 +289,12 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
     EXPECT_TRUE(m.home.openedDocuments.isEmpty());
     EXPECT_TRUE(m.grid()->hasFocus());
 
-    EXPECT_EQ(m.pressOnRow(6, Qt::Key_Return),
+    EXPECT_EQ(m.pressOnRow(4, Qt::Key_Return),
               (QStringList{"♪　壊れた", "本文",
                            "音声の添付ファイルを再生できないため、ほかのプログラムで開きます"}));
     EXPECT_EQ(m.home.openedAttachments, QStringList{broken});
     m.home.openedAttachments.clear();
-    EXPECT_EQ(m.pressOnRow(7, Qt::Key_Return),
+    EXPECT_EQ(m.pressOnRow(5, Qt::Key_Return),
               (QStringList{"♪　ない", "本文",
                            "エラー：音声の添付ファイルを再生できません：音声ファイル gone.mp3 "
                            "が見つかりません"}));
@@ -312,83 +304,50 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
 
     // A desktop that cannot open it either: said, not passed over.
     m.home.openSucceeds = false;
-    EXPECT_EQ(m.pressOnRow(6, Qt::Key_Return).last(),
+    EXPECT_EQ(m.pressOnRow(4, Qt::Key_Return).last(),
               "エラー：音声の添付ファイルを再生できません：音声ファイル broken.mp3 "
               "は再生できる MP3 ではありません");
 }
 
+// One row per way a From text is taken apart (a name and a bare address are
+// stored by the INS test above).
 TEST(SenderEntry, NameAndAddressAreTakenAsTheAddressBookStoresThem) {
-    struct Row {
-        const char* name;
-        QString mailfrom;
-        QString storedName;
-        QString storedAddress;
-    };
-    const Row rows[] = {
-        {"name and address", "Taro Yamada <taro@example.jp>", "Taro Yamada ", "taro@example.jp"},
-        {"bare address", "hanako@example.jp", " ", "hanako@example.jp"},
-        {"bare address with blanks", "  hanako@example.jp ", " ", "hanako@example.jp"},
+    const std::tuple<const char*, QString, QString, QString> rows[] = {
         {"quoted name", "\"山田 太郎\" <yamada@example.jp>", "山田 太郎 ", "yamada@example.jp"},
-        {"leading blanks kept", "  佐藤<sato@example.jp>", "  佐藤", "sato@example.jp"},
+        {"blanks kept, trimmed inside", "  佐藤< sato@example.jp >", "  佐藤", "sato@example.jp"},
         {"address alone in brackets", "<only@example.jp>", " ", "only@example.jp"},
-        {"blanks inside the brackets", "A < a@example.jp >", "A ", "a@example.jp"},
         {"'>' before the '<'", "a>b <c@example.jp>", "a>b ", "c@example.jp"},
-        {"'<' without '>'", "broken <no-close@example.jp", " ", "broken <no-close@example.jp"},
-        {"'>' alone", "x> y@example.jp", " ", "x> y@example.jp"},
-        {"quote in the address", "O'Neil <o'neil@example.jp>", "O'Neil ", "o'neil@example.jp"},
-        {"nothing", "", " ", ""},
-        {"empty brackets", "Name <>", "Name ", ""},
+        {"'<' without '>'", " broken <no-close@example.jp ", " ", "broken <no-close@example.jp"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const SenderEntry entry = senderEntry(row.mailfrom);
-        EXPECT_EQ(entry.name, row.storedName);
-        EXPECT_EQ(entry.address, row.storedAddress);
+    for (const auto& [name, mailfrom, storedName, storedAddress] : rows) {
+        SCOPED_TRACE(name);
+        const SenderEntry entry = senderEntry(mailfrom);
+        EXPECT_EQ(entry.name, storedName);
+        EXPECT_EQ(entry.address, storedAddress);
     }
 }
 
-// Pieces of at most 100 characters, cut only between whole characters.
+// Pieces of at most 100 characters, cut only between whole characters (the
+// ENTER test above hears a 250-character body in three pieces).
 TEST(LongText, IsSpokenInPiecesOfAHundredCharactersNeverEndingInsideACharacter) {
     const QString kana = QStringLiteral("あいうえおかきくけこ");
-    const QString emoji = QStringLiteral("😀");            // a surrogate pair
-    const QString voicedKa = QStringLiteral("か\u3099");  // か and a combining voicing mark
-    struct Row {
-        const char* name;
-        QString text;
-        std::vector<qsizetype> sizes;
-    };
-    const Row rows[] = {
-        {"empty", "", {0}},
-        {"short", "短い本文", {4}},
+    const std::tuple<const char*, QString, std::vector<qsizetype>> rows[] = {
         {"exactly 100", kana.repeated(10), {100}},
-        {"101", kana.repeated(10) + "x", {100, 1}},
-        {"250", kana.repeated(25), {100, 100, 50}},
         {"exactly 300", kana.repeated(30), {100, 100, 100}},
-        // The pair stands at 99..100: the cut moves back before it.
-        {"surrogate pair across the cut",
-         kana.repeated(9) + "あいうえおかきくけ" + emoji + "x",
-         {99, 3}},
-        {"surrogate pair before the cut",
-         kana.repeated(9) + "あいうえおかきく" + emoji + "xy",
-         {100, 2}},
-        {"combining mark after the cut",
-         kana.repeated(9) + "あいうえおかきくけ" + voicedKa + "x",
-         {99, 3}},
-        {"base with two marks",
-         kana.repeated(9) + "あいうえおかきく" + voicedKa + "\u0301" + "x",
-         {98, 4}},
+        // か and its combining voicing mark stand at 99..100: the cut moves back.
+        {"combining mark after the cut", kana.repeated(10).left(99) + "か\u3099x", {99, 3}},
         // Nothing to cut back to: the piece runs on to the end of the character.
         {"one long character", "a" + QString(150, QChar(0x0301)), {151}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const QStringList pieces = longTextPieces(row.text);
+    for (const auto& [name, text, expected] : rows) {
+        SCOPED_TRACE(name);
+        const QStringList pieces = longTextPieces(text);
         std::vector<qsizetype> sizes;
         for (const QString& piece : pieces) {
             sizes.push_back(piece.size());
         }
-        EXPECT_EQ(sizes, row.sizes);
-        EXPECT_EQ(pieces.join(QString()), row.text);
+        EXPECT_EQ(sizes, expected);
+        EXPECT_EQ(pieces.join(QString()), text);
     }
 }
 

@@ -14,7 +14,6 @@
 #include <QTest>
 
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -63,39 +62,31 @@ class SlowSink final : public speech::AudioSink {
 
 }  // namespace
 
-// Start-up reads the unread subjects as Ctrl+U does, and leaves the header row current.
+// Start-up reads the unread subjects as Ctrl+U does, and leaves the header row
+// current (none unread is heard at the end of the ENTER and missing-file tests).
 TEST(MailList, SubjectReadingsSpeakInListOrderAndPutTheCursorOnTheFirstMail) {
-    enum Mails { Three, AllRead, None };
     const auto ctrl = [](Qt::Key key) {
         return [key](QWidget* grid) { QTest::keyClick(grid, key, Qt::ControlModifier); };
     };
-    const QStringList unread = {"♪　三通目", "一通目"}, noneUnread = {"未読メールは有りません"};
+    const QStringList unread = {"♪　三通目", "一通目"};
     struct Row {
         const char* name;
-        Mails mails;
+        bool mails;
         std::function<void(QWidget*)> keys;  // none: start-up
         QStringList spoken;
         int cursorRow;
     };
     const Row rows[] = {
-        {"start-up", Three, {}, QStringList{"メール数は3"} + unread, 0},
-        {"Ctrl+P reads every subject", Three, ctrl(Qt::Key_P), kAllSubjects, 1},
-        {"Ctrl+U reads the unread ones", Three, ctrl(Qt::Key_U), unread, 1},
-        {"Ctrl+U with all read", AllRead, ctrl(Qt::Key_U), noneUnread, 0},
-        {"start-up with all read", AllRead, {}, QStringList{"メール数は3"} + noneUnread, 0},
-        {"Ctrl+U on an empty folder", None, ctrl(Qt::Key_U), noneUnread, 0},
-        {"Ctrl+P on an empty folder says nothing", None, ctrl(Qt::Key_P), {}, 0},
+        {"start-up", true, {}, QStringList{"メール数は3"} + unread, 0},
+        {"Ctrl+P reads every subject", true, ctrl(Qt::Key_P), kAllSubjects, 1},
+        {"Ctrl+U reads the unread ones", true, ctrl(Qt::Key_U), unread, 1},
+        {"Ctrl+P on an empty folder says nothing", false, ctrl(Qt::Key_P), {}, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         MailerHome home;
-        if (row.mails != None) {
+        if (row.mails) {
             addThreeMails(home.store());
-        }
-        for (const MailListRow& mail : home.store().mailsInFolder(kReceivedFolder)) {
-            if (row.mails == AllRead) {
-                home.store().markRead(mail.id);
-            }
         }
         QStringList said = home.saidDuring([&] { home.start(); });
         said = said.mid(said.size() - row.spoken.size());  // start-up ends so
@@ -114,9 +105,7 @@ TEST(MailList, ListsNewestFirstUnreadInBoldAndArrowsReadTheNewRowCuttingTheLastO
     MailerHome home;
     addThreeMails(home.store());
     const auto sink = std::make_shared<SlowSink>();
-    speech::Agent::Options options;
-    options.transcriptPath = home.transcriptPath();
-    options.characterDirs = {home.dir.filePath("characters")};
+    speech::Agent::Options options = home.agentOptions();
     options.engineFactory = [] { return std::make_unique<speech::TextAsAudioEngine>(); };
     options.sink = sink;
     options.synthesisCacheBytes = 0;
@@ -175,10 +164,11 @@ TEST(MailList, ListsNewestFirstUnreadInBoldAndArrowsReadTheNewRowCuttingTheLastO
     }
 }
 
+// The smallest folder that needs a second page.
 TEST(MailList, EveryMailOfALargeFolderIsListedOnceInOrderAndReachedFromTheKeyboard) {
     MailerHome home;
     // Many mails share a receipt time (one receive): the id orders them.
-    const int kMails = 3 * MailListModel::kPageSize + 7;
+    const int kMails = MailListModel::kPageSize + 1;
     std::vector<NewMailRow> rows;
     for (int i = 0; i < kMails; ++i) {
         rows.push_back({kMorning.addSecs(i / 100), "f", "s", QString("件名%1").arg(i), "", ""});
@@ -195,25 +185,20 @@ TEST(MailList, EveryMailOfALargeFolderIsListedOnceInOrderAndReachedFromTheKeyboa
     EXPECT_EQ(grid->currentIndex().row(), kMails);
     EXPECT_EQ(home.spoken().mid(home.spoken().size() - 2), (QStringList{"件名0", "s"}));
     ASSERT_EQ(grid->model()->rowCount(), 1 + kMails);
-    std::set<int> ids;
     for (int row = 1; row <= kMails; ++row) {
         // Newest first: subjects count down from the last inserted.
-        const QModelIndex cell = grid->model()->index(row, 2);
-        ASSERT_EQ(cell.data().toString(), QString("件名%1").arg(kMails - row)) << row;
-        ids.insert(cell.data(MailListModel::kMailIdRole).toInt());
+        ASSERT_EQ(grid->model()->index(row, 2).data().toString(),
+                  QString("件名%1").arg(kMails - row))
+            << row;
     }
-    EXPECT_EQ(ids.size(), std::size_t(kMails));
 }
 
 TEST(MailList, TheSenderIsHeardByName) {
     const std::pair<const char*, const char*> rows[] = {
-        {"山田 太郎 <yamada@example.jp>", "山田 太郎"},
-        {"\"Yamada, Taro\" <taro@example.jp>", "Yamada, Taro"},
+        {" \"Yamada, Taro\" <taro@example.jp> ", "Yamada, Taro"},
         {"taro@example.jp", "taro@example.jp"},
-        {"<taro@example.jp>", "taro@example.jp"},
-        {"\"\" <taro@example.jp>", "taro@example.jp"},
+        {"\"\" < taro@example.jp>", "taro@example.jp"},
         {"壊れた <taro@example.jp", "壊れた <taro@example.jp"},
-        {"", ""},
     };
     for (const auto& [from, heard] : rows) {
         EXPECT_EQ(MailList::senderName(from), heard) << from;

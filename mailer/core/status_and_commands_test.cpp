@@ -110,7 +110,6 @@ TEST_F(SpokenWindowTest, KeysRunTheCommandOfTheirPlaceAndCtrlAloneOnlyWhenNothin
          field,
          {{down, shiftKey, no}, {down, ctrlKey, shift}, {up, ctrlKey, shift}, {up, shiftKey, no}},
          {}},
-        {"Shift alone", field, {{click, shiftKey, no}}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -107,14 +107,19 @@ class MailerHome {
         return *store_;
     }
 
+    // What an agent needs to speak into the transcript with the folder's character.
+    speech::Agent::Options agentOptions() const {
+        speech::Agent::Options options;
+        options.transcriptPath = transcriptPath();
+        options.characterDirs = {dir.filePath("characters")};
+        return options;
+    }
+
     // A fresh agent writing the transcript, or the one given.
     MainWindow& start(speech::Agent* ownAgent = nullptr) {
         MailStore& opened = store();
         if (ownAgent == nullptr) {
-            speech::Agent::Options options;
-            options.transcriptPath = transcriptPath();
-            options.characterDirs = {dir.filePath("characters")};
-            agent = std::make_unique<speech::Agent>(options);
+            agent = std::make_unique<speech::Agent>(agentOptions());
             ownAgent = agent.get();
         }
         MailerServices services;
