@@ -9,6 +9,7 @@
 // into a private PulseAudio null sink through PortAudio. Without the voice or
 // the sound server it says so and ends.
 #include "agent.h"
+#include "bench_services.h"
 #include "mail_client.h"
 #include "mail_store.h"
 #include "main_window.h"
@@ -190,17 +191,12 @@ int main(int argc, char** argv) {
     speech::Agent agent(options);
 
     auto opened = MailStore::open(QDir(folder.path()).filePath("speak_mail.mdb"));
+    if (!opened) {
+        std::fprintf(stderr, "%s\n", qPrintable(opened.failure().reason));
+        return 1;
+    }
     MailStore& store = *opened;
-    MailerServices services;
-    services.store = &store;
-    services.agent = &agent;
-    services.programFolder = folder.path();
-    services.createMailComponent = [] { return mail::createMailComponent(); };
-    services.createNewsComponent = [] { return news::createNewsComponent(); };
-    services.createSettings = createSettingsPlaces;
-    services.openDocument = [](const QString&) { return true; };
-    services.quit = [](int) {};
-    MainWindow window(std::move(services));
+    MainWindow window(bench::realServices(store, agent, folder.path()));
     window.show();
     window.Form_Load();
     agent.waitUntilIdle(120000);

@@ -6,6 +6,7 @@
 //   mail_list_bench [FOLDER]     FOLDER: where the store is made (and kept);
 //                                a temporary folder when not given.
 #include "agent.h"
+#include "bench_services.h"
 #include "mail_client.h"
 #include "mail_list.h"
 #include "mail_list_model.h"
@@ -106,20 +107,15 @@ int openWindow(const QString& folder) {
     QElapsedTimer timer;
     timer.start();
     auto opened = MailStore::open(QDir(folder).filePath("speak_mail.mdb"));
+    if (!opened) {
+        std::fprintf(stderr, "%s\n", qPrintable(opened.failure().reason));
+        return 1;
+    }
     MailStore& store = *opened;
     speech::Agent::Options options;
     options.transcriptPath = transcript;
     speech::Agent agent(options);
-    MailerServices services;
-    services.store = &store;
-    services.agent = &agent;
-    services.programFolder = folder;
-    services.createMailComponent = [] { return mail::createMailComponent(); };
-    services.createNewsComponent = [] { return news::createNewsComponent(); };
-    services.createSettings = createSettingsPlaces;
-    services.openDocument = [](const QString&) { return true; };
-    services.quit = [](int) {};
-    MainWindow window(std::move(services));
+    MainWindow window(bench::realServices(store, agent, folder));
     window.show();
     window.Form_Load();
     const double startUpMs = timer.nsecsElapsed() / 1e6;

@@ -1,4 +1,5 @@
 #include "clip_figures.h"
+#include "paced_sink.h"
 
 #include "agent.h"
 #include "character.h"
@@ -180,19 +181,6 @@ long residentKb() {
     }
     return -1;
 }
-
-// Plays nothing but takes 1/speedup of each piece's duration, like a fast device.
-class PacedSink final : public AudioSink {
-  public:
-    explicit PacedSink(double speedup) : speedup_(speedup) {}
-    Expected<void> play(const Audio& audio, const std::atomic<bool>&) override {
-        std::this_thread::sleep_for(std::chrono::duration<double>(audio.seconds() / speedup_));
-        return success();
-    }
-
-  private:
-    double speedup_;
-};
 
 Agent::Options silentAgent(std::shared_ptr<AudioSink> sink) {
     return {QString(), {}, [] { return std::make_unique<SilentEngine>(); }, std::move(sink), 0};

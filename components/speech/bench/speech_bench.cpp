@@ -15,6 +15,7 @@
 #include "clip_figures.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
+#include "paced_sink.h"
 #include "portaudio_sink.h"
 #include "text_normalizer.h"
 #include "virtual_sound.h"
@@ -37,6 +38,7 @@
 using namespace orvane::speech;
 using orvane::Expected;
 using orvane::success;
+using orvane::speech::bench::PacedSink;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -122,19 +124,6 @@ class TimingSink final : public AudioSink {
     std::condition_variable changed_;
     std::optional<Clock::time_point> first_;
     std::chrono::duration<double> firstAudibleOffset_{};
-};
-
-// Plays nothing but takes 1/speedup of each piece's duration, like a fast device.
-class PacedSink final : public AudioSink {
-  public:
-    explicit PacedSink(double speedup) : speedup_(speedup) {}
-    Expected<void> play(const Audio& audio, const std::atomic<bool>&) override {
-        std::this_thread::sleep_for(std::chrono::duration<double>(audio.seconds() / speedup_));
-        return success();
-    }
-
-  private:
-    double speedup_;
 };
 
 double ms(Clock::duration d) {
