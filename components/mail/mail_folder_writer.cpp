@@ -1,12 +1,13 @@
 #include "mail_folder_writer.h"
 
+#include "received_mail.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,9 +106,7 @@ Expected<void> MailFolderWriter::prepare() {
 }
 
 bool isReceivedMailFile(const QString& fileName) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\d{8}-\\d{6}-\\d{4,}-[0-9a-f]{4}\\.eml$"));
-    return pattern.match(fileName).hasMatch();
+    return hasSavedMailForm(fileName) && !fileName.startsWith(QLatin1String("check-"));
 }
 
 QString MailFolderWriter::uniqueName() {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,16 @@ struct ReceivedMail {
 inline QString attachmentRecordPath(const QString& mailDir, const QString& mailFile) {
     return QDir(mailDir).filePath(u'.' + QFileInfo(mailFile).fileName() +
                                   QStringLiteral(".attachments"));
+}
+
+// Whether `fileName` has the form the component gives the mail files it saves:
+// "20261207-093000-0001-1a2b.eml", with "check-" in front for the checker's.
+// The mailer stores such files left over from a run, so no attachment is ever
+// saved under such a name.
+inline bool hasSavedMailForm(const QString& fileName) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(check-)?\\d{8}-\\d{6}-\\d{4,}-[0-9a-f]{4}\\.eml$"));
+    return pattern.match(fileName).hasMatch();
 }
 
 }  // namespace orvane::mail

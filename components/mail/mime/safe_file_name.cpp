@@ -1,5 +1,7 @@
 #include "safe_file_name.h"
 
+#include "received_mail.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -86,6 +88,10 @@ QString safeFileName(const QString& suggested, const QString& defaultExtension) 
     stem = truncatedToBytes(stem, kMaxNameBytes - extension.toUtf8().size());
     if (stem.isEmpty())
         stem = QStringLiteral("attachment");
+    // An attachment named like a saved mail file would be taken for a mail
+    // the sender never sent.
+    if (hasSavedMailForm(stem + extension))
+        stem.prepend(u'_');
     return stem + extension;
 }
 
