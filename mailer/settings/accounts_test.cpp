@@ -83,6 +83,8 @@ TEST_F(AccountsTest, FirstUseRefusesAnEmptyFieldOrAWrongSchemeThenGoesOnWithTheA
             home.spoken().contains("はじめてのご使用です　メールアカウントの設定を行ってください"));
         f->activateWindow();  // over a main window that has just been maximised
         ASSERT_TRUE(QTest::qWaitForWindowActive(f, 2000));
+        // Shown, then made active: the field that has the focus is said once.
+        EXPECT_EQ(home.spoken().count("POP"), 1);
         for (const Refused& row : refused) {
             const QString caption = AccountForm::captions()[static_cast<std::size_t>(row.field)];
             SCOPED_TRACE((caption + " " + row.text).toStdString());

@@ -17,7 +17,12 @@ void SpokenFocus::add(QWidget* widget, const QString& label) {
 void SpokenFocus::add(QWidget* widget, Label label) {
     labels_[widget] = std::move(label);
     widget->installEventFilter(this);
-    connect(widget, &QObject::destroyed, this, [this, widget] { labels_.erase(widget); });
+    connect(widget, &QObject::destroyed, this, [this, widget] {
+        labels_.erase(widget);
+        if (said_ == widget) {
+            said_ = nullptr;
+        }
+    });
 }
 
 void SpokenFocus::say(QWidget* widget) const {
@@ -28,11 +33,14 @@ void SpokenFocus::say(QWidget* widget) const {
 }
 
 bool SpokenFocus::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && muted_ == 0) {
+    if (event->type() == QEvent::FocusOut && watched == said_) {
+        said_ = nullptr;
+    } else if (event->type() == QEvent::FocusIn && muted_ == 0 && watched != said_) {
         const auto it = labels_.find(watched);
         // A window that is being hidden can still be handed the focus.
         if (it != labels_.end() && static_cast<QWidget*>(watched)->isVisible()) {
             announcer_.speak(it->second());
+            said_ = watched;
         }
     }
     return false;

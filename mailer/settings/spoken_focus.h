@@ -46,6 +46,9 @@ class SpokenFocus : public QObject {
   private:
     const Announcer& announcer_;
     std::map<QObject*, Label> labels_;
+    // The control whose label was said and that has not lost the focus since:
+    // a window being shown and then activated gives it the focus twice.
+    QObject* said_ = nullptr;
     int muted_ = 0;
 };
 
