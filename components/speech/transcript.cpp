@@ -1,6 +1,7 @@
 #include "transcript.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace orvane::speech {
 
@@ -9,9 +10,11 @@ Transcript::Transcript(const QString& path) {
         return;
     }
     file_.setFileName(path);
-    // Append so that several runs (or the program and a test) share one file.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text |
-                    QIODevice::Unbuffered)) {
+    // Append so that several runs (or the program and a test) share one file;
+    // a terminal or pipe (/dev/stdout) cannot be wound to its end, and needs not.
+    const QFileInfo info(path);
+    const auto append = !info.exists() || info.isFile() ? QIODevice::Append : QIODevice::NotOpen;
+    if (!file_.open(QIODevice::WriteOnly | append | QIODevice::Text | QIODevice::Unbuffered)) {
         qWarning("transcript: cannot open %s: %s", qPrintable(path),
                  qPrintable(file_.errorString()));
     }
