@@ -24,6 +24,17 @@ QByteArray plainMail(const QString& subject, const QByteArray& body) {
                           body);
 }
 
+// Subject, sender name and body in ISO-2022-JP, as many Japanese mailers write.
+QByteArray iso2022jpMail() {
+    return mailToTestUser(
+        "From: =?ISO-2022-JP?B?GyRCOzNFRBsoQiAbJEJCQE86GyhC?= <yamada@example.jp>\r\n"
+        "Subject: =?ISO-2022-JP?B?GyRCN29MPiRPRnxLXDhsJEckORsoQg==?=\r\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n",
+        QByteArray::fromHex("1b24423b33454424352473212224332473244b2441244f21231b28420d0a1b2442"
+                            "32713544244f1b284231301b24423b7e242b24692447243921231b28420d0a"));
+}
+
 // Marks that are stored and listed as they are but never heard.
 const QString kMarkedSubject = QStringLiteral("会議_10時-\"必ず\"");
 
@@ -38,10 +49,10 @@ class ReceivingServerTest : public ::testing::Test {
         home.createComponent = [] { return mail::createMailComponent(); };
     }
 
-    // Two mails wait: plain UTF-8 and one with an MP3 (the character sets
-    // Japanese mailers write are the mail component's own tests).
-    void deliverTwo() {
+    // Three mails wait: plain UTF-8, ISO-2022-JP, and one with an MP3.
+    void deliverThree() {
         ASSERT_TRUE(pop.deliver(plainMail(kMarkedSubject, "明日は-10時-からです_よろしく")));
+        ASSERT_TRUE(pop.deliver(iso2022jpMail()));
         ASSERT_TRUE(pop.deliver(voiceMail("音声メッセージ", mp3)));
     }
 
@@ -63,31 +74,35 @@ class ReceivingServerTest : public ::testing::Test {
 
 TEST_F(ReceivingServerTest,
        StartUpCountsReceivesListsReadsTheUnreadAndNamesTheAccountItCannotReach) {
-    deliverTwo();
+    deliverThree();
     home.addAccount(plain(orvane::testing::freeLoopbackPort()), "down@example.jp", false);
     home.addAccount(plain(pop.pop3Port()), "testuser@example.jp");
     home.start();
 
     const QStringList said = home.spoken();
-    ASSERT_EQ(said.size(), 6) << said.join(" / ").toStdString();
-    EXPECT_EQ(said[1], "メールが届いています[メールの数は]2");
+    ASSERT_EQ(said.size(), 7) << said.join(" / ").toStdString();
+    EXPECT_EQ(said[1], "メールが届いています[メールの数は]3");
     // Named once: receiving does not ask the account the check could not reach.
     EXPECT_TRUE(said[2].startsWith("エラー：down@example.jp：")) << said[2].toStdString();
-    EXPECT_EQ(said.mid(3), (QStringList{"メール数は2", "♪　音声メッセージ", "会議 10時 必ず"}));
+    EXPECT_EQ(said.mid(3), (QStringList{"メール数は3", "♪　音声メッセージ", "件名は日本語です",
+                                        "会議 10時 必ず"}));
     EXPECT_EQ(pop.messageCount(), 0);
 
     // Newest first, all unread, the voice mail marked.
-    EXPECT_EQ(gridColumn(2), (QStringList{"♪　音声メッセージ", kMarkedSubject}));
-    EXPECT_EQ(gridColumn(1), (QStringList{"voice@example.jp", "佐藤 花子 <sato@example.jp>"}));
-    for (int row = 1; row <= 2; ++row) {
+    EXPECT_EQ(gridColumn(2),
+              (QStringList{"♪　音声メッセージ", "件名は日本語です", kMarkedSubject}));
+    EXPECT_EQ(gridColumn(1), (QStringList{"voice@example.jp", "山田 太郎 <yamada@example.jp>",
+                                          "佐藤 花子 <sato@example.jp>"}));
+    for (int row = 1; row <= 3; ++row) {
         EXPECT_TRUE(home.grid()->model()->index(row, 2).data(MailListModel::kUnreadRole).toBool());
     }
     EXPECT_EQ(home.grid()->currentIndex(), home.grid()->model()->index(0, 1));
 
     // Stored exactly as read: the body keeps its marks; the attachment is whole.
     const std::vector<MailListRow> rows = home.store().mailsInFolder(kReceivedFolder);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_TRUE(home.store().mailBody(rows[1].id)->body.contains("明日は-10時-からです_よろしく"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(home.store().mailBody(rows[2].id)->body.contains("明日は-10時-からです_よろしく"));
+    EXPECT_TRUE(home.store().mailBody(rows[1].id)->body.contains("会議は10時からです。"));
     EXPECT_TRUE(rows[0].attach.startsWith(home.mailDir()));
     EXPECT_EQ(mail::test::readFile(rows[0].attach), mp3);
 
@@ -99,11 +114,11 @@ TEST_F(ReceivingServerTest,
     ASSERT_EQ(after.size(), 2) << after.join(" / ").toStdString();
     EXPECT_EQ(after[0], "1通のメールを受信しました");
     EXPECT_TRUE(after[1].startsWith("エラー：down@example.jp："));
-    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 3);
+    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 4);
 }
 
 TEST_F(ReceivingServerTest, MailSavedByARunThatEndedBeforeStoringIsStoredOnceAtTheNextStart) {
-    deliverTwo();
+    deliverThree();
     // Another process saves the mail (deleting it on the server) and ends
     // without storing it: what the mailer leaves when it is killed between
     // the two.
@@ -119,20 +134,20 @@ TEST_F(ReceivingServerTest, MailSavedByARunThatEndedBeforeStoringIsStoredOnceAtT
 
     home.addAccount(plain(pop.pop3Port()), "testuser@example.jp");
     home.start();
-    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 2);
+    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 3);
     EXPECT_TRUE(home.spoken().contains("新規メールは有りません"));
-    EXPECT_TRUE(home.spoken().contains("メール数は2"));
+    EXPECT_TRUE(home.spoken().contains("メール数は3"));
 
     // Receiving again stores nothing twice.
     QTest::keyClick(home.grid(), Qt::Key_M, Qt::ControlModifier);
     EXPECT_EQ(home.spoken().last(), "新規メールは有りません");
-    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 2);
+    EXPECT_EQ(home.store().mailCount(kReceivedFolder), 3);
     QStringList files;
     for (const QString& name : QDir(home.mailDir()).entryList(QDir::Files)) {
         if (mail::isReceivedMailFile(name)) {
             files << name;
         }
     }
-    EXPECT_EQ(files.size(), 2);
+    EXPECT_EQ(files.size(), 3);
     EXPECT_EQ(home.store().storedMailFileNames(), QSet<QString>(files.begin(), files.end()));
 }
