@@ -200,6 +200,7 @@ TEST(MailKeys, KeysInTheFolderListMoveTheMailTakenWithSpaceOrSayWhyNot) {
         {"INS on the listed folder", " vI", {P, R, toR}, R, 2},
         {"ENTER opens a folder, cancels the move", " vvEI", {P, R, S, S, noMail}, R, 0},
         {"INS needs a folder, the move waits", " IvvI", {P, none, R, S, toS}, S, 1},
+        {"a second INS does nothing", " vvII", {P, R, S, toS}, S, 1},
         {"without SPACE, INS does nothing", "yIE", {"フォルダ", none}, R, 2},
         {"a mail gone meanwhile is not moved", " xvI", {P, R, gone}, {}, -1},
     };
@@ -256,7 +257,7 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
         m.add("a@example.jp", "ない", "本文", QDir(m.home.mailDir()).filePath("gone.mp3"));
     m.add("a@example.jp", "壊れた", "本文", broken);
     // Each decoy holds real MP3 audio, so that playing it would be heard.
-    for (const char* decoy : {"VOICE.MP3", "x.mp3.txt"}) {
+    for (const char* decoy : {"voice.wav", "VOICE.MP3", "x.mp3.exe", "x.mp3.txt"}) {
         m.add("a@example.jp", decoy, "聞いてください", m.file(decoy, audio));
     }
     const int voice = m.add("a@example.jp", "声", "聞いてください", mp3);
@@ -271,7 +272,7 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
         return samples;
     };
 
-    for (int row = 2; row <= 3; ++row) {
+    for (int row = 2; row <= 5; ++row) {  // the decoys
         SCOPED_TRACE(row);
         EXPECT_EQ(m.pressOnRow(row, Qt::Key_Return).size(), 2);
         EXPECT_EQ(samplesPlayed(), 0u);
@@ -289,12 +290,12 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
     EXPECT_TRUE(m.home.openedDocuments.isEmpty());
     EXPECT_TRUE(m.grid()->hasFocus());
 
-    EXPECT_EQ(m.pressOnRow(4, Qt::Key_Return),
+    EXPECT_EQ(m.pressOnRow(6, Qt::Key_Return),
               (QStringList{"♪　壊れた", "本文",
                            "音声の添付ファイルを再生できないため、ほかのプログラムで開きます"}));
     EXPECT_EQ(m.home.openedAttachments, QStringList{broken});
     m.home.openedAttachments.clear();
-    EXPECT_EQ(m.pressOnRow(5, Qt::Key_Return),
+    EXPECT_EQ(m.pressOnRow(7, Qt::Key_Return),
               (QStringList{"♪　ない", "本文",
                            "エラー：音声の添付ファイルを再生できません：音声ファイル gone.mp3 "
                            "が見つかりません"}));
@@ -304,7 +305,7 @@ TEST(VoiceAttachment, OnlyLowerCaseMp3IsPlayedAnUndecodableOneIsHandedOutAMissin
 
     // A desktop that cannot open it either: said, not passed over.
     m.home.openSucceeds = false;
-    EXPECT_EQ(m.pressOnRow(4, Qt::Key_Return).last(),
+    EXPECT_EQ(m.pressOnRow(6, Qt::Key_Return).last(),
               "エラー：音声の添付ファイルを再生できません：音声ファイル broken.mp3 "
               "は再生できる MP3 ではありません");
 }

@@ -1,8 +1,7 @@
 // A whole round through the keys of the real window, the real mail component
 // and real servers on 127.0.0.1 (Dovecot with STLS, the SMTP sink with
-// STARTTLS and AUTH): receive, read, reply and receive the reply back (filing
-// and deleting are left to the window's key tests, on the same store). After
-// every step the store and what was said agree.
+// STARTTLS and AUTH): receive, read, reply, receive the reply back, file it,
+// delete another. After every step the store and what was said agree.
 #include "window_test_support.h"
 
 #include "dovecot_server.h"
@@ -97,7 +96,7 @@ class MailRound : public ::testing::Test {
     MailerHome home;
 };
 
-TEST_F(MailRound, ReceiveReadReplyAndReceiveTheReplyBack) {
+TEST_F(MailRound, ReceiveReadReplyReceiveTheReplyFileItAndDeleteAnother) {
     const QString meetingBody = "明日の会議は十時からです。資料をお持ちください。";
     ASSERT_TRUE(pop.deliver(utf8Mail("佐藤 花子", "sato@example.jp", "会議の件", meetingBody)));
     ASSERT_TRUE(
@@ -159,6 +158,37 @@ TEST_F(MailRound, ReceiveReadReplyAndReceiveTheReplyBack) {
     EXPECT_EQ(press(folderList(), Qt::Key_Return), (QStringList{kReceivedFolder, "メール数は3"}));
     EXPECT_EQ(grid()->model()->rowCount(), 4);
     EXPECT_EQ(rowOf("Re: 会議の件"), 1);  // the newest
+
+    // File the reply.
+    QTest::keyClick(folderList(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(waitForFocus(grid()));
+    w.mailList().setCurrentCell(rowOf("Re: 会議の件"), 1);
+    said = press(grid(), Qt::Key_Space);
+    ASSERT_TRUE(waitForFocus(folderList()));
+    EXPECT_EQ(said,
+              QStringList{"フォルダ メール移動操作 矢印キーで選択してINSキーを押してください"});
+    EXPECT_EQ(press(folderList(), Qt::Key_Down), QStringList{"保存フォルダー"});
+    EXPECT_EQ(press(folderList(), Qt::Key_Insert),
+              QStringList{"メールをフォルダー[保存フォルダー]に移動しました"});
+    EXPECT_EQ(storedMails(),
+              "受信フォルダー: お知らせ*, 会議の件 | 保存フォルダー: Re: 会議の件* | ゴミ箱: ");
+    EXPECT_EQ(home.store().mailsInFolder("保存フォルダー").front().id, reply.id);
+    EXPECT_EQ(rowOf("Re: 会議の件"), -1);
+
+    // Delete the notice.
+    QTest::keyClick(folderList(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(waitForFocus(grid()));
+    w.mailList().setCurrentCell(rowOf("お知らせ"), 1);
+    EXPECT_EQ(press(grid(), Qt::Key_Delete), QStringList{"メールを削除しました"});
+    EXPECT_EQ(storedMails(), "受信フォルダー: 会議の件 | 保存フォルダー: Re: 会議の件* | ゴミ箱: ");
+    EXPECT_EQ(grid()->model()->rowCount(), 2);
+    EXPECT_EQ(rowOf("会議の件"), 1);
+
+    // The saved folder lists the reply, still unread.
+    QTest::keyClick(grid(), Qt::Key_Y, Qt::ControlModifier);
+    ASSERT_TRUE(waitForFocus(folderList()));
+    EXPECT_EQ(press(folderList(), Qt::Key_Return), (QStringList{"保存フォルダー", "メール数は1"}));
+    EXPECT_TRUE(grid()->model()->index(1, 2).data(MailListModel::kUnreadRole).toBool());
 }
 
 }  // namespace
