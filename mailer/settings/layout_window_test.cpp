@@ -1,5 +1,7 @@
 // The splitter and the news read at start-up, through the real main window.
 #include "fake_news_component.h"
+#include "news_http_server.h"
+#include "news_test_support.h"
 #include "splitter.h"
 #include "window_test_support.h"
 
@@ -7,7 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSemaphore>
+#include <QStringEncoder>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTextEdit>
 
 using namespace orvane;
@@ -222,5 +226,48 @@ TEST(NewsAtStartUpTest, HeadlinesAreSpokenAfterTheTimeWhenAskedForAndAFailureOnl
             EXPECT_EQ(shownDuringTheRead, "");
             EXPECT_EQ(field.text(), "a");
         }
+    }
+}
+
+// The real news component against a site on a local server: a feed and a
+// Shift_JIS page are read aloud at start-up; with the news turned off the
+// site never hears from the mailer.
+TEST(NewsAtStartUpTest, ALocalSiteIsReadAloudOnlyWhenTheNewsIsOn) {
+    QTemporaryDir root;
+    const QString rss = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>例</title>"
+        "<item><title>台風が上陸</title></item><item><title>株価が上昇</title></item>"
+        "</channel></rss>");
+    ASSERT_TRUE(
+        news::testing::writePage(root.path(), "rss.xml", rss.toUtf8(), "application/rss+xml"));
+    ASSERT_TRUE(news::testing::writePage(
+        root.path(), "sjis.html",
+        QStringEncoder("Shift_JIS")
+            .encode(QStringLiteral("<html><head><meta charset=\"Shift_JIS\"></head><body>"
+                                   "<h2>大雨で川が増水</h2><h2>新しい駅が開業</h2></body></html>")),
+        "text/html"));
+    news::testing::NewsHttpServer server(root.path());
+    ASSERT_TRUE(server.started());
+    const struct {
+        const char* page;
+        bool selected;
+        QString spoken;  // empty: nothing is asked of the site
+    } rows[] = {
+        {"rss.xml", true, "最新のニュースです。台風が上陸。株価が上昇。"},
+        {"sjis.html", true, "最新のニュースです。大雨で川が増水。新しい駅が開業。"},
+        {"rss.xml", false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.page);
+        const int before = server.requestCount();
+        MailerHome home;
+        home.addAccount("pop3://127.0.0.1:1", "me@example.jp");
+        home.rcvAnswers = {QStringList{"0 0"}};
+        home.store().setNewsSelected(row.selected);
+        home.store().setNewsSite(server.url(row.page));
+        home.start();
+        EXPECT_EQ(home.spoken().value(1),
+                  row.spoken.isEmpty() ? "新規メールは有りません" : row.spoken);
+        EXPECT_EQ(server.requestCount() - before, row.spoken.isEmpty() ? 0 : 1);
     }
 }
