@@ -1,13 +1,14 @@
-// The real recorder and player through the real window on a private sound
-// device: a tone played into a PulseAudio null sink, whose monitor is the
-// default source, must end up in the voice file with the recording's length;
-// a real POP3 server brings that file back whole in a mail at the next start, and ENTER plays it.
-// The send through SMTP is the compose server story's.
+// A voice mail's whole road through the real window and the real recorder on a
+// private sound device: a tone played into a PulseAudio null sink, whose
+// monitor is the default source, must end up in the voice file with the
+// recording's length; ESC carries that file to a real SMTP server on
+// 127.0.0.1, a real POP3 server brings it back whole, and ENTER plays it.
 #include "compose_test_support.h"
 
 #include "decoded_audio.h"
 #include "dovecot_server.h"
 #include "mail_client.h"
+#include "smtp_sink_server.h"
 #include "transport_test_support.h"
 #include "virtual_sound.h"
 
@@ -19,6 +20,7 @@
 using namespace orvane;
 using namespace orvane::mailer;
 using namespace orvane::mailer::test;
+using mail::test::certificate;
 
 namespace {
 
@@ -46,11 +48,13 @@ class VoiceOnADevice : public ::testing::Test {
         // Longer than any start-up of the recorder plus the recording.
         ASSERT_TRUE(recorder::testing::writeToneWav(home.dir.filePath("tone.wav").toStdString(),
                                                     {{15.0, kToneAmplitude}}, 44100, 1, 1000));
+        ASSERT_TRUE(certificate().ok());
+        ASSERT_TRUE(sink.start()) << sink.error().toStdString();
         ASSERT_TRUE(pop.start()) << pop.error().toStdString();
         ASSERT_TRUE(QFile::link(QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath("trelcap28"),
                                 home.dir.filePath("trelcap28")));
         home.store().insertAccount({QStringLiteral("pop3://127.0.0.1:%1").arg(pop.pop3Port()),
-                                    mail::test::loopback(1), "testuser", "testpass",
+                                    mail::test::loopback(sink.port()), "testuser", "testpass",
                                     "testuser@example.jp", "名前", "表題"});
         home.store().setCurrentAccount(home.store().accounts().front().id);
         home.store().setVoiceSeconds(3);
@@ -71,16 +75,20 @@ class VoiceOnADevice : public ::testing::Test {
     QLabel* status() const { return home.control<QLabel>("cmd_message"); }
 
     orvane::testing::VirtualSoundDevice device;
+    orvane::testing::SmtpSinkServer sink{{certificate().certFile(), certificate().keyFile(), true}};
     orvane::testing::DovecotServer pop{orvane::testing::DovecotServer::Options{}};
     MailerHome home;
     QProcess tone;
     QString statusInPause;
 };
 
-TEST_F(VoiceOnADevice, ARecordedToneComesBackWholeThroughPop3AndIsPlayed) {
+TEST_F(VoiceOnADevice, ARecordedToneIsSentAsAudioMpegComesBackWholeAndIsPlayed) {
     home.start();
     auto* body = home.control<QTextEdit>("body");
-    ASSERT_TRUE(home.focus(body));
+    ASSERT_TRUE(MailerHome::focus(home.control<QLineEdit>("mailto")));
+    typeText(home.control<QLineEdit>("mailto"), "testuser@example.jp");
+    home.control<QLineEdit>("subject")->setText("声の便り");
+    ASSERT_TRUE(MailerHome::focus(body));
     // Every countdown tick, as the status line shows it.
     QStringList ticks;
     QTimer watch;
@@ -107,14 +115,23 @@ TEST_F(VoiceOnADevice, ARecordedToneComesBackWholeThroughPop3AndIsPlayed) {
     // The tone alone: the opening beep was over before the recorder started.
     EXPECT_NEAR(decoded->peak, kToneAmplitude, 0.15);
 
+    const QByteArray recorded = mail::test::readFile(file);
+    QTest::keyClick(body, Qt::Key_Escape);
+    const auto captured = sink.captured();
+    ASSERT_EQ(captured.size(), 1) << home.spoken().join(" | ").toStdString();
+    EXPECT_TRUE(captured.first().message.contains("Content-Type: audio/mpeg"));
+    EXPECT_EQ(home.spoken().last(),
+              "音声添付ファイル付きでメールをtestuser@example.jpへ送信しました");
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(state.voice_attached);
+
     // Back through the POP3 server at the next start: listed as a voice mail,
     // the attachment byte for byte the recording.
-    const QByteArray recorded = mail::test::readFile(file);
-    ASSERT_TRUE(pop.deliver(voiceMail("声の便り", recorded)));
+    ASSERT_TRUE(pop.deliver(captured.first().message));
     home.window.reset();
     home.start();
     QTableView* grid = home.grid();
-    ASSERT_TRUE(home.focus(grid));
+    ASSERT_TRUE(MailerHome::focus(grid));
     EXPECT_EQ(grid->model()->index(1, 2).data().toString(), "♪　声の便り");
     const std::vector<MailListRow> rows = home.store().mailsInFolder(kReceivedFolder);
     ASSERT_EQ(rows.size(), 1u);
