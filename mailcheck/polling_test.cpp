@@ -76,10 +76,12 @@ class PollingTest : public ::testing::Test {
     std::unique_ptr<Polling> polling;
 };
 
-// A server that cannot be reached is told once, and once more when it answers again.
+// A server that cannot be reached is told once, and once more when it answers again,
+// with the mail that waited.
 TEST_F(PollingTest, ChecksWhenTheTickCountReachesTheLimitAndTellsTroubleOnce) {
     const Failure refused{FailureKind::Unreachable, QStringLiteral("接続できません")};
-    mailFake.rcvAnswers = {refused, refused, QStringList(), QStringList()};
+    mailFake.rcvAnswers = {refused, refused, QStringList{saved("m.eml")}, QStringList()};
+    mailFake.readAnswers = {mailFrom(QStringLiteral("山田"), QStringLiteral("会議"), {})};
     polling->setTickLimit(3);  // 1.5 minutes
     EXPECT_EQ(ticksUntilCheck(), 3);
     EXPECT_EQ(ticksUntilCheck(), 3) << "the count starts again after a check";
@@ -87,10 +89,11 @@ TEST_F(PollingTest, ChecksWhenTheTickCountReachesTheLimitAndTellsTroubleOnce) {
     EXPECT_EQ(ticksUntilCheck(), 1);
     EXPECT_EQ(ticksUntilCheck(), 1);
     // Between the two notices, and after them with nothing new, the character stays hidden.
-    EXPECT_EQ(
-        voice.events,
-        QStringList({"show", "speak:メールを確認できません：接続できません", "hide", "hide", "show",
-                     "speak:メールを確認できるようになりました", "hide", "hide", "hide"}));
+    EXPECT_EQ(voice.events,
+              QStringList({"show", "speak:メールを確認できません：接続できません", "hide", "hide",
+                           "show", "speak:メールを確認できるようになりました", "hide", "show",
+                           "speak:メールが届いています", "speak:差出人 山田、件名 会議", "hide",
+                           "hide"}));
 }
 
 // The first mail is announced, its voice played after a pause and every saved file removed once
