@@ -1,5 +1,5 @@
 #include "clip_figures.h"
-#include "paced_sink.h"
+#include "bench_support.h"
 
 #include "agent.h"
 #include "character.h"
@@ -169,17 +169,6 @@ std::vector<double> stopLatency(Character& c, MonitorListener& monitor, int roun
         }
     }
     return out;
-}
-
-long residentKb() {
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
 }
 
 Agent::Options silentAgent(std::shared_ptr<AudioSink> sink) {

@@ -11,11 +11,11 @@
 // The HTS voice comes from ORVANE_VOICE or ORVANE_SHARED_DIR/voices. With a private
 // PulseAudio (testing/virtual_sound) the real PortAudio path is timed.
 #include "agent.h"
+#include "bench_support.h"
 #include "character.h"
 #include "clip_figures.h"
 #include "espeak_engine.h"
 #include "open_jtalk_engine.h"
-#include "paced_sink.h"
 #include "portaudio_sink.h"
 #include "text_normalizer.h"
 #include "virtual_sound.h"
@@ -39,6 +39,7 @@ using namespace orvane::speech;
 using orvane::Expected;
 using orvane::success;
 using orvane::speech::bench::PacedSink;
+using orvane::speech::bench::residentKb;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -135,6 +136,14 @@ struct Latency {
     std::vector<double> firstAudible;  // first sample + the silence before the speech
 };
 
+// Notes the round that began at `t0`, once its first sample reached `timing`.
+void noteRound(Latency& out, TimingSink& timing, Clock::time_point t0) {
+    const Clock::duration first = timing.waitFirst() - t0;
+    out.firstSample.push_back(ms(first));
+    out.firstAudible.push_back(
+        ms(first + std::chrono::duration_cast<Clock::duration>(timing.firstAudibleOffset())));
+}
+
 void printLatency(const char* what, Latency l) {
     std::sort(l.firstSample.begin(), l.firstSample.end());
     std::sort(l.firstAudible.begin(), l.firstAudible.end());
@@ -162,10 +171,7 @@ Latency speakLatency(std::function<std::unique_ptr<Engine>()> factory,
         timing->reset();
         const auto t0 = Clock::now();
         c->speak(kPhrase);
-        const Clock::duration first = timing->waitFirst() - t0;
-        out.firstSample.push_back(ms(first));
-        out.firstAudible.push_back(
-            ms(first + std::chrono::duration_cast<Clock::duration>(timing->firstAudibleOffset())));
+        noteRound(out, *timing, t0);
         agent.waitUntilIdle(60000);
     }
     return out;
@@ -216,10 +222,7 @@ Latency stopAndSpeakLatency(std::function<std::unique_ptr<Engine>()> factory,
         c->stop();
         timing->reset();
         c->speak(kPhrase);
-        const Clock::duration first = timing->waitFirst() - t0;
-        out.firstSample.push_back(ms(first));
-        out.firstAudible.push_back(
-            ms(first + std::chrono::duration_cast<Clock::duration>(timing->firstAudibleOffset())));
+        noteRound(out, *timing, t0);
         agent.waitUntilIdle(60000);
     }
     return out;
@@ -248,17 +251,6 @@ void realTimeFactor(const char* what, Engine& engine) {
         " (%.3f against the %.2f s heard after trimming pauses)\n",
         what, int(kHundred.size()), int(pieces.size()), synthSeconds, audioSeconds,
         synthSeconds / audioSeconds, synthSeconds / heardSeconds, heardSeconds);
-}
-
-long residentKb() {
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
 }
 
 void memory(std::function<std::unique_ptr<Engine>()> factory, const char* what) {

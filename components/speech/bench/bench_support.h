@@ -2,6 +2,9 @@
 
 #include "audio_sink.h"
 
+#include <QByteArray>
+#include <QFile>
+
 #include <chrono>
 #include <thread>
 
@@ -19,5 +22,17 @@ class PacedSink final : public AudioSink {
   private:
     double speedup_;
 };
+
+// This process's resident memory in KiB; -1 when it cannot be read.
+inline long residentKb() {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
 
 }  // namespace orvane::speech::bench
